@@ -1,0 +1,130 @@
+#include "foundation/Regex.h"
+
+#include "foundation/CBaseDebug.h"
+
+#include <boost/regex.hpp>
+#include <mutex>
+#include <set>
+#include <unordered_map>
+
+namespace {
+
+// Reports a faulty pattern once per process.
+void ReportBadPattern(const std::wstring& pattern, const char* what) {
+    static std::mutex lock;
+    static std::set<std::wstring> reported;
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        if (!reported.insert(pattern).second) {
+            return;
+        }
+    }
+    DebugLog() << L"Error : Regex : " << pattern << L" : " << what << EndLine;
+}
+
+// Compiled patterns are kept per thread, since a pattern is usually applied many times.
+const boost::wregex* Compile(const std::wstring& pattern) {
+    thread_local std::unordered_map<std::wstring, boost::wregex> cache;
+    auto found = cache.find(pattern);
+    if (found != cache.end()) {
+        return &found->second;
+    }
+    try {
+        boost::wregex compiled(pattern);
+        if (cache.size() >= 128) {
+            cache.clear();
+        }
+        return &cache.emplace(pattern, std::move(compiled)).first->second;
+    } catch (const std::exception& e) {
+        ReportBadPattern(pattern, e.what());
+        return nullptr;
+    }
+}
+
+// Matching can fail at run time too (a pattern too complex for the text).
+template <typename Fn> bool Guarded(const std::wstring& pattern, Fn&& fn) {
+    try {
+        return fn();
+    } catch (const std::exception& e) {
+        ReportBadPattern(pattern, e.what());
+        return false;
+    }
+}
+
+} // namespace
+
+bool RegexSearch(const std::wstring& text, const std::wstring& pattern, std::vector<std::wstring>& out) {
+    out.clear();
+    const boost::wregex* re = Compile(pattern);
+    if (re == nullptr) {
+        return false;
+    }
+    return Guarded(pattern, [&] {
+        boost::wsmatch match;
+        if (!boost::regex_search(text, match, *re)) {
+            return false;
+        }
+        for (size_t i = 0; i < match.size(); ++i) {
+            out.push_back(match[i].matched ? match[i].str() : std::wstring());
+        }
+        return true;
+    });
+}
+
+bool RegexMatch(const std::wstring& text, const std::wstring& pattern) {
+    const boost::wregex* re = Compile(pattern);
+    return re != nullptr && Guarded(pattern, [&] { return boost::regex_match(text, *re); });
+}
+
+bool RegexReplace(std::wstring& text, const std::wstring& pattern, const std::wstring& format) {
+    const boost::wregex* re = Compile(pattern);
+    if (re == nullptr) {
+        return false;
+    }
+    return Guarded(pattern, [&] {
+        std::wstring replaced = boost::regex_replace(text, *re, format);
+        text.swap(replaced);
+        return true;
+    });
+}
+
+void RegexGrep(int group, const std::wstring& text, const std::wstring& pattern, std::vector<std::wstring>& out) {
+    const boost::wregex* re = Compile(pattern);
+    if (re == nullptr) {
+        return;
+    }
+    std::vector<std::wstring> found;
+    const bool ok = Guarded(pattern, [&] {
+        for (boost::wsregex_iterator it(text.begin(), text.end(), *re), end; it != end; ++it) {
+            const auto& sub = (*it)[group];
+            if (sub.matched && sub.length() > 0) {
+                found.push_back(sub.str());
+            }
+        }
+        return true;
+    });
+    if (ok) {
+        out.insert(out.end(), found.begin(), found.end());
+    }
+}
+
+std::wstring GetRegexGroup(const std::wstring& pattern, const std::wstring& text, int n) {
+    std::vector<std::wstring> groups;
+    if (n < 0 || !RegexSearch(text, pattern, groups) || static_cast<size_t>(n) >= groups.size()) {
+        return std::wstring();
+    }
+    return groups[n];
+}
+
+std::wstring RegexEscape(const std::wstring& text) {
+    static const std::wstring kSpecial = L".[]{}()\\*+?|^$";
+    std::wstring escaped;
+    escaped.reserve(text.size());
+    for (wchar_t c : text) {
+        if (kSpecial.find(c) != std::wstring::npos) {
+            escaped += L'\\';
+        }
+        escaped += c;
+    }
+    return escaped;
+}

@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Sets up the machine, builds both targets and runs every test program under Wine in Xvfb.
+# Extra arguments go to ctest (for example -R foundation).
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+bash "$root/scripts/setup.sh"
+bash "$root/scripts/build.sh" x86_64
+bash "$root/scripts/build.sh" i686
+
+build="$root/build/x86_64"
+export WINEPREFIX="$build/wineprefix"
+source "$root/scripts/wine-env.sh"
+wine_prepare_prefix
+
+# One display and one persistent wine server for the whole run.
+xvfb_pid=
+if [ -z "${DISPLAY:-}" ]; then
+    for n in $(seq 90 130); do
+        [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || break
+    done
+    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    xvfb_pid=$!
+    export DISPLAY=":$n"
+    for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+fi
+wine_server -p
+wine_start_services
+cleanup() {
+    wine_server -k 2>/dev/null || true
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+}
+trap cleanup EXIT
+
+cd "$build"
+ctest --output-on-failure "$@"

@@ -1,0 +1,32 @@
+# Wine environment of the project; sourced by the scripts. WINEPREFIX must be set by the caller.
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+# The ANSI code page of the home platform (932) comes from this locale; it is given to Wine only,
+# since the Linux side may not have the locale installed.
+WINE_LOCALE=ja_JP.UTF-8
+
+wine_server() {
+    if [ -x /usr/lib/wine/wineserver64 ]; then /usr/lib/wine/wineserver64 "$@"; else wineserver "$@"; fi
+}
+
+# Creates the prefix once; later calls return at once. Safe to call from parallel test runs.
+wine_prepare_prefix() {
+    [ -f "$WINEPREFIX/.vela-ready" ] && return 0
+    mkdir -p "$WINEPREFIX"
+    (
+        flock 9
+        if [ ! -f "$WINEPREFIX/.vela-ready" ]; then
+            env LC_ALL=$WINE_LOCALE wineboot -i >/dev/null 2>&1 || true
+            wine_server -w
+            touch "$WINEPREFIX/.vela-ready"
+        fi
+    ) 9>"$WINEPREFIX.lock"
+}
+
+# Starts Wine's background services (desktop, plugplay, rpcss...) detached from our output: started by
+# a test program instead, they would inherit its output pipe and keep CTest waiting for its end.
+wine_start_services() {
+    [ "${VELA_WINE_SERVICES:-}" = "$WINEPREFIX" ] && return 0
+    env LC_ALL=$WINE_LOCALE wine cmd.exe /c exit </dev/null >/dev/null 2>&1 || true
+    export VELA_WINE_SERVICES="$WINEPREFIX"
+}

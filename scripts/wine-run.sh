@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Runs a Windows program under Wine with the project's environment:
+#   wine-run.sh [--prefix DIR] program.exe [arguments...]
+# Without a display it runs inside a private Xvfb.
+set -euo pipefail
+if [ "${1:-}" = --prefix ]; then export WINEPREFIX=$2; shift 2; fi
+: "${WINEPREFIX:?set WINEPREFIX or pass --prefix}"
+source "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
+wine_prepare_prefix
+if [ -z "${DISPLAY:-}" ]; then
+    exec xvfb-run -a -s "-screen 0 1280x1024x24" "${BASH_SOURCE[0]}" "$@"
+fi
+wine_start_services
+exec env LC_ALL=$WINE_LOCALE wine "$@"

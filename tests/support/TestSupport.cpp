@@ -1,0 +1,161 @@
+#include "tests/support/TestSupport.h"
+
+#include <shellapi.h>
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+
+namespace testing_support {
+
+bool PumpMessagesUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    for (;;) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        if (condition()) {
+            return true;
+        }
+        const ULONGLONG now = GetTickCount64();
+        if (now >= deadline) {
+            return false;
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(std::min<ULONGLONG>(deadline - now, 10)),
+                                  QS_ALLINPUT);
+    }
+}
+
+void PumpMessagesFor(DWORD milliseconds) {
+    PumpMessagesUntil([] { return false; }, milliseconds);
+}
+
+void TempFolderTest::SetUp() {
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::wstring base = std::wstring(temp) + L"vela-test-" + std::to_wstring(GetCurrentProcessId()) + L"-";
+    for (const char* p = info->name(); *p != '\0'; ++p) {
+        base += (isalnum(static_cast<unsigned char>(*p)) ? static_cast<wchar_t>(*p) : L'_');
+    }
+    for (int i = 0;; ++i) {
+        m_folder = base + L"-" + std::to_wstring(i);
+        if (CreateDirectoryW(m_folder.c_str(), nullptr)) {
+            break;
+        }
+        ASSERT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS)) << "cannot create the temporary folder";
+    }
+}
+
+void TempFolderTest::TearDown() {
+    if (m_folder.empty()) {
+        return;
+    }
+    std::wstring from = m_folder;
+    from.push_back(L'\0');
+    SHFILEOPSTRUCTW op = {};
+    op.wFunc = FO_DELETE;
+    op.pFrom = from.c_str();
+    op.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_NOCONFIRMMKDIR;
+    SHFileOperationW(&op);
+}
+
+void TempFolderTest::WriteBytes(const std::wstring& path, const std::string& bytes) {
+    std::ofstream out(path.c_str(), std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    ASSERT_TRUE(out.good()) << "cannot write the test file";
+}
+
+std::string TempFolderTest::ReadBytes(const std::wstring& path) {
+    std::ifstream in(path.c_str(), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::wstring WindowText(HWND window) {
+    const int length = GetWindowTextLengthW(window);
+    std::wstring text(length + 1, L'\0');
+    const int copied = GetWindowTextW(window, &text[0], length + 1);
+    text.resize(copied > 0 ? copied : 0);
+    return text;
+}
+
+namespace {
+
+struct FindBox {
+    DWORD processId;
+    HWND found;
+};
+
+BOOL CALLBACK FindBoxProc(HWND window, LPARAM param) {
+    auto* find = reinterpret_cast<FindBox*>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    wchar_t className[16] = {};
+    GetClassNameW(window, className, 16);
+    if (pid == find->processId && wcscmp(className, L"#32770") == 0 && IsWindowVisible(window)) {
+        find->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+} // namespace
+
+HWND FindMessageBox(DWORD processId) {
+    FindBox find = {processId, nullptr};
+    EnumWindows(FindBoxProc, reinterpret_cast<LPARAM>(&find));
+    return find.found;
+}
+
+MessageBoxAnswerer::MessageBoxAnswerer(std::vector<int> buttons, DWORD processId)
+    : m_buttons(std::move(buttons)), m_processId(processId), m_thread([this] { Run(); }) {}
+
+MessageBoxAnswerer::~MessageBoxAnswerer() {
+    m_stop = true;
+    m_thread.join();
+}
+
+std::vector<SeenMessageBox> MessageBoxAnswerer::Seen() const {
+    std::lock_guard<std::mutex> guard(m_lock);
+    return m_seen;
+}
+
+bool MessageBoxAnswerer::WaitForCount(size_t count, DWORD timeoutMs) const {
+    return PumpMessagesUntil([&] { return Seen().size() >= count; }, timeoutMs);
+}
+
+void MessageBoxAnswerer::Run() {
+    while (!m_stop) {
+        HWND box = FindMessageBox(m_processId);
+        if (box == nullptr) {
+            Sleep(20);
+            continue;
+        }
+        SeenMessageBox seen;
+        seen.caption = WindowText(box);
+        seen.text = WindowText(GetDlgItem(box, 0xFFFF));
+        size_t index;
+        {
+            std::lock_guard<std::mutex> guard(m_lock);
+            index = m_seen.size();
+        }
+        const int wanted = m_buttons.empty() ? IDOK : m_buttons[std::min(index, m_buttons.size() - 1)];
+        HWND button = GetDlgItem(box, wanted);
+        seen.pressed = wanted;
+        if (button == nullptr) {
+            // The box has no such button: close it anyway so the test does not hang, and say so.
+            seen.pressed = -1;
+            button = GetDlgItem(box, IDCANCEL) != nullptr ? GetDlgItem(box, IDCANCEL) : GetDlgItem(box, IDOK);
+        }
+        SendMessageW(button, BM_CLICK, 0, 0);
+        for (int i = 0; i < 250 && IsWindow(box) && IsWindowVisible(box); ++i) {
+            Sleep(20);
+        }
+        std::lock_guard<std::mutex> guard(m_lock);
+        m_seen.push_back(seen);
+    }
+}
+
+} // namespace testing_support

@@ -1,0 +1,76 @@
+#pragma once
+// Helpers for tests that drive real windows under Wine.
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+#include <atomic>
+#include <mutex>
+
+namespace testing_support {
+
+// Pumps the calling thread's messages until condition holds or timeoutMs has passed; returns
+// whether it held. The condition is tested before every wait.
+bool PumpMessagesUntil(const std::function<bool()>& condition, DWORD timeoutMs = 5000);
+// Pumps messages for the given time (for "nothing further happens" checks).
+void PumpMessagesFor(DWORD milliseconds);
+
+// A fresh empty folder under the temporary folder, removed with its contents at the end of the test.
+class TempFolderTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+    // The folder (no trailing backslash), and a path inside it.
+    const std::wstring& Folder() const { return m_folder; }
+    std::wstring PathOf(const std::wstring& name) const { return m_folder + L"\\" + name; }
+
+    static void WriteBytes(const std::wstring& path, const std::string& bytes);
+    static std::string ReadBytes(const std::wstring& path);
+
+private:
+    std::wstring m_folder;
+};
+
+// A message box (a top-level "#32770" dialog) as the answerer saw it.
+struct SeenMessageBox {
+    std::wstring caption;
+    std::wstring text;
+    int pressed = 0;
+};
+
+// Answers the message boxes of a process on a thread of its own: the first box with the first
+// button of the list, the next with the next, the rest with the last. It records caption and text.
+class MessageBoxAnswerer {
+public:
+    explicit MessageBoxAnswerer(std::vector<int> buttons, DWORD processId = GetCurrentProcessId());
+    ~MessageBoxAnswerer();
+    MessageBoxAnswerer(const MessageBoxAnswerer&) = delete;
+    MessageBoxAnswerer& operator=(const MessageBoxAnswerer&) = delete;
+
+    std::vector<SeenMessageBox> Seen() const;
+    // Pumps the calling thread's messages until count boxes were answered, or the deadline.
+    bool WaitForCount(size_t count, DWORD timeoutMs = 5000) const;
+
+private:
+    void Run();
+
+    std::vector<int> m_buttons;
+    DWORD m_processId;
+    std::atomic<bool> m_stop{false};
+    mutable std::mutex m_lock;
+    std::vector<SeenMessageBox> m_seen;
+    std::thread m_thread;
+};
+
+// The visible "#32770" dialog of a process, or null.
+HWND FindMessageBox(DWORD processId = GetCurrentProcessId());
+
+// The window's whole text.
+std::wstring WindowText(HWND window);
+
+} // namespace testing_support
