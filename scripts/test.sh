@@ -15,13 +15,12 @@ wine_prepare_prefix
 # One display and one persistent wine server for the whole run.
 xvfb_pid=
 if [ -z "${DISPLAY:-}" ]; then
-    for n in $(seq 90 130); do
-        [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || break
-    done
-    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    display_file=$(mktemp)
+    Xvfb -displayfd 4 -screen 0 1280x1024x24 -nolisten tcp 4>"$display_file" >/dev/null 2>&1 &
     xvfb_pid=$!
-    export DISPLAY=":$n"
-    for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+    for _ in $(seq 100); do [ -s "$display_file" ] && break; sleep 0.1; done
+    export DISPLAY=":$(head -n1 "$display_file")"
+    rm -f "$display_file"
 fi
 wine_server -p
 wine_start_services
