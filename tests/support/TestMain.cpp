@@ -1,4 +1,5 @@
-// The main of every test program: the log is created first, on the main thread, as in the programs.
+// The main of every test program: the log is created first, on the main thread, as in the programs,
+// with its page added as the main window adds it.
 
 #include "foundation/CBaseDebug.h"
 
@@ -14,7 +15,7 @@ CBaseDebug& DebugLog() {
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     CoInitialize(nullptr);
-    DebugLog();
+    DebugLog().AddPage(DebugLog().GetEditControl());
     const int result = RUN_ALL_TESTS();
     CoUninitialize();
     return result;
