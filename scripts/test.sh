@@ -23,6 +23,7 @@ if [ -z "${DISPLAY:-}" ]; then
     rm -f "$display_file"
 fi
 wine_server -p
+[ -n "$xvfb_pid" ] && wine_ensure_unmanaged
 wine_start_services
 cleanup() {
     wine_server -k 2>/dev/null || true

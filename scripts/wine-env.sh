@@ -18,9 +18,22 @@ wine_prepare_prefix() {
         if [ ! -f "$WINEPREFIX/.vela-ready" ]; then
             env LC_ALL=$WINE_LOCALE wineboot -i >/dev/null 2>&1 || true
             wine_server -w
+            wine_set_managed N
             touch "$WINEPREFIX/.vela-ready"
         fi
     ) 9>"$WINEPREFIX.lock"
+}
+
+# Whether a window manager manages Wine's windows. Without one (Xvfb) managed windows make every
+# DestroyWindow and the first messages of a dialog wait two seconds for a state change that never
+# comes; tests therefore run unmanaged. A desktop run sets it back to managed.
+wine_set_managed() {
+    env LC_ALL=$WINE_LOCALE wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d "$1" /f >/dev/null 2>&1 || true
+    if [ "$1" = N ]; then touch "$WINEPREFIX/.vela-unmanaged"; else rm -f "$WINEPREFIX/.vela-unmanaged"; fi
+}
+
+wine_ensure_unmanaged() {
+    [ -f "$WINEPREFIX/.vela-unmanaged" ] || wine_set_managed N
 }
 
 # Starts Wine's background services (desktop, plugplay, rpcss...) detached from our output: started by

@@ -8,7 +8,9 @@ if [ "${1:-}" = --prefix ]; then export WINEPREFIX=$2; shift 2; fi
 source "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
 wine_prepare_prefix
 if [ -z "${DISPLAY:-}" ]; then
+    export VELA_PRIVATE_XVFB=1
     exec xvfb-run -a -s "-screen 0 1280x1024x24" "${BASH_SOURCE[0]}" "$@"
 fi
+[ -n "${VELA_PRIVATE_XVFB:-}" ] && wine_ensure_unmanaged
 wine_start_services
 exec env LC_ALL=$WINE_LOCALE wine "$@"

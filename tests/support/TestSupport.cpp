@@ -74,10 +74,11 @@ std::string TempFolderTest::ReadBytes(const std::wstring& path) {
 }
 
 std::wstring WindowText(HWND window) {
-    const int length = GetWindowTextLengthW(window);
-    std::wstring text(length + 1, L'\0');
-    const int copied = GetWindowTextW(window, &text[0], length + 1);
-    text.resize(copied > 0 ? copied : 0);
+    // WM_GETTEXT itself: GetWindowTextW does not ask the controls of another process.
+    const LRESULT length = SendMessageW(window, WM_GETTEXTLENGTH, 0, 0);
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    const LRESULT copied = SendMessageW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]));
+    text.resize(copied > 0 ? static_cast<size_t>(copied) : 0);
     return text;
 }
 
@@ -107,6 +108,89 @@ HWND FindMessageBox(DWORD processId) {
     FindBox find = {processId, nullptr};
     EnumWindows(FindBoxProc, reinterpret_cast<LPARAM>(&find));
     return find.found;
+}
+
+namespace {
+
+struct FindWindowOfClass {
+    DWORD processId;
+    const wchar_t* className;
+    HWND found;
+};
+
+BOOL CALLBACK FindWindowOfClassProc(HWND window, LPARAM param) {
+    auto* find = reinterpret_cast<FindWindowOfClass*>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    wchar_t className[256] = {};
+    GetClassNameW(window, className, 256);
+    if (pid == find->processId && wcscmp(className, find->className) == 0) {
+        find->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+} // namespace
+
+HWND FindProcessWindow(DWORD processId, const std::wstring& className) {
+    FindWindowOfClass find = {processId, className.c_str(), nullptr};
+    EnumWindows(FindWindowOfClassProc, reinterpret_cast<LPARAM>(&find));
+    return find.found;
+}
+
+std::wstring CopyProgramTo(const std::wstring& programName, const std::wstring& folder) {
+    wchar_t self[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring source = self;
+    source = source.substr(0, source.find_last_of(L'\\') + 1) + programName;
+    const std::wstring target = folder + L"\\" + programName;
+    return CopyFileW(source.c_str(), target.c_str(), FALSE) ? target : std::wstring();
+}
+
+ProgramProcess::~ProgramProcess() {
+    if (m_process != nullptr) {
+        if (WaitForSingleObject(m_process, 0) == WAIT_TIMEOUT) {
+            TerminateProcess(m_process, 1);
+            WaitForSingleObject(m_process, 5000);
+        }
+        CloseHandle(m_process);
+    }
+}
+
+bool ProgramProcess::Start(const std::wstring& programPath, const std::wstring& arguments) {
+    std::wstring commandLine = L"\"" + programPath + L"\"";
+    if (!arguments.empty()) {
+        commandLine += L" " + arguments;
+    }
+    const std::wstring folder = programPath.substr(0, programPath.find_last_of(L'\\'));
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcessW(programPath.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
+                        &startup, &info)) {
+        return false;
+    }
+    CloseHandle(info.hThread);
+    m_process = info.hProcess;
+    m_processId = info.dwProcessId;
+    return true;
+}
+
+HWND ProgramProcess::WaitForWindow(const std::wstring& className, DWORD timeoutMs) const {
+    HWND found = nullptr;
+    PumpMessagesUntil([&] { return (found = FindProcessWindow(m_processId, className)) != nullptr; }, timeoutMs);
+    return found;
+}
+
+long ProgramProcess::WaitForExit(DWORD timeoutMs) const {
+    if (m_process == nullptr ||
+        !PumpMessagesUntil([&] { return WaitForSingleObject(m_process, 0) == WAIT_OBJECT_0; }, timeoutMs)) {
+        return -1;
+    }
+    DWORD code = 0;
+    GetExitCodeProcess(m_process, &code);
+    return static_cast<long>(code);
 }
 
 MessageBoxAnswerer::MessageBoxAnswerer(std::vector<int> buttons, DWORD processId)

@@ -67,6 +67,33 @@ private:
     std::thread m_thread;
 };
 
+// A program started by a test; a process still running at the end is terminated.
+class ProgramProcess {
+public:
+    ProgramProcess() = default;
+    ~ProgramProcess();
+    ProgramProcess(const ProgramProcess&) = delete;
+    ProgramProcess& operator=(const ProgramProcess&) = delete;
+
+    // Starts the program with the command-line arguments (after the quoted program path).
+    bool Start(const std::wstring& programPath, const std::wstring& arguments = L"");
+    DWORD ProcessId() const { return m_processId; }
+    // Pumps messages until a top-level window of the process with that class exists, or the deadline.
+    HWND WaitForWindow(const std::wstring& className, DWORD timeoutMs = 10000) const;
+    // Pumps messages until the process has ended; its exit code, or -1 at the deadline.
+    long WaitForExit(DWORD timeoutMs = 10000) const;
+
+private:
+    HANDLE m_process = nullptr;
+    DWORD m_processId = 0;
+};
+
+// The top-level window of a process with that class (visible or not), or null.
+HWND FindProcessWindow(DWORD processId, const std::wstring& className);
+
+// Copies a program that is built beside the test program into folder; returns the copy's path.
+std::wstring CopyProgramTo(const std::wstring& programName, const std::wstring& folder);
+
 // The visible "#32770" dialog of a process, or null.
 HWND FindMessageBox(DWORD processId = GetCurrentProcessId());
 

@@ -1,0 +1,53 @@
+// Both programs start as real GUI programs, open their log window and close cleanly.
+
+#include "tests/support/TestSupport.h"
+
+using namespace testing_support;
+
+namespace {
+
+class ProgramStartTest : public TempFolderTest {};
+
+TEST_F(ProgramStartTest, PlayerOpensMainAndInformationWindowsAndClosesCleanly) {
+    const std::wstring program = CopyProgramTo(L"VelaPlayer.exe", Folder());
+    ASSERT_FALSE(program.empty());
+    ProgramProcess player;
+    ASSERT_TRUE(player.Start(program));
+
+    HWND main = player.WaitForWindow(L"CVelaPlayer");
+    ASSERT_NE(main, nullptr);
+    HWND info = player.WaitForWindow(L"CBaseDebug");
+    ASSERT_NE(info, nullptr);
+    EXPECT_EQ(WindowText(main), L"VelaPlayer");
+    EXPECT_EQ(WindowText(info), L"VelaPlayer - 情報ウィンドウ");
+    ASSERT_TRUE(PumpMessagesUntil([&] { return IsWindowVisible(info) != FALSE; }));
+    HWND edit = GetDlgItem(info, 1);
+    ASSERT_TRUE(PumpMessagesUntil([&] { return WindowText(edit).find(L"VelaPlayer 1.28\r\n") != std::wstring::npos; }));
+
+    // The information window's close box only hides it, through the main window.
+    PostMessageW(info, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(PumpMessagesUntil([&] { return !IsWindowVisible(info); }));
+    EXPECT_TRUE(IsWindow(info));
+
+    PostMessageW(main, WM_CLOSE, 0, 0);
+    EXPECT_EQ(player.WaitForExit(), 0);
+}
+
+TEST_F(ProgramStartTest, UpdaterOpensItsLogWindowAndClosesWithIt) {
+    const std::wstring program = CopyProgramTo(L"VelaPlayerUpdate.exe", Folder());
+    ASSERT_FALSE(program.empty());
+    ProgramProcess updater;
+    ASSERT_TRUE(updater.Start(program));
+
+    HWND window = updater.WaitForWindow(L"CBaseDebug");
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(PumpMessagesUntil([&] { return IsWindowVisible(window) != FALSE; }));
+    HWND edit = GetDlgItem(window, 1);
+    ASSERT_TRUE(
+        PumpMessagesUntil([&] { return WindowText(edit).find(L"VelaPlayerUpdate 1.40\r\n") != std::wstring::npos; }));
+
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(updater.WaitForExit(), 0);
+}
+
+} // namespace
