@@ -9,7 +9,7 @@ packages=(
     wine64 wine xvfb xauth x11-utils
     libboost1.81-dev googletest
     libz-mingw-w64-dev
-    fonts-ipafont-gothic
+    fonts-ipafont-gothic fonts-wine fonts-liberation
     gstreamer1.0-libav gstreamer1.0-plugins-good
     ffmpeg python3 locales
 )

@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Sets up the machine, builds the player and starts it. With a display it runs in a window until
+# closed; without one it runs in Xvfb for a few seconds, saves a screenshot and closes.
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+bash "$root/scripts/setup.sh"
+bash "$root/scripts/build.sh" x86_64
+
+build="$root/build/x86_64"
+export WINEPREFIX="$build/wineprefix"
+source "$root/scripts/wine-env.sh"
+wine_prepare_prefix
+
+player="$build/bin/VelaPlayer.exe"
+if [ -n "${DISPLAY:-}" ]; then
+    wine_set_managed Y
+    exec env LC_ALL=$WINE_LOCALE wine "$player" "$@"
+fi
+
+display_file=$(mktemp)
+Xvfb -displayfd 4 -screen 0 1280x1024x24 -nolisten tcp 4>"$display_file" >/dev/null 2>&1 &
+xvfb_pid=$!
+for _ in $(seq 100); do [ -s "$display_file" ] && break; sleep 0.1; done
+export DISPLAY=":$(head -n1 "$display_file")"
+rm -f "$display_file"
+trap 'kill $xvfb_pid 2>/dev/null || true' EXIT
+wine_ensure_unmanaged
+
+env LC_ALL=$WINE_LOCALE wine "$player" "$@" &
+player_pid=$!
+sleep "${VELA_RUN_SECONDS:-6}"
+shot="$build/screenshot.png"
+ffmpeg -loglevel error -y -f x11grab -video_size 1280x1024 -i "$DISPLAY" -frames:v 1 "$shot"
+env LC_ALL=$WINE_LOCALE wine taskkill /im VelaPlayer.exe >/dev/null 2>&1 || true
+wait "$player_pid" || true
+echo "No display: the player ran in Xvfb; screenshot saved to $shot"
