@@ -1,0 +1,218 @@
+#include "foundation/CWorkerThread.h"
+
+#include "tests/support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <set>
+#include <thread>
+#include <vector>
+
+using testing_support::PumpMessagesFor;
+using testing_support::PumpMessagesUntil;
+
+namespace {
+
+class Event {
+public:
+    Event() : m_handle(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+    ~Event() { CloseHandle(m_handle); }
+    Event(const Event&) = delete;
+    Event& operator=(const Event&) = delete;
+    HANDLE get() const { return m_handle; }
+    void Set() const { SetEvent(m_handle); }
+
+private:
+    HANDLE m_handle;
+};
+
+struct Gate {
+    Event entered;
+    Event release;
+    std::atomic<bool> passed{false};
+
+    // A thread stopped while it starts up may hold the loader lock, which every later thread start and
+    // end of the process then waits for; so tests stop a thread only once it runs its procedure.
+    bool WaitEntered() const { return WaitForSingleObject(entered.get(), 5000) == WAIT_OBJECT_0; }
+};
+
+// Waits at the gate, marks it passed and returns 7.
+unsigned __stdcall PassGate(void* argument) {
+    auto* gate = static_cast<Gate*>(argument);
+    gate->entered.Set();
+    WaitForSingleObject(gate->release.get(), INFINITE);
+    gate->passed = true;
+    return 7;
+}
+
+unsigned __stdcall ReturnAtOnce(void*) {
+    return 1;
+}
+
+} // namespace
+
+TEST(CWorkerThreadTest, RunsUntilItsProcedureReturnsAndKeepsTheExitCode) {
+    Gate gate;
+    CWorkerThread worker(PassGate);
+    EXPECT_FALSE(worker.IsRunning()) << "a record never started";
+    ASSERT_TRUE(worker.Start(&gate));
+    EXPECT_NE(worker.GetThreadId(), 0u);
+    EXPECT_TRUE(worker.IsRunning());
+    EXPECT_EQ(worker.GetExitCode(), static_cast<DWORD>(STILL_ACTIVE));
+
+    gate.release.Set();
+    ASSERT_TRUE(PumpMessagesUntil([&] { return !worker.IsRunning(); }));
+    EXPECT_TRUE(gate.passed);
+    EXPECT_EQ(worker.GetExitCode(), 7u);
+    EXPECT_FALSE(worker.Terminate()) << "an ended thread is not terminated";
+}
+
+TEST(CWorkerThreadTest, SuspendedThreadWaitsUntilResumed) {
+    Gate gate;
+    CWorkerThread worker;
+    ASSERT_TRUE(worker.Start(PassGate, &gate));
+    ASSERT_TRUE(gate.WaitEntered());
+    ASSERT_TRUE(worker.Suspend());
+    gate.release.Set();
+    PumpMessagesFor(300);
+    EXPECT_FALSE(gate.passed) << "ran while suspended";
+    EXPECT_TRUE(worker.IsRunning());
+
+    ASSERT_TRUE(worker.Resume());
+    EXPECT_TRUE(PumpMessagesUntil([&] { return gate.passed.load(); }));
+    EXPECT_TRUE(PumpMessagesUntil([&] { return !worker.IsRunning(); }));
+}
+
+TEST(CWorkerThreadTest, TerminateEndsARunningOrSuspendedThreadWithExitCodeZero) {
+    for (const bool suspended : {false, true}) {
+        SCOPED_TRACE(suspended ? "suspended" : "running");
+        Gate gate;
+        CWorkerThread worker(PassGate);
+        ASSERT_TRUE(worker.Start(&gate));
+        ASSERT_TRUE(gate.WaitEntered());
+        if (suspended) {
+            ASSERT_TRUE(worker.Suspend());
+        }
+        EXPECT_TRUE(worker.Terminate());
+        EXPECT_FALSE(worker.IsRunning());
+        EXPECT_EQ(worker.GetExitCode(), 0u);
+        EXPECT_FALSE(worker.Terminate());
+        gate.release.Set();
+        PumpMessagesFor(50);
+        EXPECT_FALSE(gate.passed);
+    }
+}
+
+TEST(CWorkerThreadTest, EndedThreadIsNotMistakenForANewThreadThatGotItsId) {
+    // The system hands an ended thread's ID to a later thread once the ID is free; a record that found
+    // its thread by ID would then see (and suspend or terminate) that other thread.
+    CWorkerThread ended(ReturnAtOnce);
+    ASSERT_TRUE(ended.Start(nullptr));
+    ASSERT_TRUE(PumpMessagesUntil([&] { return !ended.IsRunning(); }));
+
+    std::set<DWORD> freedIds;
+    bool reuseSeen = false;
+    for (int i = 0; i < 1000 && !reuseSeen; ++i) {
+        Gate gate;
+        DWORD id = 0;
+        UniqueThreadHandle other = StartRuntimeThread(PassGate, &gate, &id);
+        ASSERT_TRUE(other);
+        reuseSeen = freedIds.count(id) != 0;
+        ASSERT_FALSE(ended.IsRunning()) << "while thread " << id << " runs";
+        gate.release.Set();
+        WaitForSingleObject(other.get(), INFINITE);
+        freedIds.insert(id);
+    }
+    EXPECT_TRUE(reuseSeen) << "no thread ID was handed out twice, so the case was not shown";
+    EXPECT_EQ(ended.GetExitCode(), 1u);
+    EXPECT_FALSE(ended.Suspend());
+    EXPECT_FALSE(ended.Terminate());
+}
+
+TEST(CWorkerThreadTest, RecordInTheListOutlivesTheCopyItWasMadeFrom) {
+    Gate gate;
+    size_t index;
+    {
+        WorkerThreadRecord record;
+        record.thread.Start(PassGate, &gate);
+        record.rowIndex = 4;
+        record.state = WorkerThreadRecord::kRunning;
+        record.pausedFromStatus = 0xFFFF;
+        auto lock = LockWorkerThreads();
+        index = GetWorkerThreadCount();
+        AddWorkerThread(record);
+    }
+    WorkerThreadRecord& listed = GetWorkerThread(index);
+    EXPECT_EQ(listed.rowIndex, 4);
+    EXPECT_EQ(listed.state, WorkerThreadRecord::kRunning);
+    EXPECT_EQ(listed.pausedFromStatus, 0xFFFF);
+    EXPECT_EQ(listed.thread.GetProcedure(), &PassGate);
+    EXPECT_TRUE(listed.thread.IsRunning());
+    ASSERT_TRUE(gate.WaitEntered());
+    EXPECT_TRUE(listed.thread.Suspend());
+    EXPECT_TRUE(listed.thread.Resume());
+
+    gate.release.Set();
+    EXPECT_TRUE(PumpMessagesUntil([&] { return !listed.thread.IsRunning(); }));
+    EXPECT_EQ(listed.thread.GetExitCode(), 7u);
+}
+
+TEST(CWorkerThreadTest, ConcurrentAppendsLoseNothingAndKeepEarlierRecordsInPlace) {
+    constexpr int kThreads = 8;
+    constexpr int kAppendsPerThread = 250;
+    WorkerThreadRecord first;
+    size_t start;
+    WorkerThreadRecord* firstAddress;
+    {
+        auto lock = LockWorkerThreads();
+        start = GetWorkerThreadCount();
+        firstAddress = &AddWorkerThread(first);
+    }
+
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([t, firstAddress] {
+            for (int i = 0; i < kAppendsPerThread; ++i) {
+                WorkerThreadRecord record;
+                record.rowIndex = t * kAppendsPerThread + i;
+                AddWorkerThread(record);
+                // Read-modify-write of a shared record under the list's lock.
+                auto lock = LockWorkerThreads();
+                WorkerThreadRecord& shared = *firstAddress;
+                shared.pausedFromStatus = static_cast<uint16_t>(shared.pausedFromStatus + 1);
+            }
+        });
+    }
+    for (auto& thread : threads) {
+        thread.join();
+    }
+
+    ASSERT_EQ(GetWorkerThreadCount(), start + 1 + kThreads * kAppendsPerThread);
+    EXPECT_EQ(&GetWorkerThread(start), firstAddress);
+    EXPECT_EQ(firstAddress->pausedFromStatus, kThreads * kAppendsPerThread);
+    std::vector<int> rows;
+    for (size_t i = start + 1; i < GetWorkerThreadCount(); ++i) {
+        rows.push_back(GetWorkerThread(i).rowIndex);
+    }
+    std::sort(rows.begin(), rows.end());
+    for (int i = 0; i < kThreads * kAppendsPerThread; ++i) {
+        ASSERT_EQ(rows[i], i);
+    }
+}
+
+TEST(CWorkerThreadTest, WaitMillisecondsWaitsTheGivenTimeNotWholeSeconds) {
+    struct Case {
+        DWORD wait;
+        ULONGLONG atMost;
+    };
+    for (const Case& c : {Case{0, 100}, Case{120, 900}, Case{1100, 1900}}) {
+        SCOPED_TRACE(c.wait);
+        const ULONGLONG begin = GetTickCount64();
+        WaitMilliseconds(c.wait);
+        const ULONGLONG elapsed = GetTickCount64() - begin;
+        EXPECT_GE(elapsed, c.wait);
+        EXPECT_LE(elapsed, c.atMost);
+    }
+}
