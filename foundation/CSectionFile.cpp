@@ -1,5 +1,6 @@
 #include "foundation/CSectionFile.h"
 
+#include "foundation/PathUtil.h"
 #include "foundation/StringUtil.h"
 #include "foundation/TextFile.h"
 
@@ -17,25 +18,8 @@ constexpr wchar_t kBlankMarker[] = L"%_BLANK_%";
 constexpr wchar_t kDummyHeader[] = L"[%_DUMMY_SECTION_%]";
 constexpr size_t kDummyHeaderLength = sizeof(kDummyHeader) / sizeof(kDummyHeader[0]) - 1;
 
-bool Exists(const std::wstring& path) {
-    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 std::wstring LockKey(const std::wstring& path) {
-    std::wstring full(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length = GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), &full[0], nullptr);
-        if (length == 0) {
-            full = path;
-            break;
-        }
-        if (length < full.size()) {
-            full.resize(length);
-            break;
-        }
-        full.resize(length);
-    }
-    return ToLower(full);
+    return ToLower(GetAbsolutePath(std::wstring(), path, false));
 }
 
 // One lock per file for the whole process. The registry is never freed, for the same reason.
@@ -157,7 +141,7 @@ void ReplaceSectionText(std::wstring& text, const std::wstring& name, const std:
 
 bool CSectionFile::AssignPath(const std::wstring& path) {
     m_path = path;
-    return Exists(path);
+    return FileExists(path);
 }
 
 std::wstring CSectionFile::ReadText(const std::wstring& /*defaultText*/) const {
@@ -168,7 +152,7 @@ std::wstring CSectionFile::ReadText(const std::wstring& /*defaultText*/) const {
 }
 
 std::wstring CSectionFile::ReadSection(const std::wstring& name, const std::wstring& defaultText) const {
-    if (m_path.empty() || !Exists(m_path)) {
+    if (m_path.empty() || !FileExists(m_path)) {
         return defaultText;
     }
     return FindSectionBody(ReadText(std::wstring()), name);

@@ -27,25 +27,12 @@ int CALLBACK FolderDialogProc(HWND dialog, UINT message, LPARAM, LPARAM data) {
 
 } // namespace
 
-bool ShowOpenFileDialog(HWND owner, std::wstring& path, const FileDialogFilter& filter) {
-    const std::wstring filterText = MakeFilterText(filter);
-    wchar_t buffer[MAX_PATH] = {};
-    OPENFILENAMEW dialog = {};
-    dialog.lStructSize = sizeof(dialog);
-    dialog.hwndOwner = owner;
-    dialog.lpstrFilter = filterText.c_str();
-    dialog.lpstrFile = buffer;
-    dialog.nMaxFile = MAX_PATH;
-    dialog.Flags = OFN_FILEMUSTEXIST;
-    if (!GetOpenFileNameW(&dialog)) {
-        return false;
-    }
-    path = buffer;
-    return true;
-}
+namespace {
 
-bool ShowSaveFileDialog(const std::wstring& initialName, const FileDialogFilter& filter, HWND owner,
-                        std::wstring& path) {
+using FileDialogFunction = BOOL(WINAPI*)(OPENFILENAMEW*);
+
+bool RunFileDialog(FileDialogFunction run, HWND owner, const FileDialogFilter& filter, const std::wstring& initialName,
+                   DWORD flags, std::wstring& path) {
     const std::wstring filterText = MakeFilterText(filter);
     wchar_t buffer[MAX_PATH] = {};
     initialName.copy(buffer, MAX_PATH - 1);
@@ -55,11 +42,23 @@ bool ShowSaveFileDialog(const std::wstring& initialName, const FileDialogFilter&
     dialog.lpstrFilter = filterText.c_str();
     dialog.lpstrFile = buffer;
     dialog.nMaxFile = MAX_PATH;
-    if (!GetSaveFileNameW(&dialog)) {
+    dialog.Flags = flags;
+    if (!run(&dialog)) {
         return false;
     }
     path = buffer;
     return true;
+}
+
+} // namespace
+
+bool ShowOpenFileDialog(HWND owner, std::wstring& path, const FileDialogFilter& filter) {
+    return RunFileDialog(GetOpenFileNameW, owner, filter, std::wstring(), OFN_FILEMUSTEXIST, path);
+}
+
+bool ShowSaveFileDialog(const std::wstring& initialName, const FileDialogFilter& filter, HWND owner,
+                        std::wstring& path) {
+    return RunFileDialog(GetSaveFileNameW, owner, filter, initialName, 0, path);
 }
 
 bool ShowFolderDialog(const std::wstring& title, const std::wstring& initialFolder, HWND owner, std::wstring& path,

@@ -2,6 +2,7 @@
 
 #include "foundation/CBaseDebug.h"
 #include "foundation/FoundationSettings.h"
+#include "foundation/PathUtil.h"
 #include "foundation/StringUtil.h"
 
 #include <objbase.h>
@@ -50,13 +51,6 @@ int RunFileOperation(UINT operation, const std::wstring& from, const std::wstrin
         return ERROR_CANCELLED;
     }
     return result;
-}
-
-std::wstring ToUpper(std::wstring text) {
-    if (!text.empty()) {
-        CharUpperBuffW(&text[0], static_cast<DWORD>(text.size()));
-    }
-    return text;
 }
 
 // Characters that would end the URL's word or the quoting on the browser's command line; none of
@@ -159,26 +153,21 @@ int DeletePath(const std::wstring& path, FILEOP_FLAGS flags, HWND owner) {
 }
 
 bool DeleteRelatedFiles(const std::wstring& path) {
-    const size_t slash = path.find_last_of(L"\\/");
-    const std::wstring folder = slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
-    std::wstring baseName = slash == std::wstring::npos ? path : path.substr(slash + 1);
-    const size_t dot = baseName.rfind(L'.');
-    if (dot != std::wstring::npos) {
-        baseName.resize(dot);
-    }
+    const std::wstring folder = GetDirectoryPath(path);
+    const std::wstring baseName = RemoveExtension(GetFileName(path));
     if (baseName.empty() || baseName.find_first_of(L"*?") != std::wstring::npos) {
         return false;
     }
 
     // Masks also match the short 8.3 names, so each long name is checked for the base name again.
-    const std::wstring upperBase = ToUpper(baseName);
+    const std::wstring lowerBase = ToLower(baseName);
     std::vector<std::pair<std::wstring, bool>> related; // path, is a folder
     WIN32_FIND_DATAW found;
     HANDLE search = FindFirstFileW((folder + L"*" + baseName + L"*").c_str(), &found);
     if (search != INVALID_HANDLE_VALUE) {
         do {
             const std::wstring name = found.cFileName;
-            if (name == L"." || name == L".." || ToUpper(name).find(upperBase) == std::wstring::npos) {
+            if (name == L"." || name == L".." || ToLower(name).find(lowerBase) == std::wstring::npos) {
                 continue;
             }
             related.emplace_back(folder + name, (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0);

@@ -17,13 +17,8 @@ if [ -n "${DISPLAY:-}" ]; then
     exec env LC_ALL=$WINE_LOCALE wine "$player" "$@"
 fi
 
-display_file=$(mktemp)
-Xvfb -displayfd 4 -screen 0 1280x1024x24 -nolisten tcp 4>"$display_file" >/dev/null 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 100); do [ -s "$display_file" ] && break; sleep 0.1; done
-export DISPLAY=":$(head -n1 "$display_file")"
-rm -f "$display_file"
-trap 'kill $xvfb_pid 2>/dev/null || true' EXIT
+start_xvfb
+trap 'kill $XVFB_PID 2>/dev/null || true' EXIT
 wine_ensure_unmanaged
 
 env LC_ALL=$WINE_LOCALE wine "$player" "$@" &

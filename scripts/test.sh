@@ -13,21 +13,14 @@ source "$root/scripts/wine-env.sh"
 wine_prepare_prefix
 
 # One display and one persistent wine server for the whole run.
-xvfb_pid=
-if [ -z "${DISPLAY:-}" ]; then
-    display_file=$(mktemp)
-    Xvfb -displayfd 4 -screen 0 1280x1024x24 -nolisten tcp 4>"$display_file" >/dev/null 2>&1 &
-    xvfb_pid=$!
-    for _ in $(seq 100); do [ -s "$display_file" ] && break; sleep 0.1; done
-    export DISPLAY=":$(head -n1 "$display_file")"
-    rm -f "$display_file"
-fi
+XVFB_PID=
+[ -n "${DISPLAY:-}" ] || start_xvfb
 wine_server -p
-[ -n "$xvfb_pid" ] && wine_ensure_unmanaged
+[ -n "$XVFB_PID" ] && wine_ensure_unmanaged
 wine_start_services
 cleanup() {
     wine_server -k 2>/dev/null || true
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+    [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null || true
 }
 trap cleanup EXIT
 

@@ -43,3 +43,14 @@ wine_start_services() {
     env LC_ALL=$WINE_LOCALE wine cmd.exe /c exit </dev/null >/dev/null 2>&1 || true
     export VELA_WINE_SERVICES="$WINEPREFIX"
 }
+
+# Starts an Xvfb on a free display and exports DISPLAY; XVFB_PID holds its process.
+start_xvfb() {
+    local display_file
+    display_file=$(mktemp)
+    Xvfb -displayfd 4 -screen 0 1280x1024x24 -nolisten tcp 4>"$display_file" >/dev/null 2>&1 &
+    XVFB_PID=$!
+    for _ in $(seq 100); do [ -s "$display_file" ] && break; sleep 0.1; done
+    export DISPLAY=":$(head -n1 "$display_file")"
+    rm -f "$display_file"
+}

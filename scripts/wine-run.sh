@@ -3,7 +3,7 @@
 #   wine-run.sh [--prefix DIR] program.exe [arguments...]
 # Without a display it runs inside a private Xvfb.
 set -euo pipefail
-if [ "${1:-}" = --prefix ]; then export WINEPREFIX=$2; shift 2; fi
+if [ "${1:-}" = --prefix ]; then WINEPREFIX=$(realpath -m "$2"); export WINEPREFIX; shift 2; fi
 : "${WINEPREFIX:?set WINEPREFIX or pass --prefix}"
 source "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
 wine_prepare_prefix

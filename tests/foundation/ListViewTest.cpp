@@ -1,5 +1,7 @@
 #include "foundation/ListView.h"
 
+#include "tests/support/TestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <commctrl.h>
@@ -9,15 +11,6 @@
 #include <vector>
 
 namespace {
-
-std::wstring Repeat(const std::wstring& piece, size_t length) {
-    std::wstring text;
-    while (text.size() < length) {
-        text += piece;
-    }
-    text.resize(length);
-    return text;
-}
 
 // A report view with check boxes and three columns, as the tool windows make them.
 class ListViewTest : public ::testing::Test {
@@ -74,7 +67,7 @@ TEST_F(ListViewTest, CellTextsAndColumnTitlesOfAnyLengthComeBackWhole) {
     const size_t lengths[] = {0, 1, 255, 256, 259, 260, 261, 511, 512, 519, 520, 521, 1040, 5000};
     for (const size_t length : lengths) {
         SCOPED_TRACE(length);
-        const std::wstring text = Repeat(L"ｺﾒﾝﾄ弾幕　あいう", length);
+        const std::wstring text = testing_support::RepeatText(L"ｺﾒﾝﾄ弾幕　あいう", length);
         ASSERT_TRUE(SetListItemText(text, 2, m_list, 0));
         EXPECT_EQ(GetListItemText(m_list, 0, 2), text);
         ASSERT_TRUE(SetListColumnText(text, m_list, 1));
@@ -187,7 +180,7 @@ TEST_F(ListViewTest, MovingSelectedRowsCarriesEveryPartOfTheRows) {
     };
     const auto title = [](int n) { return L"タイトル" + std::to_wstring(n); };
     const auto path = [](int n) { return L"C:\\動画\\sm" + std::to_wstring(n) + L".flv"; };
-    const auto longText = [](int n) { return Repeat(L"追加データ", 300) + std::to_wstring(n); };
+    const auto longText = [](int n) { return testing_support::RepeatText(L"追加データ", 300) + std::to_wstring(n); };
     const auto param = [](int n) { return static_cast<LPARAM>(0x10000 * (n + 1) + n); };
 
     for (size_t i = 0; i < sizeof(cases) / sizeof(cases[0]); ++i) {

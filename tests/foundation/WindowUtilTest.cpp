@@ -27,15 +27,6 @@ RECT WindowRect(HWND window) {
     return rect;
 }
 
-std::wstring Repeat(const std::wstring& piece, size_t length) {
-    std::wstring text;
-    while (text.size() < length) {
-        text += piece;
-    }
-    text.resize(length);
-    return text;
-}
-
 } // namespace
 
 TEST(WindowUtilTest, CenterWindowCentresOnThePrimaryScreenKeepingTheSize) {
@@ -105,7 +96,7 @@ TEST(WindowUtilTest, WindowTextAndClassNameComeBackWhole) {
     const size_t lengths[] = {0, 1, 255, 256, 257, 511, 512, 513, 5000};
     WindowHolder window = CreatePopup(0, 0, 10, 10);
     for (const size_t length : lengths) {
-        const std::wstring text = Repeat(L"動画コメントabc", length);
+        const std::wstring text = testing_support::RepeatText(L"動画コメントabc", length);
         SetWindowTextW(window.get(), text.c_str());
         EXPECT_EQ(GetWindowTextString(window.get()), text) << length;
     }
@@ -114,7 +105,7 @@ TEST(WindowUtilTest, WindowTextAndClassNameComeBackWhole) {
     // Class names hold at most 255 characters.
     const size_t classLengths[] = {1, 254, 255};
     for (const size_t length : classLengths) {
-        const std::wstring name = Repeat(L"ウィンドウClass", length);
+        const std::wstring name = testing_support::RepeatText(L"ウィンドウClass", length);
         WNDCLASSW wc = {};
         wc.lpfnWndProc = DefWindowProcW;
         wc.hInstance = GetModuleHandleW(nullptr);

@@ -73,6 +73,15 @@ std::string TempFolderTest::ReadBytes(const std::wstring& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+std::wstring RepeatText(const std::wstring& piece, size_t length) {
+    std::wstring text;
+    while (!piece.empty() && text.size() < length) {
+        text += piece;
+    }
+    text.resize(length);
+    return text;
+}
+
 std::wstring WindowText(HWND window) {
     // WM_GETTEXT itself: GetWindowTextW does not ask the controls of another process.
     const LRESULT length = SendMessageW(window, WM_GETTEXTLENGTH, 0, 0);
@@ -82,39 +91,13 @@ std::wstring WindowText(HWND window) {
     return text;
 }
 
-namespace {
-
-struct FindBox {
-    DWORD processId;
-    HWND found;
-};
-
-BOOL CALLBACK FindBoxProc(HWND window, LPARAM param) {
-    auto* find = reinterpret_cast<FindBox*>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    wchar_t className[16] = {};
-    GetClassNameW(window, className, 16);
-    if (pid == find->processId && wcscmp(className, L"#32770") == 0 && IsWindowVisible(window)) {
-        find->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-} // namespace
-
-HWND FindMessageBox(DWORD processId) {
-    FindBox find = {processId, nullptr};
-    EnumWindows(FindBoxProc, reinterpret_cast<LPARAM>(&find));
-    return find.found;
-}
 
 namespace {
 
 struct FindWindowOfClass {
     DWORD processId;
     const wchar_t* className;
+    bool visibleOnly;
     HWND found;
 };
 
@@ -124,19 +107,26 @@ BOOL CALLBACK FindWindowOfClassProc(HWND window, LPARAM param) {
     GetWindowThreadProcessId(window, &pid);
     wchar_t className[256] = {};
     GetClassNameW(window, className, 256);
-    if (pid == find->processId && wcscmp(className, find->className) == 0) {
+    if (pid == find->processId && wcscmp(className, find->className) == 0 &&
+        (!find->visibleOnly || IsWindowVisible(window))) {
         find->found = window;
         return FALSE;
     }
     return TRUE;
 }
 
-} // namespace
-
-HWND FindProcessWindow(DWORD processId, const std::wstring& className) {
-    FindWindowOfClass find = {processId, className.c_str(), nullptr};
+HWND FindTopLevelWindow(DWORD processId, const wchar_t* className, bool visibleOnly) {
+    FindWindowOfClass find = {processId, className, visibleOnly, nullptr};
     EnumWindows(FindWindowOfClassProc, reinterpret_cast<LPARAM>(&find));
     return find.found;
+}
+
+} // namespace
+
+HWND FindMessageBox(DWORD processId) { return FindTopLevelWindow(processId, L"#32770", true); }
+
+HWND FindProcessWindow(DWORD processId, const std::wstring& className) {
+    return FindTopLevelWindow(processId, className.c_str(), false);
 }
 
 std::wstring CopyProgramTo(const std::wstring& programName, const std::wstring& folder) {

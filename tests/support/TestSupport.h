@@ -97,6 +97,9 @@ std::wstring CopyProgramTo(const std::wstring& programName, const std::wstring& 
 // The visible "#32770" dialog of a process, or null.
 HWND FindMessageBox(DWORD processId = GetCurrentProcessId());
 
+// piece repeated up to exactly length characters.
+std::wstring RepeatText(const std::wstring& piece, size_t length);
+
 // The window's whole text.
 std::wstring WindowText(HWND window);
 
