@@ -8,6 +8,16 @@ namespace {
 
 class ProgramStartTest : public TempFolderTest {};
 
+TEST_F(ProgramStartTest, BothProgramsCarryIcon1000) {
+    for (const wchar_t* name : {L"VelaPlayer.exe", L"VelaPlayerUpdate.exe"}) {
+        const std::wstring program = CopyProgramTo(name, Folder());
+        HMODULE module = LoadLibraryExW(program.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+        ASSERT_NE(module, nullptr) << name;
+        EXPECT_NE(FindResourceW(module, MAKEINTRESOURCEW(1000), RT_GROUP_ICON), nullptr) << name;
+        FreeLibrary(module);
+    }
+}
+
 TEST_F(ProgramStartTest, PlayerOpensMainAndInformationWindowsAndClosesCleanly) {
     const std::wstring program = CopyProgramTo(L"VelaPlayer.exe", Folder());
     ASSERT_FALSE(program.empty());
