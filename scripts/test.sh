@@ -15,6 +15,8 @@ wine_prepare_prefix
 # One display and one persistent wine server for the whole run.
 XVFB_PID=
 [ -n "${DISPLAY:-}" ] || start_xvfb
+# A server left by an earlier step (it lingers for a few seconds) would make -p fail.
+wine_server -w
 wine_server -p
 [ -n "$XVFB_PID" ] && wine_ensure_unmanaged
 wine_start_services

@@ -17,8 +17,8 @@ wine_prepare_prefix() {
         flock 9
         if [ ! -f "$WINEPREFIX/.vela-ready" ]; then
             env LC_ALL=$WINE_LOCALE wineboot -i >/dev/null 2>&1 || true
-            wine_server -w
             wine_set_managed N
+            wine_server -w
             touch "$WINEPREFIX/.vela-ready"
         fi
     ) 9>"$WINEPREFIX.lock"
