@@ -63,20 +63,35 @@ std::wstring CIniFile::ReadString(const std::wstring& section, const std::wstrin
     }
 }
 
-bool CIniFile::WriteRaw(const std::wstring& section, const std::wstring& key, const std::wstring& value) {
-    return WritePrivateProfileStringW(SectionOr(section).c_str(), key.c_str(), value.c_str(), m_path.c_str()) != FALSE;
+bool CIniFile::WriteRaw(const std::wstring& section, const std::wstring& key, const wchar_t* value) {
+    // The profile functions write a file in the encoding they find it in; a new file would be in the
+    // ANSI code page, which turns every other character into "?". One with the UTF-16 mark keeps them.
+    if (GetFileAttributesW(m_path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        HANDLE file = CreateFileW(m_path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file != INVALID_HANDLE_VALUE) {
+            const unsigned char mark[] = {0xFF, 0xFE};
+            DWORD written = 0;
+            WriteFile(file, mark, sizeof(mark), &written, nullptr);
+            CloseHandle(file);
+        }
+    }
+    return WritePrivateProfileStringW(SectionOr(section).c_str(), key.c_str(), value, m_path.c_str()) != FALSE;
+}
+
+bool CIniFile::DeleteKey(const std::wstring& section, const std::wstring& key) {
+    return WritePrivateProfileStringW(SectionOr(section).c_str(), key.c_str(), nullptr, m_path.c_str()) != FALSE;
 }
 
 bool CIniFile::Write(const std::wstring& section, const std::wstring& key, int32_t value) {
-    return WriteRaw(section, key, std::to_wstring(value));
+    return WriteRaw(section, key, std::to_wstring(value).c_str());
 }
 
 bool CIniFile::Write(const std::wstring& section, const std::wstring& key, uint32_t value) {
-    return WriteRaw(section, key, std::to_wstring(value));
+    return WriteRaw(section, key, std::to_wstring(value).c_str());
 }
 
 bool CIniFile::Write(const std::wstring& section, const std::wstring& key, int64_t value) {
-    return WriteRaw(section, key, std::to_wstring(value));
+    return WriteRaw(section, key, std::to_wstring(value).c_str());
 }
 
 bool CIniFile::Write(const std::wstring& section, const std::wstring& key, bool value) {
@@ -84,5 +99,9 @@ bool CIniFile::Write(const std::wstring& section, const std::wstring& key, bool 
 }
 
 bool CIniFile::Write(const std::wstring& section, const std::wstring& key, const std::wstring& value) {
-    return WriteRaw(section, key, NeedsQuotes(value) ? L"\"" + value + L"\"" : value);
+    // A line break would end the value and leave the rest as a broken line of the file.
+    if (value.find_first_of(L"\r\n") != std::wstring::npos) {
+        return false;
+    }
+    return WriteRaw(section, key, (NeedsQuotes(value) ? L"\"" + value + L"\"" : value).c_str());
 }

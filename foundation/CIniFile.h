@@ -1,6 +1,7 @@
 #pragma once
 // One ini file with a default section, over the platform's profile functions (keys and sections
-// are matched without regard to case; a file without a UTF-16 mark holds ANSI text). A section
+// are matched without regard to case; a file without a UTF-16 mark holds ANSI text, and a file the
+// first write creates gets the mark, so that every character survives). A section
 // argument left empty means the default section. The path must be a full path: the platform looks
 // up a bare file name in the Windows folder.
 
@@ -32,8 +33,9 @@ public:
     bool Write(const std::wstring& section, const std::wstring& key, int64_t value);
     bool Write(const std::wstring& section, const std::wstring& key, bool value);
     // A value that reading would alter (surrounding blanks, a leading quote) is written inside double
-    // quotes, so that ReadString gives it back unchanged. It must not contain a line break.
+    // quotes, so that ReadString gives it back unchanged. A value with a line break is refused (false).
     bool Write(const std::wstring& section, const std::wstring& key, const std::wstring& value);
+    bool DeleteKey(const std::wstring& section, const std::wstring& key);
     // Without it a literal would choose the bool overload.
     bool Write(const std::wstring& section, const std::wstring& key, const wchar_t* value) {
         return Write(section, key, std::wstring(value != nullptr ? value : L""));
@@ -41,7 +43,7 @@ public:
 
 private:
     const std::wstring& SectionOr(const std::wstring& section) const;
-    bool WriteRaw(const std::wstring& section, const std::wstring& key, const std::wstring& value);
+    bool WriteRaw(const std::wstring& section, const std::wstring& key, const wchar_t* value);
 
     std::wstring m_path;
     std::wstring m_defaultSection;

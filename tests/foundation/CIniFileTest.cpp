@@ -16,6 +16,14 @@ namespace {
 class CIniFileTest : public testing_support::TempFolderTest {
 protected:
     std::wstring Path() const { return PathOf(L"velaplayer.ini"); }
+    // The file's text: UTF-16LE behind the mark FF FE (what a new file gets), else ANSI.
+    std::wstring FileText() const {
+        const std::string bytes = ReadBytes(Path());
+        if (bytes.compare(0, 2, "\xFF\xFE") == 0) {
+            return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data() + 2), (bytes.size() - 2) / 2);
+        }
+        return AnsiToWide(bytes);
+    }
 };
 
 TEST_F(CIniFileTest, NumbersAndBoolsRoundTripAndMissingKeysGiveTheDefault) {
@@ -38,9 +46,9 @@ TEST_F(CIniFileTest, NumbersAndBoolsRoundTripAndMissingKeysGiveTheDefault) {
     EXPECT_TRUE(ini.ReadBool(L"", L"On", false));
     EXPECT_FALSE(ini.ReadBool(L"", L"Off", true));
 
-    const std::string file = ReadBytes(Path());
-    EXPECT_NE(file.find("On=1\r\n"), std::string::npos) << file;
-    EXPECT_NE(file.find("Off=0\r\n"), std::string::npos) << file;
+    const std::wstring file = FileText();
+    EXPECT_NE(file.find(L"On=1\r\n"), std::wstring::npos);
+    EXPECT_NE(file.find(L"Off=0\r\n"), std::wstring::npos);
 
     EXPECT_EQ(ini.ReadInt(L"", L"Missing", 0x80000000), std::numeric_limits<int32_t>::min());
     EXPECT_EQ(ini.ReadInt64(L"", L"Missing", -5), -5);
@@ -57,8 +65,7 @@ TEST_F(CIniFileTest, EmptySectionIsTheDefaultOneAndNamesIgnoreCase) {
     EXPECT_EQ(ini.ReadInt(L"MAIN", L"width", 0), 400);
     EXPECT_EQ(ini.ReadInt(L"Info", L"WIDTH", 0), 240);
     EXPECT_EQ(CIniFile(Path(), L"INFO").ReadInt(L"", L"width", 0), 240);
-    const std::string file = ReadBytes(Path());
-    EXPECT_EQ(file, "[main]\r\nWidth=400\r\n[info]\r\nWidth=240\r\n");
+    EXPECT_EQ(FileText(), L"[main]\r\nWidth=400\r\n[info]\r\nWidth=240\r\n");
 }
 
 // What the platform does to a value on reading; the quoting of Write rests on it. Windows strips
@@ -83,30 +90,30 @@ TEST_F(CIniFileTest, ProfileFunctionsStripBlanksAndOnePairOfQuotes) {
 TEST_F(CIniFileTest, TextValuesReadBackUnchanged) {
     struct Case {
         std::wstring value;
-        std::string line; // as stored in the file
+        std::wstring line; // as stored in the file
     };
     const Case cases[] = {
-        {L"%path% %url%", "Key=%path% %url%\r\n"},
-        {L"", "Key=\r\n"},
-        {L" leading blank", "Key=\" leading blank\"\r\n"},
-        {L"trailing blank ", "Key=\"trailing blank \"\r\n"},
-        {L"\tleading tab", "Key=\"\tleading tab\"\r\n"},
-        {L"trailing tab\t", "Key=\"trailing tab\t\"\r\n"},
-        {L" ", "Key=\" \"\r\n"},
-        {L"\"quoted\"", "Key=\"\"quoted\"\"\r\n"},
-        {L"'single'", "Key=\"'single'\"\r\n"},
-        {L"\"opening only", "Key=\"\"opening only\"\r\n"},
-        {L"closing only\"", "Key=closing only\"\r\n"},
-        {L"\"", "Key=\"\"\"\r\n"},
-        {L"'", "Key=\"'\"\r\n"},
-        {L" \"both\" ", "Key=\" \"both\" \"\r\n"},
-        {L"(.+)\\([:id:]\\).+?", "Key=(.+)\\([:id:]\\).+?\r\n"},
+        {L"%path% %url%", L"Key=%path% %url%\r\n"},
+        {L"", L"Key=\r\n"},
+        {L" leading blank", L"Key=\" leading blank\"\r\n"},
+        {L"trailing blank ", L"Key=\"trailing blank \"\r\n"},
+        {L"\tleading tab", L"Key=\"\tleading tab\"\r\n"},
+        {L"trailing tab\t", L"Key=\"trailing tab\t\"\r\n"},
+        {L" ", L"Key=\" \"\r\n"},
+        {L"\"quoted\"", L"Key=\"\"quoted\"\"\r\n"},
+        {L"'single'", L"Key=\"'single'\"\r\n"},
+        {L"\"opening only", L"Key=\"\"opening only\"\r\n"},
+        {L"closing only\"", L"Key=closing only\"\r\n"},
+        {L"\"", L"Key=\"\"\"\r\n"},
+        {L"'", L"Key=\"'\"\r\n"},
+        {L" \"both\" ", L"Key=\" \"both\" \"\r\n"},
+        {L"(.+)\\([:id:]\\).+?", L"Key=(.+)\\([:id:]\\).+?\r\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.value));
         DeleteFileW(Path().c_str());
         ASSERT_TRUE(CIniFile(Path(), L"main").Write(L"", L"Key", c.value));
-        EXPECT_EQ(ReadBytes(Path()), "[main]\r\n" + c.line);
+        EXPECT_EQ(FileText(), L"[main]\r\n" + c.line);
         EXPECT_EQ(CIniFile(Path(), L"main").ReadString(L"", L"Key", L"default"), c.value);
     }
     // Other white space is quoted too: which characters a reader strips is the platform's choice.
@@ -129,20 +136,50 @@ TEST_F(CIniFileTest, LongValuesAreReadWhole) {
     EXPECT_EQ(ini.ReadString(L"", L"Missing", longDefault), longDefault);
 }
 
-TEST_F(CIniFileTest, JapaneseValuesSurviveTheAnsiFile) {
+TEST_F(CIniFileTest, NewFileGetsTheUtf16MarkAndKeepsEveryCharacter) {
+    const std::wstring values[] = {L"ＭＳ Ｐゴシック", L"C:\\ユーザー\\動画\\保存先フォルダ", L"한국어\u00A0Ω€"};
+    {
+        CIniFile ini(Path(), L"main");
+        for (size_t i = 0; i < 3; ++i) {
+            ASSERT_TRUE(ini.Write(L"", L"Key" + std::to_wstring(i), values[i]));
+        }
+    }
+    EXPECT_EQ(ReadBytes(Path()).substr(0, 2), "\xFF\xFE");
+    CIniFile reloaded(Path(), L"main");
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(reloaded.ReadString(L"", L"Key" + std::to_wstring(i), L""), values[i]);
+    }
+}
+
+TEST_F(CIniFileTest, JapaneseValuesSurviveAnExistingAnsiFile) {
     ASSERT_EQ(GetACP(), 932u) << "the tests expect the Japanese ANSI code page";
     const std::wstring font = L"ＭＳ Ｐゴシック";
     const std::wstring folder = L"C:\\ユーザー\\動画\\保存先フォルダ";
-    {
-        CIniFile ini(Path(), L"main");
-        ASSERT_TRUE(ini.Write(L"", L"CommentFont", font));
-        ASSERT_TRUE(ini.Write(L"", L"CommonDir", folder));
-    }
-    // A new file holds ANSI text: the values in Shift_JIS, no UTF-16 mark.
+    WriteBytes(Path(), WideToAnsi(L"[main]\r\nCommentFont=" + font + L"\r\n"));
+    ASSERT_TRUE(CIniFile(Path(), L"main").Write(L"", L"CommonDir", folder));
+    // The file stays in Shift_JIS, as users' files are.
     EXPECT_EQ(ReadBytes(Path()), WideToAnsi(L"[main]\r\nCommentFont=" + font + L"\r\nCommonDir=" + folder + L"\r\n"));
     CIniFile reloaded(Path(), L"main");
     EXPECT_EQ(reloaded.ReadString(L"", L"CommentFont", L""), font);
     EXPECT_EQ(reloaded.ReadString(L"", L"CommonDir", L""), folder);
+}
+
+TEST_F(CIniFileTest, ValueWithALineBreakIsRefusedAndTheFileKept) {
+    CIniFile ini(Path(), L"main");
+    ASSERT_TRUE(ini.Write(L"", L"Key", L"kept"));
+    EXPECT_FALSE(ini.Write(L"", L"Key", L"one\r\nInjected=1"));
+    EXPECT_FALSE(ini.Write(L"", L"Key", L"one\ntwo"));
+    EXPECT_EQ(ini.ReadString(L"", L"Key", L""), L"kept");
+    EXPECT_EQ(ini.ReadString(L"", L"Injected", L"none"), L"none");
+}
+
+TEST_F(CIniFileTest, DeleteKeyRemovesOnlyThatKey) {
+    CIniFile ini(Path(), L"main");
+    ASSERT_TRUE(ini.Write(L"", L"RecentOpen0", L"a.flv"));
+    ASSERT_TRUE(ini.Write(L"", L"RecentOpen1", L"b.flv"));
+    ASSERT_TRUE(ini.DeleteKey(L"", L"RecentOpen0"));
+    EXPECT_EQ(ini.ReadString(L"", L"RecentOpen0", L"gone"), L"gone");
+    EXPECT_EQ(ini.ReadString(L"", L"RecentOpen1", L""), L"b.flv");
 }
 
 } // namespace
