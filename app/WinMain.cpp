@@ -1,5 +1,6 @@
 // Start-up of the player: the main window "CVelaPlayer", its information window and the message loop.
 
+#include "app/AppSettings.h"
 #include "foundation/CBaseDebug.h"
 #include "foundation/MainWindowMessages.h"
 
@@ -26,6 +27,8 @@ void ToggleInfoWindow() {
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_CREATE:
+        GetAppSettings().LoadSettings();
+        CBaseDebug::SetBufferLimitKilobytes(GetAppSettings().InfoBuffer);
         SetMainWindow(window);
         CBaseDebug::SetCloseNotification(window, WM_COMMAND, kCommandViewInfoWindow, 0);
         DebugLog().AddPage(DebugLog().GetEditControl());
@@ -41,6 +44,9 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case kMainWindowLogLine:
         DebugLog().AppendLine(reinterpret_cast<const wchar_t*>(wParam));
         return 1;
+    case WM_CLOSE:
+        GetAppSettings().SaveSettings(window, CBaseDebug::GetWindow());
+        break;
     case WM_DESTROY:
         SetMainWindow(nullptr);
         PostQuitMessage(0);

@@ -41,6 +41,9 @@ TEST_F(ProgramStartTest, PlayerOpensMainAndInformationWindowsAndClosesCleanly) {
 
     PostMessageW(main, WM_CLOSE, 0, 0);
     EXPECT_EQ(player.WaitForExit(), 0);
+    // The settings are saved at the close, beside the program.
+    EXPECT_EQ(GetPrivateProfileIntW(L"main", L"LastBootVer", 0, PathOf(L"velaplayer.ini").c_str()), 128u);
+    EXPECT_EQ(GetPrivateProfileIntW(L"main", L"FirstBoot", 1, PathOf(L"velaplayer.ini").c_str()), 0u);
 }
 
 TEST_F(ProgramStartTest, UpdaterOpensItsLogWindowAndClosesWithIt) {
