@@ -1,6 +1,6 @@
 // Start-up of the player: the main window "CVelaPlayer", its information window and the message loop.
 
-#include "app/AppSettings.h"
+#include "app/SettingsFile.h"
 #include "foundation/CBaseDebug.h"
 #include "foundation/MainWindowMessages.h"
 
@@ -27,7 +27,7 @@ void ToggleInfoWindow() {
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_CREATE:
-        GetAppSettings().LoadSettings();
+        LoadSettings(GetAppSettings());
         CBaseDebug::SetBufferLimitKilobytes(GetAppSettings().InfoBuffer);
         SetMainWindow(window);
         CBaseDebug::SetCloseNotification(window, WM_COMMAND, kCommandViewInfoWindow, 0);
@@ -45,7 +45,7 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         DebugLog().AppendLine(reinterpret_cast<const wchar_t*>(wParam));
         return 1;
     case WM_CLOSE:
-        GetAppSettings().SaveSettings(window, CBaseDebug::GetWindow());
+        SaveSettings(GetAppSettings(), window, CBaseDebug::GetWindow());
         break;
     case WM_DESTROY:
         SetMainWindow(nullptr);

@@ -1,7 +1,7 @@
 #include "foundation/Network.h"
 
 #include "foundation/CBaseDebug.h"
-#include "foundation/FoundationSettings.h"
+#include "foundation/AppSettings.h"
 
 #include <windows.h>
 #include <wininet.h>
@@ -9,7 +9,7 @@
 #include <atomic>
 
 bool IsInternetConnected() {
-    if (foundation::GetSettings().offlineMode) {
+    if (GetAppSettings().OfflineMode) {
         return false;
     }
     if (InternetAttemptConnect(0) != ERROR_SUCCESS) {

@@ -1,7 +1,7 @@
 #include "foundation/Shell.h"
 
 #include "foundation/CBaseDebug.h"
-#include "foundation/FoundationSettings.h"
+#include "foundation/AppSettings.h"
 #include "foundation/PathUtil.h"
 #include "foundation/StringUtil.h"
 
@@ -100,17 +100,17 @@ std::wstring GetShortcutTarget(const std::wstring& shortcutPath) {
 }
 
 bool RunUserCommand(const std::wstring& url) {
-    const foundation::Settings& settings = foundation::GetSettings();
-    if (settings.browserPath.empty()) {
+    const AppSettings& settings = GetAppSettings();
+    if (settings.BrowserPath.empty()) {
         const auto result =
             reinterpret_cast<INT_PTR>(ShellExecuteW(nullptr, L"open", url.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
         return result > 32;
     }
-    std::wstring browser = settings.browserPath;
+    std::wstring browser = settings.BrowserPath;
     if (browser.find(L' ') != std::wstring::npos) {
         browser = L"\"" + browser + L"\"";
     }
-    std::wstring command = settings.browserCommand;
+    std::wstring command = settings.BrowserCommand;
     ReplaceAll(command, L"%path%", browser);
     // A quote or blank in the URL would otherwise let it add arguments of its own to the browser.
     ReplaceAll(command, L"%url%", EscapeUrlForCommandLine(url));

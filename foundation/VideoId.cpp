@@ -1,6 +1,6 @@
 #include "foundation/VideoId.h"
 
-#include "foundation/FoundationSettings.h"
+#include "foundation/AppSettings.h"
 #include "foundation/PathUtil.h"
 #include "foundation/Regex.h"
 #include "foundation/StringUtil.h"
@@ -19,7 +19,7 @@ std::wstring GetVideoIdFromFileName(const std::wstring& name) {
     if (name.empty()) {
         return std::wstring();
     }
-    std::wstring id = GetRegexGroup(foundation::GetSettings().movieIdInitialRegex + L"[0-9]+", name, 0);
+    std::wstring id = GetRegexGroup(GetAppSettings().MovieIdInitialRegex + L"[0-9]+", name, 0);
     if (!id.empty()) {
         return id;
     }
@@ -41,7 +41,7 @@ std::wstring GetVideoIdFromFilePath(const std::wstring& path) {
 std::wstring GetTitleFromFileName(const std::wstring& name) {
     const std::wstring id = GetVideoIdFromFileName(name);
     if (!id.empty()) {
-        std::wstring pattern = foundation::GetSettings().filenameTitleRegex;
+        std::wstring pattern = GetAppSettings().FilenameTitleRegex;
         ReplaceAll(pattern, L"[:id:]", id);
         std::vector<std::wstring> groups;
         if (RegexSearch(name, pattern, groups)) {

@@ -1,8 +1,8 @@
-#include "app/AppSettings.h"
+#include "app/SettingsFile.h"
 
 #include "foundation/CIniFile.h"
 #include "foundation/CSectionFile.h"
-#include "foundation/FoundationSettings.h"
+#include "foundation/AppSettings.h"
 #include "foundation/PathUtil.h"
 #include "tests/support/TestSupport.h"
 
@@ -36,8 +36,8 @@ TEST_F(AppSettingsTest, DerivedPathsAndVersion) {
 TEST_F(AppSettingsTest, MissingIniGivesTheDefaultsAndNoBoxes) {
     MessageBoxAnswerer answerer({IDYES});
     AppSettings settings = Fresh();
-    settings.LoadSettings();
-    EXPECT_TRUE(settings.SameStoredValues(Fresh()));
+    LoadSettings(settings);
+    EXPECT_TRUE(SameStoredValues(settings, Fresh()));
     EXPECT_TRUE(settings.FirstBoot);
     EXPECT_EQ(settings.CommentFont, L"ＭＳ Ｐゴシック");
     EXPECT_EQ(settings.ViewCommentLimitNum, 30);
@@ -48,7 +48,7 @@ TEST_F(AppSettingsTest, MissingIniGivesTheDefaultsAndNoBoxes) {
 
 TEST_F(AppSettingsTest, SaveWritesVersionAndFirstBootAndAReloadIsEqual) {
     AppSettings settings = Fresh();
-    settings.LoadSettings();
+    LoadSettings(settings);
     settings.Left = -1200;
     settings.Volume = 0;
     settings.Mute = true;
@@ -59,17 +59,17 @@ TEST_F(AppSettingsTest, SaveWritesVersionAndFirstBootAndAReloadIsEqual) {
     settings.OwnerCommentFilename = L"\"[Owner]\"";
     settings.NextBootCommandLine = L"other -deletetemp " + std::wstring(10000, L'x');
     settings.LastNotifyUpdate = 4102444800LL;
-    settings.SaveSettings();
+    SaveSettings(settings);
 
     CIniFile ini(settings.iniPath, L"main");
     EXPECT_EQ(ini.ReadInt(L"main", L"LastBootVer", 0), 128);
     EXPECT_EQ(ini.ReadInt(L"main", L"FirstBoot", 1), 0);
 
     AppSettings reloaded = Fresh();
-    reloaded.LoadSettings();
+    LoadSettings(reloaded);
     EXPECT_FALSE(reloaded.FirstBoot);
     settings.FirstBoot = false;
-    EXPECT_TRUE(reloaded.SameStoredValues(settings));
+    EXPECT_TRUE(SameStoredValues(reloaded, settings));
     EXPECT_EQ(reloaded.CommonDir, L"D:\\動画\\共通フォルダ");
     EXPECT_EQ(reloaded.NextBootCommandLine.size(), settings.NextBootCommandLine.size());
 }
@@ -78,11 +78,11 @@ TEST_F(AppSettingsTest, SaveTakesTheGeometryOfTheLiveWindows) {
     HWND main = CreateWindowW(L"STATIC", L"", WS_OVERLAPPEDWINDOW, 30, 40, 500, 300, nullptr, nullptr, nullptr, nullptr);
     HWND info = CreateWindowW(L"STATIC", L"", WS_OVERLAPPEDWINDOW, 5, 6, 250, 410, nullptr, nullptr, nullptr, nullptr);
     AppSettings settings = Fresh();
-    settings.SaveSettings(main, info);
+    SaveSettings(settings, main, info);
     DestroyWindow(main);
     DestroyWindow(info);
     AppSettings reloaded = Fresh();
-    reloaded.LoadSettings();
+    LoadSettings(reloaded);
     EXPECT_EQ(reloaded.Left, 30);
     EXPECT_EQ(reloaded.Top, 40);
     EXPECT_EQ(reloaded.Width, 500);
@@ -101,29 +101,18 @@ TEST_F(AppSettingsTest, NotToBeSavedLeavesTheFileByteForByte) {
 
     MessageBoxAnswerer answerer({IDYES});
     settings.maySave = false;
-    settings.LoadSettings();
+    LoadSettings(settings);
     settings.Volume = 90;
-    settings.SaveSettings();
+    SaveSettings(settings);
     EXPECT_EQ(ReadBytes(settings.iniPath), before);
     EXPECT_TRUE(answerer.Seen().empty());
     EXPECT_EQ(settings.Volume, 90);
 }
 
-TEST_F(AppSettingsTest, LoadedPatternsReachTheFoundationHelpers) {
-    AppSettings settings = Fresh();
-    CIniFile ini(settings.iniPath, L"main");
-    ini.Write(L"main", L"MovieIdInitialRegex", L"(ab|cd)");
-    ini.Write(L"main", L"OfflineMode", true);
-    settings.LoadSettings();
-    EXPECT_EQ(foundation::GetSettings().movieIdInitialRegex, L"(ab|cd)");
-    EXPECT_TRUE(foundation::GetSettings().offlineMode);
-    foundation::GetSettings() = foundation::Settings();
-}
-
 TEST_F(AppSettingsTest, KeysAndSectionsAreMatchedWithoutRegardToCase) {
     WriteBytes(PathOf(L"velaplayer.ini"), "[MAIN]\r\nviewcomment=0\r\nVOLUME=7\r\n[Info]\r\nbuffer=8\r\n");
     AppSettings settings = Fresh();
-    settings.LoadSettings();
+    LoadSettings(settings);
     EXPECT_FALSE(settings.ViewComment);
     EXPECT_EQ(settings.Volume, 7);
     EXPECT_EQ(settings.InfoBuffer, 8);
@@ -189,7 +178,7 @@ TEST_F(AppSettingsTest, UpgradeStepsRunByStoredVersionOnceEach) {
             buttons.push_back(box.button);
         }
         MessageBoxAnswerer answerer(buttons.empty() ? std::vector<int>{IDCANCEL} : buttons);
-        settings.LoadSettings();
+        LoadSettings(settings);
         const auto seen = answerer.Seen();
         ASSERT_EQ(seen.size(), c.boxes.size());
         for (size_t i = 0; i < seen.size(); ++i) {
@@ -223,7 +212,7 @@ TEST_F(AppSettingsTest, UpgradeStepsRunByStoredVersionOnceEach) {
         }
         MessageBoxAnswerer again({IDCANCEL});
         AppSettings second = Fresh(folder);
-        second.LoadSettings();
+        LoadSettings(second);
         EXPECT_TRUE(again.Seen().empty());
     }
 }
@@ -237,7 +226,7 @@ TEST_F(AppSettingsTest, QuestionsAnsweredNoKeepTheFiles) {
     CIniFile(settings.iniPath, L"main").Write(L"main", L"LastBootVer", 89);
     // accel.ini, comment check notice, script, templates, resize notice, template
     MessageBoxAnswerer answerer({IDNO, IDOK, IDNO, IDNO, IDOK, IDNO});
-    settings.LoadSettings();
+    LoadSettings(settings);
     ASSERT_EQ(answerer.Seen().size(), 6u);
     EXPECT_TRUE(FileExists(PathOf(L"accel.ini")));
     EXPECT_TRUE(FileExists(PathOf(L"videoinfo\\velaplayer.js")));

@@ -1,12 +1,12 @@
 #include "foundation/Network.h"
 
-#include "foundation/FoundationSettings.h"
+#include "foundation/AppSettings.h"
 
 #include <gtest/gtest.h>
 
 TEST(NetworkTest, OfflineSwitchMeansNotConnected) {
-    const bool saved = foundation::GetSettings().offlineMode;
-    foundation::GetSettings().offlineMode = true;
+    const bool saved = GetAppSettings().OfflineMode;
+    GetAppSettings().OfflineMode = true;
     EXPECT_FALSE(IsInternetConnected());
-    foundation::GetSettings().offlineMode = saved;
+    GetAppSettings().OfflineMode = saved;
 }

@@ -1,7 +1,7 @@
 #include "foundation/Shell.h"
 
 #include "foundation/CBaseDebug.h"
-#include "foundation/FoundationSettings.h"
+#include "foundation/AppSettings.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -53,8 +53,8 @@ protected:
 
     // Restores the browser settings that a test changes.
     struct BrowserSettingsGuard {
-        foundation::Settings saved = foundation::GetSettings();
-        ~BrowserSettingsGuard() { foundation::GetSettings() = saved; }
+        AppSettings saved = GetAppSettings();
+        ~BrowserSettingsGuard() { GetAppSettings() = saved; }
     };
 };
 
@@ -114,24 +114,24 @@ TEST_F(ShellTest, ExecuteCommandLineStartsTheProgramQuotedOrNotWithItsArguments)
 
 TEST_F(ShellTest, RunUserCommandFillsTheBrowserCommandOrUsesTheDefaultHandler) {
     BrowserSettingsGuard guard;
-    foundation::Settings& settings = foundation::GetSettings();
+    AppSettings& settings = GetAppSettings();
 
-    settings.browserPath = MakeRecorder(L"my browser");
-    settings.browserCommand = L"%path% -new %url%";
+    settings.BrowserPath = MakeRecorder(L"my browser");
+    settings.BrowserCommand = L"%path% -new %url%";
     EXPECT_TRUE(RunUserCommand(L"http://example.com/watch/sm9"));
     EXPECT_EQ(ReadRecorded(L"my browser"), "[-new http://example.com/watch/sm9]");
 
     // Blanks and quotes cannot be part of a valid URL; passed on, they would add arguments. Wine's cmd
     // expands "%2" inside a batch file's arguments, so only the split into arguments is compared.
-    settings.browserPath = MakeRecorder(L"split", "[%~1][%~2]");
-    settings.browserCommand = L"%path% %url%";
+    settings.BrowserPath = MakeRecorder(L"split", "[%~1][%~2]");
+    settings.BrowserCommand = L"%path% %url%";
     EXPECT_TRUE(RunUserCommand(L"http://example.com/a b\" -evil"));
     const std::string split = ReadRecorded(L"split");
     ASSERT_GE(split.size(), 8u);
     EXPECT_EQ(split.rfind("[http://example.com/a", 0), 0u) << split;
     EXPECT_EQ(split.substr(split.size() - 8), "-evil][]") << split;
 
-    settings.browserPath.clear();
+    settings.BrowserPath.clear();
     const std::wstring opened = MakeRecorder(L"default");
     EXPECT_TRUE(RunUserCommand(opened));
     EXPECT_EQ(ReadRecorded(L"default"), "[]");

@@ -1,6 +1,6 @@
 #include "foundation/VideoId.h"
 
-#include "foundation/FoundationSettings.h"
+#include "foundation/AppSettings.h"
 
 #include <gtest/gtest.h>
 
@@ -9,11 +9,11 @@ namespace {
 // Restores the settings a test changes.
 class VideoIdSettingsTest : public ::testing::Test {
 protected:
-    void SetUp() override { m_saved = foundation::GetSettings(); }
-    void TearDown() override { foundation::GetSettings() = m_saved; }
+    void SetUp() override { m_saved = GetAppSettings(); }
+    void TearDown() override { GetAppSettings() = m_saved; }
 
 private:
-    foundation::Settings m_saved;
+    AppSettings m_saved;
 };
 
 } // namespace
@@ -50,12 +50,12 @@ TEST(VideoIdTest, FindsIdByServicePatternThenBracketsThenFreeDigits) {
 }
 
 TEST_F(VideoIdSettingsTest, IdLettersComeFromSettings) {
-    foundation::GetSettings().movieIdInitialRegex = L"(xx)";
+    GetAppSettings().MovieIdInitialRegex = L"(xx)";
     EXPECT_EQ(GetVideoIdFromFileName(L"タイトル(xx42).mp4"), L"xx42");
     EXPECT_EQ(GetVideoIdFromFileName(L"タイトル(sm42).mp4"), L"");
 
     // A broken pattern from the settings only loses the first rule.
-    foundation::GetSettings().movieIdInitialRegex = L"(sm";
+    GetAppSettings().MovieIdInitialRegex = L"(sm";
     EXPECT_EQ(GetVideoIdFromFileName(L"タイトル(sm42)[12345].mp4"), L"12345");
 }
 
@@ -82,11 +82,11 @@ TEST(VideoIdTest, TitleIsGroupOneOfTitlePattern) {
 }
 
 TEST_F(VideoIdSettingsTest, TitlePatternComesFromSettings) {
-    foundation::GetSettings().filenameTitleRegex = L"[:id:]_(.+)\\.[^.]+";
+    GetAppSettings().FilenameTitleRegex = L"[:id:]_(.+)\\.[^.]+";
     EXPECT_EQ(GetTitleFromFileName(L"sm9_タイトル.mp4"), L"タイトル");
     EXPECT_EQ(GetTitleFromFileName(L"タイトル(sm9).mp4"), L"タイトル(sm9)");
 
     // A pattern without a group matches but gives no title.
-    foundation::GetSettings().filenameTitleRegex = L"[:id:]";
+    GetAppSettings().FilenameTitleRegex = L"[:id:]";
     EXPECT_EQ(GetTitleFromFileName(L"sm9_タイトル.mp4"), L"");
 }

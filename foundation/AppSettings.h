@@ -1,10 +1,9 @@
 #pragma once
-// The main settings of the player: defaults, velaplayer.ini (sections "main" and "info") with the
-// version upgrade steps, and the paths derived from the program folder.
+// The main settings record of the player: every field with its default, and the paths derived from
+// the program folder. Every layer reads it directly; its file, velaplayer.ini, is read and written by
+// the application (app/SettingsFile.h).
 //
 // Thread use: loaded and saved on the UI thread; read by every thread without a lock.
-
-#include <windows.h>
 
 #include <cstdint>
 #include <string>
@@ -108,19 +107,6 @@ struct AppSettings {
     void InitSettings(const std::wstring& programFolder);
     // programFolder + "\velaplayer.ini".
     std::wstring GetSettingsFilePath() const;
-    // Runs the version upgrade steps (only in an instance that may save, and records the version at
-    // once, so they never run twice), then reads every key.
-    void LoadSettings();
-    // Writes every key, LastBootVer and FirstBoot=0, unless the record may not be saved. The window
-    // geometry is taken from the live windows when they are given.
-    void SaveSettings(HWND mainWindow = nullptr, HWND infoWindow = nullptr);
-    void ClearSettings();
-
-    // Compares every stored key's value.
-    bool SameStoredValues(const AppSettings& other) const;
-
-private:
-    void RunUpgradeSteps(int32_t storedVersion);
 };
 
 // The process's one record, filled with the defaults for the program folder on first use.

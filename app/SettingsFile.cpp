@@ -1,9 +1,8 @@
-#include "app/AppSettings.h"
+#include "app/SettingsFile.h"
 
 #include "foundation/CBaseDebug.h"
 #include "foundation/CIniFile.h"
 #include "foundation/CSectionFile.h"
-#include "foundation/FoundationSettings.h"
 #include "foundation/PathUtil.h"
 #include "foundation/StringUtil.h"
 
@@ -109,13 +108,6 @@ const wchar_t kOldFilenameTitleRegex[] = L"(.+)\\([:id:]\\)\\.+?";
 const wchar_t kFilenameTitleRegex[] = L"(.+)\\([:id:]\\).+?";
 const wchar_t kFilterAdded[] = L"フィルタの追加を行いました";
 
-// "1.28" gives 128.
-int32_t VersionNumber(const std::wstring& version) {
-    std::wstring digits = version;
-    ReplaceAll(digits, L".", L"");
-    return ToIntOrZero(digits);
-}
-
 int Notice(const std::wstring& caption, const std::wstring& text, UINT buttons) {
     return MessageBoxW(nullptr, text.c_str(), caption.c_str(), buttons | MB_TOPMOST | MB_SETFOREGROUND);
 }
@@ -142,65 +134,10 @@ void AddFilterFromArchive(const AppSettings& settings, const std::wstring& name)
     }
 }
 
-} // namespace
-
-void AppSettings::InitSettings(const std::wstring& folder) {
-    *this = AppSettings();
-    programFolder = folder;
-    iniPath = GetSettingsFilePath();
-    archiveFolder = programFolder + L"\\archive";
-    defaultArchiveFolder = programFolder + L"\\archive\\default";
-    settingsDatPath = archiveFolder + L"\\settings.dat";
-    filterFolder = programFolder + L"\\filter";
-    videoInfoFolder = programFolder + L"\\videoinfo";
-    versionNumber = VersionNumber(version);
-    Left = (GetSystemMetrics(SM_CXSCREEN) - Width) / 2;
-    Top = (GetSystemMetrics(SM_CYSCREEN) - Height) / 2;
-}
-
-std::wstring AppSettings::GetSettingsFilePath() const { return programFolder + L"\\velaplayer.ini"; }
-
-void AppSettings::LoadSettings() {
-    CIniFile ini(iniPath, kMain);
-    const int32_t storedVersion = ini.ReadInt(kMain, L"LastBootVer", versionNumber);
-    // An instance that hands its command line over (or may not save for another reason) leaves the
-    // upgrade to the instance that stays.
-    if (storedVersion != versionNumber && maySave) {
-        RunUpgradeSteps(storedVersion);
-        // Recorded at once: after a crash or a hand-off the steps must not run again.
-        ini.Write(kMain, L"LastBootVer", versionNumber);
-    }
-    FirstBoot = ini.ReadBool(kMain, L"FirstBoot", FirstBoot);
-    for (const StoredKey& stored : kKeys) {
-        std::visit(
-            [&](auto member) {
-                using T = std::decay_t<decltype(this->*member)>;
-                T& value = this->*member;
-                if constexpr (std::is_same_v<T, bool>) {
-                    value = ini.ReadBool(stored.section, stored.key, value);
-                } else if constexpr (std::is_same_v<T, int32_t>) {
-                    value = ini.ReadInt(stored.section, stored.key, value);
-                } else if constexpr (std::is_same_v<T, int64_t>) {
-                    value = ini.ReadInt64(stored.section, stored.key, value);
-                } else {
-                    value = ini.ReadString(stored.section, stored.key, value);
-                }
-            },
-            stored.field);
-    }
-
-    foundation::Settings& shared = foundation::GetSettings();
-    shared.offlineMode = OfflineMode;
-    shared.movieIdInitialRegex = MovieIdInitialRegex;
-    shared.filenameTitleRegex = FilenameTitleRegex;
-    shared.browserPath = BrowserPath;
-    shared.browserCommand = BrowserCommand;
-}
-
-void AppSettings::RunUpgradeSteps(int32_t storedVersion) {
-    CIniFile ini(iniPath, kMain);
+void RunUpgradeSteps(AppSettings& settings, int32_t storedVersion) {
+    CIniFile ini(settings.iniPath, kMain);
     if (storedVersion < 76) {
-        Notice(appName,
+        Notice(settings.appName,
                L"Ver.0.76(test)～Ver.0.79で再生に関わる処理を大幅に変更しました。\n"
                L"以前のバージョンからの更新では再生品質の設定が全てデフォルトの設定にリセットされます。\n\n"
                L"(内容はメニューバーの[設定]->[再生]->[品質]から確認できます)",
@@ -209,8 +146,8 @@ void AppSettings::RunUpgradeSteps(int32_t storedVersion) {
         ini.Write(kMain, L"VideoHalfTone", true);
     }
     if (storedVersion < 81) {
-        CSectionFile settingsDat(settingsDatPath);
-        CreateDirectoryW(archiveFolder.c_str(), nullptr);
+        CSectionFile settingsDat(settings.settingsDatPath);
+        CreateDirectoryW(settings.archiveFolder.c_str(), nullptr);
         for (int i = 0;; ++i) {
             const std::wstring key = L"RecentOpen" + std::to_wstring(i);
             const std::wstring path = ini.ReadString(kMain, key, L"");
@@ -227,16 +164,16 @@ void AppSettings::RunUpgradeSteps(int32_t storedVersion) {
         DebugLog() << L"MovieIdInitialRegex値を書き換えました" << EndLine;
     }
     if (storedVersion < 88) {
-        AddFilterFromArchive(*this, L"通常コメントを黒色表示.txt");
+        AddFilterFromArchive(settings, L"通常コメントを黒色表示.txt");
     }
     if (storedVersion < 90 &&
-        Ask(appName, L"Ver.0.90でショットカットキーに関する変更を行いました。\n"
+        Ask(settings.appName, L"Ver.0.90でショットカットキーに関する変更を行いました。\n"
                      L"変更を有効にするためにaccel.iniを一度削除します。\nよろしいですか？")) {
-        DeleteFileIfPresent(programFolder + L"\\accel.ini");
+        DeleteFileIfPresent(settings.programFolder + L"\\accel.ini");
     }
     if (storedVersion < 94) {
         ini.Write(L"download", L"CheckComment", true);
-        Notice(appName,
+        Notice(settings.appName,
                L"Ver.0.94でコメントの自動更新機能を追加しました。\n"
                L"ダウンロード時に新しいコメントを確認する設定を有効にしました。\n\n"
                L"(設定はダウンロードウィンドウの設定から変更できます)",
@@ -247,90 +184,115 @@ void AppSettings::RunUpgradeSteps(int32_t storedVersion) {
         DebugLog() << L"FilenameTitleRegex文字列を修正しました" << EndLine;
     }
     if (storedVersion < 106 &&
-        Ask(appName, L"Ver.1.06で動画情報ウィンドウのスクリプトを更新しました。\n"
+        Ask(settings.appName, L"Ver.1.06で動画情報ウィンドウのスクリプトを更新しました。\n"
                      L"古いvelaplayer.jsを削除します。\nよろしいですか？")) {
-        DeleteFileIfPresent(videoInfoFolder + L"\\velaplayer.js");
+        DeleteFileIfPresent(settings.videoInfoFolder + L"\\velaplayer.js");
     }
     if (storedVersion < 117) {
-        if (Ask(appName, L"Ver.1.17で動画情報ウィンドウのテンプレートを更新しました。\n"
+        if (Ask(settings.appName, L"Ver.1.17で動画情報ウィンドウのテンプレートを更新しました。\n"
                          L"古いtemplate.html、template_off.html、style.cssを削除します。\nよろしいですか？")) {
-            DeleteFileIfPresent(videoInfoFolder + L"\\template.html");
-            DeleteFileIfPresent(videoInfoFolder + L"\\template_off.html");
-            DeleteFileIfPresent(videoInfoFolder + L"\\style.css");
+            DeleteFileIfPresent(settings.videoInfoFolder + L"\\template.html");
+            DeleteFileIfPresent(settings.videoInfoFolder + L"\\template_off.html");
+            DeleteFileIfPresent(settings.videoInfoFolder + L"\\style.css");
         }
-        AddFilterFromArchive(*this, L"世界の新着動画のコメントを表示しない.txt");
+        AddFilterFromArchive(settings, L"世界の新着動画のコメントを表示しない.txt");
     }
     if (storedVersion < 118) {
-        Notice(appName,
+        Notice(settings.appName,
                L"Ver.1.18から、動画はサイトの標準サイズに自動でリサイズされなくなりました。\n"
                L"(以前の動作に戻すにはメニューバーの[表示]から動画サイズを設定してください)",
                MB_OK | MB_ICONINFORMATION);
     }
     if (storedVersion < 119 &&
-        Ask(appName, L"Ver.1.19で動画情報ウィンドウのテンプレートを更新しました。\n"
+        Ask(settings.appName, L"Ver.1.19で動画情報ウィンドウのテンプレートを更新しました。\n"
                      L"古いtemplate.htmlを削除します。\nよろしいですか？")) {
-        DeleteFileIfPresent(videoInfoFolder + L"\\template.html");
+        DeleteFileIfPresent(settings.videoInfoFolder + L"\\template.html");
     }
 }
 
-void AppSettings::SaveSettings(HWND mainWindow, HWND infoWindow) {
-    if (!maySave) {
+} // namespace
+
+void LoadSettings(AppSettings& settings) {
+    CIniFile ini(settings.iniPath, kMain);
+    const int32_t storedVersion = ini.ReadInt(kMain, L"LastBootVer", settings.versionNumber);
+    // An instance that hands its command line over (or may not save for another reason) leaves the
+    // upgrade to the instance that stays.
+    if (storedVersion != settings.versionNumber && settings.maySave) {
+        RunUpgradeSteps(settings, storedVersion);
+        // Recorded at once: after a crash or a hand-off the steps must not run again.
+        ini.Write(kMain, L"LastBootVer", settings.versionNumber);
+    }
+    settings.FirstBoot = ini.ReadBool(kMain, L"FirstBoot", settings.FirstBoot);
+    for (const StoredKey& stored : kKeys) {
+        std::visit(
+            [&](auto member) {
+                using T = std::decay_t<decltype(settings.*member)>;
+                T& value = settings.*member;
+                if constexpr (std::is_same_v<T, bool>) {
+                    value = ini.ReadBool(stored.section, stored.key, value);
+                } else if constexpr (std::is_same_v<T, int32_t>) {
+                    value = ini.ReadInt(stored.section, stored.key, value);
+                } else if constexpr (std::is_same_v<T, int64_t>) {
+                    value = ini.ReadInt64(stored.section, stored.key, value);
+                } else {
+                    value = ini.ReadString(stored.section, stored.key, value);
+                }
+            },
+            stored.field);
+    }
+}
+
+void SaveSettings(AppSettings& settings, HWND mainWindow, HWND infoWindow) {
+    if (!settings.maySave) {
         return;
     }
     WINDOWPLACEMENT placement = {};
     placement.length = sizeof(placement);
     if (mainWindow != nullptr && GetWindowPlacement(mainWindow, &placement)) {
         const RECT& r = placement.rcNormalPosition;
-        Left = r.left, Top = r.top, Width = r.right - r.left, Height = r.bottom - r.top;
-        Minimize = placement.showCmd == SW_SHOWMINIMIZED;
-        Maximize = placement.showCmd == SW_SHOWMAXIMIZED ||
-                   (Minimize && (placement.flags & WPF_RESTORETOMAXIMIZED) != 0);
+        settings.Left = r.left, settings.Top = r.top, settings.Width = r.right - r.left, settings.Height = r.bottom - r.top;
+        settings.Minimize = placement.showCmd == SW_SHOWMINIMIZED;
+        settings.Maximize = placement.showCmd == SW_SHOWMAXIMIZED ||
+                            (settings.Minimize && (placement.flags & WPF_RESTORETOMAXIMIZED) != 0);
     }
     if (infoWindow != nullptr && GetWindowPlacement(infoWindow, &placement)) {
         const RECT& r = placement.rcNormalPosition;
-        InfoLeft = r.left, InfoTop = r.top, InfoWidth = r.right - r.left, InfoHeight = r.bottom - r.top;
+        settings.InfoLeft = r.left, settings.InfoTop = r.top, settings.InfoWidth = r.right - r.left,
+        settings.InfoHeight = r.bottom - r.top;
     }
 
-    CIniFile ini(iniPath, kMain);
-    ini.Write(kMain, L"LastBootVer", versionNumber);
+    CIniFile ini(settings.iniPath, kMain);
+    ini.Write(kMain, L"LastBootVer", settings.versionNumber);
     ini.Write(kMain, L"FirstBoot", false);
     for (const StoredKey& stored : kKeys) {
-        std::visit([&](auto member) { ini.Write(stored.section, stored.key, this->*member); }, stored.field);
+        std::visit([&](auto member) { ini.Write(stored.section, stored.key, settings.*member); }, stored.field);
     }
 }
 
-void AppSettings::ClearSettings() {
+void ClearSettings(AppSettings& settings) {
     for (const StoredKey& stored : kKeys) {
         std::visit(
             [&](auto member) {
-                if constexpr (std::is_same_v<std::decay_t<decltype(this->*member)>, std::wstring>) {
-                    (this->*member).clear();
+                if constexpr (std::is_same_v<std::decay_t<decltype(settings.*member)>, std::wstring>) {
+                    (settings.*member).clear();
                 }
             },
             stored.field);
     }
-    for (std::wstring* derived : {&appName, &version, &iniPath, &movieFileMask, &closingTitle, &programFolder,
-                                  &archiveFolder, &defaultArchiveFolder, &settingsDatPath, &filterFolder,
-                                  &videoInfoFolder}) {
+    for (std::wstring* derived : {&settings.appName, &settings.version, &settings.iniPath, &settings.movieFileMask, &settings.closingTitle, &settings.programFolder,
+                                  &settings.archiveFolder, &settings.defaultArchiveFolder, &settings.settingsDatPath, &settings.filterFolder,
+                                  &settings.videoInfoFolder}) {
         derived->clear();
     }
 }
 
-bool AppSettings::SameStoredValues(const AppSettings& other) const {
+bool SameStoredValues(const AppSettings& a, const AppSettings& b) {
     for (const StoredKey& stored : kKeys) {
-        const bool same = std::visit([&](auto member) { return this->*member == other.*member; }, stored.field);
+        const bool same = std::visit([&](auto member) { return a.*member == b.*member; }, stored.field);
         if (!same) {
             return false;
         }
     }
-    return FirstBoot == other.FirstBoot;
+    return a.FirstBoot == b.FirstBoot;
 }
 
-AppSettings& GetAppSettings() {
-    static AppSettings settings = [] {
-        AppSettings initial;
-        initial.InitSettings(GetProgramFolder());
-        return initial;
-    }();
-    return settings;
-}
