@@ -103,6 +103,9 @@ struct AppSettings {
     int32_t versionNumber = 128;
     bool maySave = true;
 
+    // Running state of the session, not stored.
+    int32_t CommentTimeShift = 0; // milliseconds, set by "player -shift time="
+
     // Fills the defaults and the paths under programFolder (no trailing backslash).
     void InitSettings(const std::wstring& programFolder);
     // programFolder + "\velaplayer.ini".

@@ -1,0 +1,403 @@
+#include "app/CommandLine.h"
+
+#include "foundation/AppSettings.h"
+#include "foundation/CBaseDebug.h"
+#include "foundation/PathUtil.h"
+#include "foundation/Regex.h"
+#include "foundation/StringUtil.h"
+
+#include <boost/lexical_cast.hpp>
+
+#include <algorithm>
+#include <atomic>
+
+namespace {
+
+const wchar_t* const kKindWords[] = {L"player", L"playlist", L"videoinfo", L"info", L"get", L"sendmsg", L"other"};
+
+std::atomic<bool> g_exitForced{false};
+
+bool IsKindWord(const std::wstring& word) {
+    return std::find_if(std::begin(kKindWords), std::end(kKindWords),
+                        [&](const wchar_t* kind) { return word == kind; }) != std::end(kKindWords);
+}
+
+bool Has(const CommandArgs& group, const wchar_t* option) { return ContainsString(group, option); }
+
+std::wstring Value(const CommandArgs& group, const wchar_t* key, const wchar_t* defaultValue) {
+    return GetArgValueFirst(group, key, defaultValue);
+}
+
+int IntValue(const CommandArgs& group, const wchar_t* key, const wchar_t* defaultValue) {
+    return ToIntOrZero(Value(group, key, defaultValue));
+}
+
+bool StartsWithNoCase(const std::wstring& text, const std::wstring& prefix) {
+    return text.size() >= prefix.size() && ToLower(text.substr(0, prefix.size())) == prefix;
+}
+
+bool IsExistingFile(const std::wstring& path) { return FileExists(path) && !IsFolder(path); }
+
+void DispatchPlayer(const CommandArgs& group, CommandLineHost& host) {
+    AppSettings& settings = GetAppSettings();
+    if (Has(group, L"-play")) {
+        if (host.IsGraphReady()) {
+            host.Play();
+        }
+    } else if (Has(group, L"-pause")) {
+        if (host.IsGraphReady()) {
+            host.Pause();
+        }
+    } else if (Has(group, L"-stop")) {
+        if (host.IsGraphReady()) {
+            host.Stop();
+        }
+    } else if (Has(group, L"-prev")) {
+        host.SendMainCommand(8310);
+    } else if (Has(group, L"-next")) {
+        host.SendMainCommand(8311);
+    } else if (Has(group, L"-seek")) {
+        int percent = IntValue(group, L"pos_percent=", L"0");
+        if (percent == 0) {
+            percent = IntValue(group, L"percent=", L"0");
+        }
+        const int position = IntValue(group, L"pos=", L"0");
+        if (host.IsGraphReady()) {
+            if (percent != 0) {
+                host.SeekPercent(percent);
+            }
+            if (position != 0) {
+                host.SeekMs(position);
+            }
+        }
+    } else if (Has(group, L"-shift")) {
+        const int offset = IntValue(group, L"time=", L"0");
+        if (offset != 0) {
+            const int total = settings.CommentTimeShift + offset;
+            // Only a shift the store took is reported and passed on to the comment list.
+            if (host.ShiftCommentTimes(total)) {
+                settings.CommentTimeShift = total;
+                DebugLog() << L"コメントの時間軸変更 : " << total << EndLine;
+                host.ApplyTimeShiftToCommentList(total);
+            }
+        }
+    } else if (Has(group, L"-volume")) {
+        host.SetVolumeBarPosition(IntValue(group, L"percent=", L"0") * 60 / 100 + 40);
+    } else if (Has(group, L"-rate")) {
+        double rate = 0;
+        try {
+            rate = boost::lexical_cast<double>(Value(group, L"val=", L"1.0"));
+        } catch (const boost::bad_lexical_cast&) {
+            rate = 0;
+        }
+        if (host.IsGraphReady() && !host.SetRate(rate)) {
+            DebugLog() << L"レートの設定限界です" << EndLine;
+        }
+    } else if (Has(group, L"-postcomment")) {
+        host.PostCommentFromCommandLine(group);
+    } else if (Has(group, L"-commentalpha")) {
+        settings.CommentAlpha = std::clamp(IntValue(group, L"percent=", L"100"), 0, 100);
+        host.CommentAlphaChanged();
+    }
+}
+
+void DispatchVideoInfo(const CommandArgs& group, CommandLineHost& host) {
+    if (Has(group, L"-move")) {
+        const std::wstring href = Value(group, L"href=", L"");
+        if (!href.empty()) {
+            host.ShowVideoInfo(href);
+            GetAppSettings().ViewVideoInfoWindow = true;
+            if (!Has(group, L"-inactive")) {
+                DebugLog() << L"href = " << href << EndLine;
+            }
+        }
+    } else if (Has(group, L"-navigatemode")) {
+        const std::wstring mode = Value(group, L"mode=", L"");
+        if (mode == L"Inside") {
+            host.SetVideoInfoOpenInside(true);
+        } else if (mode == L"Outside") {
+            host.SetVideoInfoOpenInside(false);
+        } else {
+            DebugLog() << L"mode=に使用できないモードが指定されています" << EndLine;
+        }
+        host.RepaintVideoInfo();
+    }
+}
+
+void DeleteUpdaterFolder(CommandLineHost& host) {
+    AppSettings& settings = GetAppSettings();
+    std::wstring folder = settings.programFolder + L"\\VelaPlayerUpdate";
+    if (!FileExists(folder)) {
+        wchar_t temp[MAX_PATH] = {};
+        GetTempPathW(MAX_PATH, temp);
+        folder = RemoveTrailingSlash(temp) + L"\\VelaPlayerUpdate";
+    }
+    if (!FileExists(folder)) {
+        return;
+    }
+    if (host.DeleteFolderSilently(folder)) {
+        DebugLog() << L"自動更新で使用した一時ファイルを削除しました" << EndLine;
+        return;
+    }
+    DebugLog() << L"AddCommandLine : other -deletetemp" << EndLine;
+    // Tried again at the next start; a request already waiting there is not repeated.
+    const std::wstring request = L"other -deletetemp";
+    if (settings.NextBootCommandLine.find(request) == std::wstring::npos) {
+        if (!settings.NextBootCommandLine.empty()) {
+            settings.NextBootCommandLine += L" ";
+        }
+        settings.NextBootCommandLine += request;
+    }
+}
+
+void WriteExchangeFile(const CommandArgs& group, CommandLineHost& host) {
+    if (Value(group, L"hwnd=", L"") != L"VIDEOINFO") {
+        return;
+    }
+    std::wstring html;
+    if (!host.GetExchangeHtml(html)) {
+        return;
+    }
+    const std::wstring text = GetRegexGroup(L"^<PRE>((.|\\n)*)</PRE>$", html, 1);
+    const std::wstring path = Value(group, L"path=", L"");
+    // The file is written in the Japanese code page whatever the system's is.
+    std::string bytes;
+    if (!text.empty()) {
+        const int size = WideCharToMultiByte(932, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
+                                             nullptr);
+        bytes.resize(size > 0 ? size : 0);
+        if (size > 0) {
+            WideCharToMultiByte(932, 0, text.data(), static_cast<int>(text.size()), &bytes[0], size, nullptr, nullptr);
+        }
+    }
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        DebugLog() << L"Error : CreateFile " << path << EndLine;
+        return;
+    }
+    DWORD written = 0;
+    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+}
+
+} // namespace
+
+bool IsExitForced() { return g_exitForced; }
+
+std::vector<CommandArgs> GroupCommandLine(const CommandArgs& arguments) {
+    std::vector<CommandArgs> groups;
+    CommandArgs current;
+    bool first = true;
+    for (const std::wstring& argument : arguments) {
+        if (IsKindWord(argument)) {
+            // The first group is kept even when empty, so that every kind keeps its place.
+            if (first || !current.empty()) {
+                groups.push_back(current);
+            }
+            first = false;
+            current = {argument};
+        } else {
+            current.push_back(argument);
+        }
+    }
+    if (!current.empty()) {
+        groups.push_back(current);
+    }
+    return groups;
+}
+
+void ParseCommandLine(const CommandArgs& arguments, CommandLineHost& host) {
+    std::vector<CommandArgs> groups = GroupCommandLine(arguments);
+    if (ContainsString(arguments, L"-echo")) {
+        DebugLog() << L"Command Line : " << JoinStrings(arguments, L" ") << EndLine;
+    }
+    if (ContainsString(arguments, L"-exitforce")) {
+        DebugLog() << L"exitforceオプションで起動しました" << EndLine;
+        g_exitForced = true;
+    }
+    // A file to open takes the shifts of the same command line as its own comment shift.
+    if (!groups.empty() && !groups[0].empty() && IsExistingFile(groups[0][0])) {
+        for (auto it = groups.begin() + 1; it != groups.end();) {
+            if (it->size() >= 2 && (*it)[0] == L"player" && (*it)[1] == L"-shift") {
+                groups[0].push_back(L"comment_shift=" + Value(*it, L"time=", L""));
+                it = groups.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+    for (const CommandArgs& group : groups) {
+        OpenCommandLineFiles(group, host);
+    }
+}
+
+void OpenCommandLineFiles(const CommandArgs& group, CommandLineHost& host) {
+    if (group.empty()) {
+        return;
+    }
+    const std::wstring& first = group[0];
+    if (IsKindWord(first)) {
+        DispatchCommandLine(group, host);
+        return;
+    }
+    if (StartsWithNoCase(first, L"http://") || StartsWithNoCase(first, L"https://")) {
+        host.ExecuteDownloadCommand(group);
+    } else if (ToLower(GetFileExtension(first)) == L".m3u") {
+        host.ExecutePlaylistCommand(group);
+    } else if (ToLower(GetFileExtension(first)) == L".dat") {
+        GetAppSettings().ViewDownloadWindow = true;
+        host.OpenDownloadList(first);
+    } else if (IsExistingFile(first)) {
+        if (Has(group, L"-addlist")) {
+            host.AddToPlaylist(first);
+        } else {
+            host.OpenMediaFile(first, group);
+        }
+    } else {
+        DispatchCommandLine(group, host);
+    }
+}
+
+void DispatchCommandLine(const CommandArgs& group, CommandLineHost& host) {
+    if (group.empty()) {
+        return;
+    }
+    const std::wstring& kind = group[0];
+    if (kind == L"player") {
+        DispatchPlayer(group, host);
+    } else if (kind == L"playlist") {
+        GetAppSettings().ViewPlayList = true;
+        host.ShowPlaylist();
+        if (Has(group, L"-clear")) {
+            host.ClearPlaylist(true);
+        }
+    } else if (kind == L"videoinfo") {
+        DispatchVideoInfo(group, host);
+    } else if (kind == L"info") {
+        DebugLog() << Value(group, L"msg=", L"") << EndLine;
+        if (!Has(group, L"-inactive")) {
+            GetAppSettings().InfoView = true;
+            host.ShowInformationWindow();
+        }
+    } else if (kind == L"get") {
+        const std::wstring target = Value(group, L"hwnd=", L"");
+        const MediaQueryState state = host.GetMediaState();
+        const std::wstring answer = AnswerGetQuery(group, state);
+        const bool known = std::any_of(group.begin() + 1, group.end(), [](const std::wstring& a) {
+            return a == L"-version" || a == L"-softdir" || a == L"-playfile" || a == L"-mediafile" ||
+                   a == L"-commentfile" || a == L"-infofile" || a == L"-time" || a == L"-length" ||
+                   a == L"-mediastate" || a == L"-playlist" || a == L"-file";
+        });
+        if (!target.empty() && known) {
+            host.SendReply(target, L"<PRE>" + answer + L"</PRE>");
+        }
+    } else if (kind == L"sendmsg") {
+        const UINT message = static_cast<UINT>(IntValue(group, L"msg=", L"0"));
+        const WPARAM wParam = static_cast<WPARAM>(IntValue(group, L"wparam=", L"0"));
+        const LPARAM lParam = static_cast<LPARAM>(IntValue(group, L"lparam=", L"0"));
+        if (IsSendableMessage(message, wParam, lParam)) {
+            host.SendToMainWindow(message, wParam, lParam);
+        } else {
+            DebugLog() << L"sendmsg : このメッセージは送信できません : msg=" << message << L" wparam=" << wParam
+                       << L" lparam=" << lParam << EndLine;
+        }
+    } else if (kind == L"other") {
+        if (Has(group, L"-deletetemp")) {
+            DeleteUpdaterFolder(host);
+        } else if (Has(group, L"-writefile")) {
+            WriteExchangeFile(group, host);
+        }
+    }
+}
+
+std::wstring AnswerGetQuery(const CommandArgs& group, const MediaQueryState& state) {
+    if (Has(group, L"-version")) {
+        return GetAppSettings().version;
+    }
+    if (Has(group, L"-softdir")) {
+        return GetAppSettings().programFolder;
+    }
+    if (Has(group, L"-playfile")) {
+        return GetFileName(state.videoPath);
+    }
+    if (Has(group, L"-mediafile")) {
+        return state.videoPath;
+    }
+    if (Has(group, L"-commentfile")) {
+        return state.commentPath;
+    }
+    if (Has(group, L"-infofile")) {
+        return state.infoPath;
+    }
+    if (Has(group, L"-time")) {
+        return state.state < 0 ? std::wstring() : std::to_wstring(state.positionMs);
+    }
+    if (Has(group, L"-length")) {
+        return state.state < 0 ? std::wstring() : std::to_wstring(state.durationMs);
+    }
+    if (Has(group, L"-mediastate")) {
+        switch (state.state) {
+        case 0:
+            return L"Stopped";
+        case 1:
+            return L"Paused";
+        case 2:
+            return L"Running";
+        default:
+            return L"Closed";
+        }
+    }
+    if (Has(group, L"-playlist")) {
+        return state.playlistPath;
+    }
+    if (Has(group, L"-file")) {
+        return JoinStrings(state.playlistFiles, L"\n");
+    }
+    return std::wstring();
+}
+
+HWND ParseWindowHandle(const std::wstring& text) {
+    if (text.empty()) {
+        return nullptr;
+    }
+    const bool hex = text.size() > 2 && text[0] == L'0' && (text[1] == L'x' || text[1] == L'X');
+    const std::wstring digits = hex ? text.substr(2) : text;
+    const wchar_t* allowed = hex ? L"0123456789abcdefABCDEF" : L"0123456789";
+    if (digits.empty() || digits.size() > 16 || digits.find_first_not_of(allowed) != std::wstring::npos) {
+        return nullptr;
+    }
+    return reinterpret_cast<HWND>(static_cast<uintptr_t>(std::wcstoull(digits.c_str(), nullptr, hex ? 16 : 10)));
+}
+
+bool IsSendableMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    // Their parameters are taken as addresses of texts or records.
+    case WM_COPYDATA:
+    case 0x9002:
+    case 0x9005:
+    case 0x9007:
+    case 0x9BBB:
+        return false;
+    case 0x9004:
+        return wParam == 0;
+    // System messages with plain numbers that a request may use.
+    case WM_CLOSE:
+    case WM_COMMAND:
+    case WM_SYSCOMMAND:
+    case WM_KEYDOWN:
+    case WM_KEYUP:
+    case WM_CHAR:
+        return true;
+    default:
+        break;
+    }
+    // Other system messages can carry addresses.
+    if (message < WM_USER) {
+        return false;
+    }
+    // Messages forwarded to the tool windows may carry texts; only their parameterless ones pass.
+    if (message >= 37864 && message <= 42863) {
+        return wParam == 0 && lParam == 0;
+    }
+    return true;
+}

@@ -1,0 +1,319 @@
+#include "app/CommandLine.h"
+
+#include "foundation/AppSettings.h"
+#include "foundation/CBaseDebug.h"
+#include "foundation/StringUtil.h"
+#include "tests/support/TestSupport.h"
+
+using namespace testing_support;
+
+namespace {
+
+// Records what the protocol asks of the player, as one line per call.
+class RecordingHost : public CommandLineHost {
+public:
+    std::vector<std::wstring> calls;
+    bool graphReady = true;
+    bool shiftAccepted = true;
+    bool deleteSucceeds = true;
+    std::wstring exchangeHtml;
+
+    void ExecuteDownloadCommand(const CommandArgs& g) override { Record(L"Download " + JoinStrings(g, L",")); }
+    void ExecutePlaylistCommand(const CommandArgs& g) override { Record(L"Playlist " + JoinStrings(g, L",")); }
+    void OpenDownloadList(const std::wstring& path) override { Record(L"DownloadList " + path); }
+    void AddToPlaylist(const std::wstring& path) override { Record(L"AddToPlaylist " + path); }
+    void OpenMediaFile(const std::wstring&, const CommandArgs& g) override { Record(L"Open " + JoinStrings(g, L",")); }
+    bool IsGraphReady() override { return graphReady; }
+    void Play() override { Record(L"Play"); }
+    void Pause() override { Record(L"Pause"); }
+    void Stop() override { Record(L"Stop"); }
+    void SendMainCommand(WORD command) override { Record(L"Command " + std::to_wstring(command)); }
+    void SeekPercent(int percent) override { Record(L"SeekPercent " + std::to_wstring(percent)); }
+    void SeekMs(int ms) override { Record(L"SeekMs " + std::to_wstring(ms)); }
+    bool ShiftCommentTimes(int total) override {
+        Record(L"Shift " + std::to_wstring(total));
+        return shiftAccepted;
+    }
+    void ApplyTimeShiftToCommentList(int total) override { Record(L"ListShift " + std::to_wstring(total)); }
+    void SetVolumeBarPosition(int position) override { Record(L"VolumeBar " + std::to_wstring(position)); }
+    bool SetRate(double rate) override {
+        Record(L"Rate " + std::to_wstring(static_cast<int>(rate * 100)));
+        return rate > 0;
+    }
+    void PostCommentFromCommandLine(const CommandArgs& g) override { Record(L"Post " + JoinStrings(g, L",")); }
+    void CommentAlphaChanged() override { Record(L"Alpha " + std::to_wstring(GetAppSettings().CommentAlpha)); }
+    void ShowPlaylist() override { Record(L"ShowPlaylist"); }
+    void ClearPlaylist(bool confirm) override { Record(confirm ? L"ClearPlaylist ask" : L"ClearPlaylist"); }
+    void ShowVideoInfo(const std::wstring& href) override { Record(L"ShowVideoInfo " + href); }
+    void SetVideoInfoOpenInside(bool inside) override { Record(inside ? L"Inside" : L"Outside"); }
+    void RepaintVideoInfo() override { Record(L"Repaint"); }
+    void ShowInformationWindow() override { Record(L"ShowInfo"); }
+    MediaQueryState GetMediaState() override { return media; }
+    void SendReply(const std::wstring& target, const std::wstring& text) override {
+        Record(L"Reply " + target + L" " + text);
+    }
+    LRESULT SendToMainWindow(UINT m, WPARAM w, LPARAM l) override {
+        Record(L"Send " + std::to_wstring(m) + L" " + std::to_wstring(w) + L" " + std::to_wstring(l));
+        return 0;
+    }
+    bool DeleteFolderSilently(const std::wstring& folder) override {
+        Record(L"Delete " + GetFileNameOf(folder));
+        return deleteSucceeds;
+    }
+    bool GetExchangeHtml(std::wstring& html) override {
+        html = exchangeHtml;
+        return !exchangeHtml.empty();
+    }
+
+    MediaQueryState media;
+
+private:
+    static std::wstring GetFileNameOf(const std::wstring& path) { return path.substr(path.find_last_of(L'\\') + 1); }
+    void Record(const std::wstring& call) { calls.push_back(call); }
+};
+
+std::wstring LogText() { return WindowText(DebugLog().GetEditControl()); }
+
+class CommandLineTest : public TempFolderTest {
+protected:
+    void SetUp() override {
+        TempFolderTest::SetUp();
+        m_saved = GetAppSettings();
+        SetWindowTextW(DebugLog().GetEditControl(), L"");
+    }
+    void TearDown() override {
+        GetAppSettings() = m_saved;
+        TempFolderTest::TearDown();
+    }
+
+private:
+    AppSettings m_saved;
+};
+
+TEST_F(CommandLineTest, KindWordsOpenGroups) {
+    struct Case {
+        CommandArgs arguments;
+        std::vector<CommandArgs> groups;
+    };
+    const Case cases[] = {
+        {{}, {}},
+        {{L"a.flv"}, {{L"a.flv"}}},
+        {{L"player", L"-play"}, {{}, {L"player", L"-play"}}},
+        {{L"a", L"-b", L"player", L"-x", L"get", L"-version", L"hwnd=1"},
+         {{L"a", L"-b"}, {L"player", L"-x"}, {L"get", L"-version", L"hwnd=1"}}},
+        {{L"player", L"playlist"}, {{}, {L"player"}, {L"playlist"}}},
+        // Kind words are compared with case and whole.
+        {{L"Player", L"players"}, {{L"Player", L"players"}}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(GroupCommandLine(c.arguments), c.groups) << testing::PrintToString(JoinStrings(c.arguments, L" "));
+    }
+}
+
+TEST_F(CommandLineTest, KindsActAsTheirTablesSay) {
+    struct Case {
+        CommandArgs arguments;
+        std::vector<std::wstring> calls;
+        bool graphReady;
+    };
+    const Case cases[] = {
+        {{L"player", L"-pause", L"-play"}, {L"Play"}, true},
+        {{L"player", L"-play"}, {}, false},
+        {{L"player", L"-stop"}, {L"Stop"}, true},
+        {{L"player", L"-prev"}, {L"Command 8310"}, false},
+        {{L"player", L"-next"}, {L"Command 8311"}, false},
+        {{L"player", L"-seek", L"percent=0", L"pos=0"}, {}, true},
+        {{L"player", L"-seek", L"pos_percent=30", L"percent=50", L"pos=1500"}, {L"SeekPercent 30", L"SeekMs 1500"}, true},
+        {{L"player", L"-seek", L"percent=50"}, {L"SeekPercent 50"}, true},
+        {{L"player", L"-seek", L"percent=50"}, {}, false},
+        {{L"player", L"-volume", L"percent=50"}, {L"VolumeBar 70"}, false},
+        {{L"player", L"-volume"}, {L"VolumeBar 40"}, false},
+        {{L"player", L"-volume", L"percent=100"}, {L"VolumeBar 100"}, false},
+        {{L"player", L"-rate", L"val=1.5"}, {L"Rate 150"}, true},
+        {{L"player", L"-rate", L"val=1.5"}, {}, false},
+        {{L"player", L"-postcomment", L"comment=あ"}, {L"Post player,-postcomment,comment=あ"}, false},
+        {{L"player", L"-commentalpha", L"percent=40"}, {L"Alpha 40"}, false},
+        {{L"player", L"-commentalpha", L"percent=150"}, {L"Alpha 100"}, false},
+        {{L"player", L"-commentalpha", L"percent=-5"}, {L"Alpha 0"}, false},
+        {{L"player", L"-commentalpha"}, {L"Alpha 100"}, false},
+        {{L"playlist"}, {L"ShowPlaylist"}, false},
+        {{L"playlist", L"-clear"}, {L"ShowPlaylist", L"ClearPlaylist ask"}, false},
+        {{L"videoinfo", L"-move", L"href=http://127.0.0.1/watch/sm9"}, {L"ShowVideoInfo http://127.0.0.1/watch/sm9"}, false},
+        {{L"videoinfo", L"-move"}, {}, false},
+        {{L"videoinfo", L"-navigatemode", L"mode=Inside"}, {L"Inside", L"Repaint"}, false},
+        {{L"videoinfo", L"-navigatemode", L"mode=Outside"}, {L"Outside", L"Repaint"}, false},
+        {{L"videoinfo", L"-navigatemode", L"mode=Up"}, {L"Repaint"}, false},
+        {{L"info", L"msg=こんにちは"}, {L"ShowInfo"}, false},
+        {{L"info", L"msg=x", L"-inactive"}, {}, false},
+        {{L"get", L"-version", L"hwnd=123"}, {L"Reply 123 <PRE>1.28</PRE>"}, false},
+        {{L"get", L"-mediastate", L"hwnd=0x1F"}, {L"Reply 0x1F <PRE>Closed</PRE>"}, false},
+        {{L"get", L"-unknown", L"hwnd=1"}, {}, false},
+        {{L"get", L"-version"}, {}, false},
+        {{L"sendmsg", L"msg=273", L"wparam=8800"}, {L"Send 273 8800 0"}, false},
+        {{L"sendmsg", L"msg=36868"}, {L"Send 36868 0 0"}, false},
+        {{L"nokind", L"-play"}, {}, true},
+    };
+    for (const Case& c : cases) {
+        RecordingHost host;
+        host.graphReady = c.graphReady;
+        ParseCommandLine(c.arguments, host);
+        EXPECT_EQ(host.calls, c.calls) << testing::PrintToString(JoinStrings(c.arguments, L" "));
+    }
+    EXPECT_NE(LogText().find(L"mode=に使用できないモードが指定されています\r\n"), std::wstring::npos);
+    EXPECT_NE(LogText().find(L"こんにちは\r\n"), std::wstring::npos);
+    EXPECT_TRUE(GetAppSettings().ViewPlayList);
+    EXPECT_TRUE(GetAppSettings().ViewVideoInfoWindow);
+}
+
+TEST_F(CommandLineTest, SendMsgRefusesMessagesThatCarryAddresses) {
+    const std::pair<UINT, WPARAM> refused[] = {{WM_COPYDATA, 0}, {0x9002, 0}, {0x9004, 1234}, {0x9005, 0},
+                                               {0x9BBB, 0},      {WM_SETTEXT, 0}, {38865, 1}};
+    for (const auto& message : refused) {
+        RecordingHost host;
+        ParseCommandLine({L"sendmsg", L"msg=" + std::to_wstring(message.first),
+                          L"wparam=" + std::to_wstring(message.second)},
+                         host);
+        EXPECT_TRUE(host.calls.empty()) << message.first;
+    }
+    EXPECT_NE(LogText().find(L"sendmsg : このメッセージは送信できません : msg=74"), std::wstring::npos);
+    EXPECT_TRUE(IsSendableMessage(37864, 0, 0));
+    EXPECT_TRUE(IsSendableMessage(0x9003, 5000, 0));
+}
+
+TEST_F(CommandLineTest, ShiftIsReportedOnlyWhenTheStoreTookIt) {
+    RecordingHost host;
+    ParseCommandLine({L"player", L"-shift", L"time=2000"}, host);
+    ParseCommandLine({L"player", L"-shift", L"time=-500"}, host);
+    EXPECT_EQ(host.calls, (std::vector<std::wstring>{L"Shift 2000", L"ListShift 2000", L"Shift 1500", L"ListShift 1500"}));
+    EXPECT_EQ(GetAppSettings().CommentTimeShift, 1500);
+    EXPECT_NE(LogText().find(L"コメントの時間軸変更 : 1500\r\n"), std::wstring::npos);
+
+    RecordingHost refusing;
+    refusing.shiftAccepted = false;
+    SetWindowTextW(DebugLog().GetEditControl(), L"");
+    ParseCommandLine({L"player", L"-shift", L"time=700"}, refusing);
+    EXPECT_EQ(refusing.calls, std::vector<std::wstring>{L"Shift 2200"});
+    EXPECT_EQ(GetAppSettings().CommentTimeShift, 1500);
+    EXPECT_EQ(LogText().find(L"コメントの時間軸変更"), std::wstring::npos);
+}
+
+TEST_F(CommandLineTest, GroupsAreRoutedByTheirFirstEntry) {
+    const std::wstring video = PathOf(L"動画 sm9.flv");
+    WriteBytes(video, "x");
+    struct Case {
+        CommandArgs arguments;
+        std::vector<std::wstring> calls;
+    };
+    const Case cases[] = {
+        {{L"http://127.0.0.1/watch/sm9", L"-movie"}, {L"Download http://127.0.0.1/watch/sm9,-movie"}},
+        {{L"HTTPS://x/y"}, {L"Download HTTPS://x/y"}},
+        {{L"C:\\lists\\My.M3U"}, {L"Playlist C:\\lists\\My.M3U"}},
+        {{L"C:\\DownList.dat"}, {L"DownloadList C:\\DownList.dat"}},
+        {{video}, {L"Open " + video}},
+        {{video, L"-addlist"}, {L"AddToPlaylist " + video}},
+        {{PathOf(L"missing.flv")}, {}},
+        {{Folder()}, {}},
+        // The shifts of the same command line become the file's comment shift.
+        {{video, L"player", L"-shift", L"time=30", L"player", L"-play"},
+         {L"Open " + video + L",comment_shift=30", L"Play"}},
+        {{video, L"player", L"-shift", L"time=30"}, {L"Open " + video + L",comment_shift=30"}},
+        // Without a file the shift is a shift of its own.
+        {{L"player", L"-shift", L"time=30"}, {L"Shift 30", L"ListShift 30"}},
+    };
+    for (const Case& c : cases) {
+        GetAppSettings().CommentTimeShift = 0;
+        RecordingHost host;
+        ParseCommandLine(c.arguments, host);
+        EXPECT_EQ(host.calls, c.calls) << testing::PrintToString(JoinStrings(c.arguments, L" "));
+    }
+    EXPECT_TRUE(GetAppSettings().ViewDownloadWindow);
+}
+
+TEST_F(CommandLineTest, EchoAndExitForce) {
+    RecordingHost host;
+    ParseCommandLine({L"player", L"-echo", L"-exitforce"}, host);
+    EXPECT_NE(LogText().find(L"Command Line : player -echo -exitforce\r\n"), std::wstring::npos);
+    EXPECT_NE(LogText().find(L"exitforceオプションで起動しました\r\n"), std::wstring::npos);
+    EXPECT_TRUE(IsExitForced());
+}
+
+TEST_F(CommandLineTest, GetAnswersFromTheMediaState) {
+    MediaQueryState state;
+    state.videoPath = L"C:\\動画\\タイトル(sm9).flv";
+    state.commentPath = L"C:\\動画\\タイトル(sm9).xml";
+    state.infoPath = L"C:\\動画\\タイトル(sm9).txt";
+    state.positionMs = 61000;
+    state.durationMs = 320000;
+    state.state = 1;
+    state.playlistPath = L"C:\\list.m3u";
+    state.playlistFiles = {L"a.flv", L"b.mp4"};
+    GetAppSettings().programFolder = L"C:\\Program Files\\VelaPlayer";
+    struct Case {
+        const wchar_t* query;
+        std::wstring answer;
+    };
+    const Case cases[] = {
+        {L"-version", L"1.28"},
+        {L"-softdir", L"C:\\Program Files\\VelaPlayer"},
+        {L"-playfile", L"タイトル(sm9).flv"},
+        {L"-mediafile", state.videoPath},
+        {L"-commentfile", state.commentPath},
+        {L"-infofile", state.infoPath},
+        {L"-time", L"61000"},
+        {L"-length", L"320000"},
+        {L"-mediastate", L"Paused"},
+        {L"-playlist", L"C:\\list.m3u"},
+        {L"-file", L"a.flv\nb.mp4"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(AnswerGetQuery({L"get", c.query}, state), c.answer) << c.query;
+    }
+    state.state = -1;
+    EXPECT_EQ(AnswerGetQuery({L"get", L"-time"}, state), L"");
+    EXPECT_EQ(AnswerGetQuery({L"get", L"-mediastate"}, state), L"Closed");
+}
+
+TEST_F(CommandLineTest, WindowHandleIsDecimalOrHex) {
+    struct Case {
+        const wchar_t* text;
+        uintptr_t handle;
+    };
+    const Case cases[] = {{L"123", 123}, {L"0x1F", 31}, {L"0X1f", 31}, {L"", 0},     {L"12a", 0},
+                          {L"0x", 0},    {L"-5", 0},    {L"VIDEOINFO", 0}, {L" 12", 0}};
+    for (const Case& c : cases) {
+        EXPECT_EQ(reinterpret_cast<uintptr_t>(ParseWindowHandle(c.text)), c.handle) << c.text;
+    }
+}
+
+TEST_F(CommandLineTest, DeleteTempRemovesTheUpdaterFolderOrRetriesAtTheNextStartOnce) {
+    GetAppSettings().programFolder = Folder();
+    CreateDirectoryW(PathOf(L"VelaPlayerUpdate").c_str(), nullptr);
+
+    RecordingHost host;
+    ParseCommandLine({L"other", L"-deletetemp"}, host);
+    EXPECT_EQ(host.calls, std::vector<std::wstring>{L"Delete VelaPlayerUpdate"});
+    EXPECT_NE(LogText().find(L"自動更新で使用した一時ファイルを削除しました\r\n"), std::wstring::npos);
+    EXPECT_EQ(GetAppSettings().NextBootCommandLine, L"");
+
+    RecordingHost failing;
+    failing.deleteSucceeds = false;
+    GetAppSettings().NextBootCommandLine = L"player -play";
+    ParseCommandLine({L"other", L"-deletetemp"}, failing);
+    ParseCommandLine({L"other", L"-deletetemp"}, failing);
+    EXPECT_NE(LogText().find(L"AddCommandLine : other -deletetemp\r\n"), std::wstring::npos);
+    EXPECT_EQ(GetAppSettings().NextBootCommandLine, L"player -play other -deletetemp");
+}
+
+TEST_F(CommandLineTest, WriteFileStoresTheExchangeTextInShiftJis) {
+    RecordingHost host;
+    host.exchangeHtml = L"<PRE>一行目\n二行目</PRE>";
+    const std::wstring path = PathOf(L"exchange.txt");
+    ParseCommandLine({L"other", L"-writefile", L"hwnd=VIDEOINFO", L"path=" + path}, host);
+    EXPECT_EQ(ReadBytes(path), WideToAnsi(L"一行目\n二行目"));
+
+    const std::wstring other = PathOf(L"other.txt");
+    ParseCommandLine({L"other", L"-writefile", L"hwnd=123", L"path=" + other}, host);
+    EXPECT_EQ(GetFileAttributesW(other.c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+} // namespace
