@@ -1,12 +1,21 @@
-// Start-up of the player: the main window "CVelaPlayer", its information window and the message loop.
+// The program's entry: COM, the keep-alive thread, the search for a running instance, the main
+// window and the message loop.
 
-#include "app/SettingsFile.h"
+#include "app/MainWindow.h"
+#include "app/MessageLoop.h"
+#include "app/resource.h"
+#include "foundation/AppSettings.h"
 #include "foundation/CBaseDebug.h"
+#include "foundation/CWorkerThread.h"
+#include "foundation/Exception.h"
 #include "foundation/MainWindowMessages.h"
+#include "foundation/WindowUtil.h"
+#include "windows/CWndPlayList.h"
 
 #include <windows.h>
 #include <objbase.h>
 
+// The process-wide objects, in the order they are built: the settings record, then the log.
 CBaseDebug& DebugLog() {
     static CBaseDebug log;
     return log;
@@ -14,79 +23,83 @@ CBaseDebug& DebugLog() {
 
 namespace {
 
-const wchar_t kMainClassName[] = L"CVelaPlayer";
-const wchar_t kAppTitle[] = L"VelaPlayer";
-constexpr int kProgramIconId = 1000;
-constexpr WORD kCommandViewInfoWindow = 8860;
+const AppSettings& g_settingsFirst = GetAppSettings();
+CBaseDebug& g_logSecond = DebugLog();
 
-void ToggleInfoWindow() {
-    HWND info = CBaseDebug::GetWindow();
-    ShowWindow(info, IsWindowVisible(info) ? SW_HIDE : SW_SHOW);
+unsigned __stdcall KeepAliveThread(void*) {
+    for (;;) {
+        Sleep(1000);
+        MSG message;
+        PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE);
+    }
 }
 
-LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-    case WM_CREATE:
-        LoadSettings(GetAppSettings());
-        CBaseDebug::SetBufferLimitKilobytes(GetAppSettings().InfoBuffer);
-        SetMainWindow(window);
-        CBaseDebug::SetCloseNotification(window, WM_COMMAND, kCommandViewInfoWindow, 0);
-        DebugLog().AddPage(DebugLog().GetEditControl());
-        ShowWindow(CBaseDebug::GetWindow(), SW_SHOWNOACTIVATE);
-        DebugLog() << L"VelaPlayer 1.28" << EndLine;
-        return 0;
-    case WM_COMMAND:
-        if (LOWORD(wParam) == kCommandViewInfoWindow) {
-            ToggleInfoWindow();
-            return 0;
+// A running instance that is closing is waited for and then treated as gone.
+HWND FindRunningInstance() {
+    HWND running = FindWindowW(kMainWindowClass, nullptr);
+    const std::wstring& closing = GetAppSettings().closingTitle;
+    if (running != nullptr && GetWindowTextString(running) == closing) {
+        while (GetWindowTextString(running) == closing) {
+            Sleep(100);
         }
-        break;
-    case kMainWindowLogLine:
-        DebugLog().AppendLine(reinterpret_cast<const wchar_t*>(wParam));
-        return 1;
-    case WM_CLOSE:
-        SaveSettings(GetAppSettings(), window, CBaseDebug::GetWindow());
-        break;
-    case WM_DESTROY:
-        SetMainWindow(nullptr);
-        PostQuitMessage(0);
-        return 0;
-    default:
-        break;
+        return nullptr;
     }
-    return DefWindowProcW(window, message, wParam, lParam);
+    return running;
+}
+
+int Run(HINSTANCE instance, MSG& message) {
+    CWorkerThread keepAlive(KeepAliveThread);
+    keepAlive.Start(nullptr);
+    SetRunningInstance(FindRunningInstance());
+
+    WNDCLASSEXW wc = {};
+    wc.cbSize = sizeof(wc);
+    wc.style = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS;
+    wc.lpfnWndProc = MainWndProc;
+    wc.hInstance = instance;
+    wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_PROGRAM));
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.lpszMenuName = L"MAIN";
+    wc.lpszClassName = kMainWindowClass;
+    if (RegisterClassExW(&wc) == 0) {
+        return 0;
+    }
+    HWND window = CreateWindowExW(WS_EX_CONTROLPARENT, kMainWindowClass, GetAppSettings().appName.c_str(),
+                                  WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT, CW_USEDEFAULT, 400, 360,
+                                  nullptr, nullptr, instance, nullptr);
+    if (window == nullptr) {
+        return 0;
+    }
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        if (TranslateAppAccelerators(message) || RouteDialogMessage(message)) {
+            continue;
+        }
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    // The keep-alive thread is never stopped or joined.
+    keepAlive.IsRunning();
+    return static_cast<int>(message.wParam);
 }
 
 } // namespace
 
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    (void)g_settingsFirst;
+    (void)g_logSecond;
     CoInitialize(nullptr);
-    DebugLog();
-
-    WNDCLASSEXW wc = {};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = MainWndProc;
-    wc.hInstance = instance;
-    wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(kProgramIconId));
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
-    wc.lpszClassName = kMainClassName;
-    if (RegisterClassExW(&wc) == 0) {
-        return 1;
-    }
-    HWND window = CreateWindowExW(0, kMainClassName, kAppTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, 400,
-                                  360, nullptr, nullptr, instance, nullptr);
-    if (window == nullptr) {
-        return 1;
-    }
-    ShowWindow(window, showCommand);
-    UpdateWindow(window);
-
-    MSG msg;
-    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
+    MSG message = {};
+    int result = 0;
+    try {
+        result = Run(instance, message);
+    } catch (const utl::exception::CException& e) {
+        MessageBoxW(nullptr, e.text.c_str(), L"CException", MB_OK);
+        result = static_cast<int>(message.wParam);
+    } catch (...) {
+        MessageBoxW(GetMainWindow(), L"例外が発生しました。", GetAppSettings().appName.c_str(),
+                    MB_OK | MB_TOPMOST | MB_SETFOREGROUND);
+        result = static_cast<int>(message.wParam);
     }
     CoUninitialize();
-    return static_cast<int>(msg.wParam);
+    return result;
 }

@@ -23,6 +23,11 @@ TEST_F(ProgramStartTest, PlayerOpensMainAndInformationWindowsAndClosesCleanly) {
     ASSERT_FALSE(program.empty());
     ProgramProcess player;
     ASSERT_TRUE(player.Start(program));
+    // The first start greets the user once.
+    MessageBoxAnswerer answerer({IDOK}, player.ProcessId());
+    ASSERT_TRUE(answerer.WaitForCount(1, 10000));
+    EXPECT_EQ(answerer.Seen()[0].caption, L"VelaPlayer");
+    EXPECT_EQ(answerer.Seen()[0].text.rfind(L"(※このダイアログは初回起動時のみ表示されます)", 0), 0u);
 
     HWND main = player.WaitForWindow(L"CVelaPlayer");
     ASSERT_NE(main, nullptr);
@@ -30,11 +35,12 @@ TEST_F(ProgramStartTest, PlayerOpensMainAndInformationWindowsAndClosesCleanly) {
     ASSERT_NE(info, nullptr);
     EXPECT_EQ(WindowText(main), L"VelaPlayer");
     EXPECT_EQ(WindowText(info), L"VelaPlayer - 情報ウィンドウ");
-    ASSERT_TRUE(PumpMessagesUntil([&] { return IsWindowVisible(info) != FALSE; }));
     HWND edit = GetDlgItem(info, 1);
-    ASSERT_TRUE(PumpMessagesUntil([&] { return WindowText(edit).find(L"VelaPlayer 1.28\r\n") != std::wstring::npos; }));
+    ASSERT_TRUE(PumpMessagesUntil([&] { return WindowText(edit).find(L"VelaPlayer Ver.1.28\r\n") != std::wstring::npos; }));
 
-    // The information window's close box only hides it, through the main window.
+    // The View command shows the information window; its close box only hides it, through the main window.
+    PostMessageW(main, WM_COMMAND, 8860, 0);
+    ASSERT_TRUE(PumpMessagesUntil([&] { return IsWindowVisible(info) != FALSE; }));
     PostMessageW(info, WM_CLOSE, 0, 0);
     ASSERT_TRUE(PumpMessagesUntil([&] { return !IsWindowVisible(info); }));
     EXPECT_TRUE(IsWindow(info));

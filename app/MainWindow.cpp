@@ -1,0 +1,758 @@
+#include "app/MainWindow.h"
+
+#include "app/Accelerators.h"
+#include "app/CommandLine.h"
+#include "app/ControlBars.h"
+#include "app/MediaPlayback.h"
+#include "app/PlayerCommandHost.h"
+#include "app/RecentFiles.h"
+#include "app/SettingsFile.h"
+#include "app/TrayIcon.h"
+#include "app/resource.h"
+#include "CWndCommentList/CWndCommentList.h"
+#include "CWndDownload/CWndDownload.h"
+#include "foundation/AppSettings.h"
+#include "foundation/CBaseDebug.h"
+#include "foundation/CIniFile.h"
+#include "foundation/CSectionFile.h"
+#include "foundation/Dialogs.h"
+#include "foundation/Exception.h"
+#include "foundation/MainWindowMessages.h"
+#include "foundation/PathUtil.h"
+#include "foundation/Shell.h"
+#include "foundation/StringUtil.h"
+#include "foundation/WindowUtil.h"
+#include "windows/CWndCommentPost.h"
+#include "windows/CWndInfo.h"
+#include "windows/CWndPlayList.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include <deque>
+
+const wchar_t kMainWindowClass[] = L"CVelaPlayer";
+
+namespace {
+
+HWND g_runningInstance = nullptr;
+HMENU g_popupMenu = nullptr;
+HMENU g_selectCommentPopup = nullptr;
+bool g_fullyCreated = false;
+std::wstring g_videoData;
+// Command lines taken by WM_COPYDATA, run after the sender has its answer.
+std::deque<std::wstring> g_pendingCommandLines;
+constexpr UINT kMsgRunPendingCommandLine = WM_APP + 0x100;
+
+// The first and last message of each tool window's block.
+constexpr UINT kDownloadBlock = 37864, kPlaylistBlock = 38864, kVideoInfoBlock = 39864, kCommentListBlock = 40864,
+               kCommentPostBlock = 41864, kBlockSize = 1000;
+constexpr UINT kCommentPostHandleQuery = 41865;
+
+int Box(HWND owner, const std::wstring& text, UINT flags) {
+    return MessageBoxW(owner, text.c_str(), GetAppSettings().appName.c_str(), flags | MB_TOPMOST | MB_SETFOREGROUND);
+}
+
+// The sub-menu (at any depth) that holds the command.
+HMENU FindSubMenuWithCommand(HMENU menu, UINT command) {
+    const int count = GetMenuItemCount(menu);
+    for (int i = 0; i < count; ++i) {
+        if (GetMenuItemID(menu, i) == command) {
+            return menu;
+        }
+        if (HMENU sub = GetSubMenu(menu, i)) {
+            if (HMENU found = FindSubMenuWithCommand(sub, command)) {
+                return found;
+            }
+        }
+    }
+    return nullptr;
+}
+
+HMENU RecentFilesMenu(HWND window) { return FindSubMenuWithCommand(GetMenu(window), IDM_RECENT_CLEAR); }
+
+// Every tool window with its View command and the setting that shows it.
+struct ToolWindowEntry {
+    CToolWindow* window;
+    UINT command;
+    bool AppSettings::*shown;
+};
+
+const ToolWindowEntry* ToolWindows() {
+    static const ToolWindowEntry entries[] = {
+        {&GetPlayListWindow(), IDM_VIEW_PLAYLIST, &AppSettings::ViewPlayList},
+        {&GetDownloadWindow(), IDM_VIEW_DOWNLOAD, &AppSettings::ViewDownloadWindow},
+        {&GetInfoWindow(), IDM_VIEW_VIDEO_INFO, &AppSettings::ViewVideoInfoWindow},
+        {&GetCommentListWindow(), IDM_VIEW_COMMENT_LIST, &AppSettings::ViewCommentList},
+        {&GetCommentPostWindow(), IDM_VIEW_COMMENT_POST, &AppSettings::ViewCommentPost},
+        {nullptr, 0, nullptr},
+    };
+    return entries;
+}
+
+void ToggleToolWindow(const ToolWindowEntry& entry) {
+    AppSettings& settings = GetAppSettings();
+    settings.*entry.shown = !(settings.*entry.shown);
+    entry.window->Show(settings.*entry.shown ? SW_SHOW : SW_HIDE);
+    UpdateMainMenuAndState();
+}
+
+void ToggleInformationWindow() {
+    AppSettings& settings = GetAppSettings();
+    settings.InfoView = !settings.InfoView;
+    ShowWindow(CBaseDebug::GetWindow(), settings.InfoView ? SW_SHOW : SW_HIDE);
+    UpdateMainMenuAndState();
+}
+
+// A tool window's handle for its block, made first when it is missing (the comment post window is not).
+HWND BlockTarget(UINT message) {
+    if (message >= kDownloadBlock && message < kDownloadBlock + kBlockSize) {
+        if (GetDownloadWindow().GetHandle() == nullptr) {
+            GetDownloadWindow().Show(SW_SHOW);
+        }
+        return GetDownloadWindow().GetHandle();
+    }
+    CToolWindow* hidden = nullptr;
+    if (message >= kPlaylistBlock && message < kPlaylistBlock + kBlockSize) {
+        hidden = &GetPlayListWindow();
+    } else if (message >= kVideoInfoBlock && message < kVideoInfoBlock + kBlockSize) {
+        hidden = &GetInfoWindow();
+    } else if (message >= kCommentListBlock && message < kCommentListBlock + kBlockSize) {
+        hidden = &GetCommentListWindow();
+    }
+    if (hidden != nullptr && hidden->GetHandle() == nullptr) {
+        hidden->Show(SW_HIDE);
+    }
+    return hidden != nullptr ? hidden->GetHandle() : nullptr;
+}
+
+bool IsBlockMessage(UINT message) {
+    return message >= kDownloadBlock && message < kCommentPostBlock + kBlockSize;
+}
+
+LRESULT ForwardBlockMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message >= kCommentPostBlock) {
+        // Only the handle is answered; the window is never made for a forwarded message.
+        return message == kCommentPostHandleQuery ? reinterpret_cast<LRESULT>(GetCommentPostWindow().GetHandle()) : 0;
+    }
+    HWND target = BlockTarget(message);
+    return target != nullptr ? SendMessageW(target, message, wParam, lParam) : 0;
+}
+
+// A text from any process: exactly cbData bytes, an even count of at least one character, with a
+// terminator of its own; anything else is refused.
+bool ReadCopyDataText(const COPYDATASTRUCT* data, std::wstring& text) {
+    if (data == nullptr || data->dwData != 0 || data->cbData < 2 || data->cbData % 2 != 0 || data->lpData == nullptr) {
+        return false;
+    }
+    text.assign(static_cast<const wchar_t*>(data->lpData), data->cbData / 2);
+    const auto end = text.find(L'\0');
+    if (end != std::wstring::npos) {
+        text.resize(end);
+    }
+    return true;
+}
+
+// Takes a command line; it runs from the queue, so that the sender (another process, a second
+// start) is not kept waiting for what it asks.
+LRESULT OnCopyData(HWND window, const COPYDATASTRUCT* data) {
+    std::wstring text;
+    if (!ReadCopyDataText(data, text)) {
+        DebugLog() << L"WM_COPYDATA : 不正なデータを受け取りました" << EndLine;
+        return FALSE;
+    }
+    g_pendingCommandLines.push_back(text);
+    PostMessageW(window, kMsgRunPendingCommandLine, 0, 0);
+    return TRUE;
+}
+
+void RunPendingCommandLine(HWND window) {
+    if (g_pendingCommandLines.empty()) {
+        return;
+    }
+    const std::wstring text = g_pendingCommandLines.front();
+    g_pendingCommandLines.pop_front();
+    const CommandArgs arguments = SplitCommandLine(text);
+    if (ContainsString(arguments, L"-echo")) {
+        DebugLog() << text << L" exec " << EndLine;
+    }
+    if (!ContainsString(arguments, L"-inactive") && !IsIconic(window) && IsWindowVisible(window)) {
+        ForceForegroundWindow(window);
+    }
+    ParseCommandLine(arguments, GetPlayerCommandHost());
+}
+
+void OnDropFiles(HWND window, HDROP drop) {
+    const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+    std::wstring path = count == 1 ? GetDroppedFileName(drop, 0) : std::wstring();
+    DragFinish(drop);
+    if (count > 1) {
+        Box(window, L"複数ファイルはドラッグ＆ドロップできません。", MB_OK | MB_ICONWARNING);
+        return;
+    }
+    if (!path.empty()) {
+        OpenMediaFile(path);
+    }
+}
+
+void OpenFileFromDialog(HWND window) {
+    std::wstring path;
+    const FileDialogFilter filter = {{L"動画ファイル (" + GetAppSettings().movieFileMask + L")",
+                                      GetAppSettings().movieFileMask},
+                                     {L"すべてのファイル(*.*)", L"*.*"}};
+    if (ShowOpenFileDialog(window, path, filter)) {
+        OpenMediaFile(path);
+    }
+}
+
+void OnCommand(HWND window, WORD command) {
+    for (const ToolWindowEntry* entry = ToolWindows(); entry->window != nullptr; ++entry) {
+        if (entry->command == command) {
+            ToggleToolWindow(*entry);
+            return;
+        }
+    }
+    AppSettings& settings = GetAppSettings();
+    switch (command) {
+    case IDM_VIEW_INFORMATION:
+        ToggleInformationWindow();
+        break;
+    case IDC_TOOL_PLAYLIST:
+        OnCommand(window, IDM_VIEW_PLAYLIST);
+        break;
+    case IDC_TOOL_COMMENT_LIST:
+        OnCommand(window, IDM_VIEW_COMMENT_LIST);
+        break;
+    case IDC_TOOL_VIDEO_INFO:
+        OnCommand(window, IDM_VIEW_VIDEO_INFO);
+        break;
+    case IDC_TOOL_COMMENT_POST:
+        OnCommand(window, IDM_VIEW_COMMENT_POST);
+        break;
+    case IDC_PLAY_PAUSE:
+        if (IsGraphReady()) {
+            GetPlayState() == 2 ? PauseMedia() : PlayMedia();
+        }
+        break;
+    case IDC_STOP:
+        if (IsGraphReady()) {
+            StopMedia();
+        }
+        break;
+    case IDC_PREV_FILE:
+    case IDM_PREV_FILE: {
+        const std::wstring path = GetPlayListWindow().GetPrevFile(GetPlayingMedia().videoPath);
+        if (!path.empty()) {
+            OpenMediaFile(path);
+        }
+        break;
+    }
+    case IDC_NEXT_FILE:
+    case IDM_NEXT_FILE:
+    case IDC_RANDOM_FILE: {
+        const std::wstring current = GetPlayingMedia().videoPath;
+        const std::wstring path = command == IDC_RANDOM_FILE ? GetPlayListWindow().GetRandomFile(current)
+                                                             : GetPlayListWindow().GetNextFile(current);
+        if (!path.empty()) {
+            OpenMediaFile(path);
+        }
+        break;
+    }
+    case IDM_SEEK_BACK:
+    case IDM_SEEK_FORWARD:
+        if (IsGraphReady()) {
+            const long long step = settings.SeekSecond * 1000LL * (command == IDM_SEEK_BACK ? -1 : 1);
+            const long long target = GetPositionMs() + step;
+            SeekMs(target < 0 ? 0 : target);
+        }
+        break;
+    case IDM_OPEN_FILE:
+        OpenFileFromDialog(window);
+        break;
+    case IDM_CLOSE_FILE:
+        CloseMediaFile();
+        UpdateMainMenuAndState();
+        break;
+    case IDM_RECENT_CLEAR:
+        GetRecentFiles().Clear();
+        GetRecentFiles().FillMenu(RecentFilesMenu(window));
+        break;
+    case IDM_EXIT:
+        PostMessageW(window, WM_CLOSE, 0, 0);
+        break;
+    case IDM_VIEW_COMMENT:
+        settings.ViewComment = !settings.ViewComment;
+        UpdateMainMenuAndState();
+        break;
+    case IDM_WINDOW_TOPMOST:
+        settings.WindowTopmost = !settings.WindowTopmost;
+        SetWindowPos(window, settings.WindowTopmost ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+                     SWP_NOMOVE | SWP_NOSIZE);
+        UpdateMainMenuAndState();
+        break;
+    case IDM_ENABLE_FILTER:
+        settings.EnableFilter = !settings.EnableFilter;
+        UpdateMainMenuAndState();
+        break;
+    case IDM_CHECK_MULTI_BOOT:
+        settings.CheckMultiBoot = !settings.CheckMultiBoot;
+        UpdateMainMenuAndState();
+        break;
+    case IDM_OFFLINE_MODE:
+        settings.OfflineMode = !settings.OfflineMode;
+        UpdateMainMenuAndState();
+        break;
+    case IDM_ABOUT:
+        Box(window, settings.appName + L" Ver." + settings.version, MB_OK | MB_ICONINFORMATION);
+        break;
+    case IDM_PLAYLIST_LOADED:
+        break;
+    default:
+        if (command >= IDM_RECENT_FIRST && command <= IDM_RECENT_LAST) {
+            const auto& files = GetRecentFiles().Files();
+            const size_t index = command - IDM_RECENT_FIRST;
+            if (index < files.size()) {
+                OpenMediaFile(std::wstring(files[index]));
+            }
+        }
+        break;
+    }
+}
+
+void AppendFilterEntry(const FilterEntryRecord& record) {
+    const AppSettings& settings = GetAppSettings();
+    CreateDirectoryW(settings.filterFolder.c_str(), nullptr);
+    if (!CSectionFile(settings.filterFolder + L"\\" + record.fileName).AppendLine(record.kind, record.value)) {
+        DebugLog() << L"フィルタの追加に失敗しました" << EndLine;
+    }
+}
+
+void OnNotify(HWND, NMHDR* header) {
+    if (header->code == TTN_GETDISPINFOW) {
+        auto* info = reinterpret_cast<NMTTDISPINFOW*>(header);
+        switch (header->idFrom) {
+        case IDC_PLAY_PAUSE:
+            info->lpszText = const_cast<wchar_t*>(L"再生/一時停止");
+            break;
+        case IDC_STOP:
+            info->lpszText = const_cast<wchar_t*>(L"停止");
+            break;
+        case IDC_PREV_FILE:
+            info->lpszText = const_cast<wchar_t*>(L"前のファイル");
+            break;
+        case IDC_NEXT_FILE:
+            info->lpszText = const_cast<wchar_t*>(L"次のファイル");
+            break;
+        case IDC_TOOL_PLAYLIST:
+            info->lpszText = const_cast<wchar_t*>(L"プレイリスト");
+            break;
+        case IDC_TOOL_COMMENT_LIST:
+            info->lpszText = const_cast<wchar_t*>(L"コメントリスト");
+            break;
+        case IDC_TOOL_VIDEO_INFO:
+            info->lpszText = const_cast<wchar_t*>(L"動画情報");
+            break;
+        case IDC_TOOL_COMMENT_POST:
+            info->lpszText = const_cast<wchar_t*>(L"コメント投稿");
+            break;
+        default:
+            break;
+        }
+    }
+}
+
+void OnHScroll(HWND, HWND bar) {
+    const MainControls& controls = GetMainControls();
+    if (bar == controls.seekBar) {
+        if (IsGraphReady()) {
+            const long long position = SendMessageW(bar, TBM_GETPOS, 0, 0);
+            SeekMs(position * GetDurationMs() / 100);
+        }
+    } else if (bar == controls.volumeBar) {
+        GetAppSettings().Volume = static_cast<int32_t>(SendMessageW(bar, TBM_GETPOS, 0, 0));
+        if (IsGraphReady()) {
+            ApplyVolume();
+        }
+    }
+}
+
+// The settings that the running instance is asked to honour: read before the settings are loaded,
+// since an instance that hands over must not run the upgrade steps.
+bool WillHandOver(const CommandArgs& arguments) {
+    if (g_runningInstance == nullptr || ContainsString(arguments, L"-multi")) {
+        return false;
+    }
+    return CIniFile(GetAppSettings().iniPath, L"main").ReadBool(L"main", L"CheckMultiBoot", true);
+}
+
+bool HandOver(HWND window) {
+    if (!IsWindow(g_runningInstance)) {
+        return false;
+    }
+    const std::wstring commandLine = GetCommandLineW();
+    DWORD_PTR answer = 0;
+    COPYDATASTRUCT data = {};
+    data.dwData = 0;
+    data.cbData = static_cast<DWORD>((commandLine.size() + 1) * sizeof(wchar_t));
+    data.lpData = const_cast<wchar_t*>(commandLine.c_str());
+    if (!SendMessageTimeoutW(g_runningInstance, WM_COPYDATA, reinterpret_cast<WPARAM>(window),
+                             reinterpret_cast<LPARAM>(&data), SMTO_NORMAL, 30000, &answer)) {
+        return false;
+    }
+    return answer != 0;
+}
+
+void ShowFirstBootNotice(HWND window) {
+    const AppSettings& settings = GetAppSettings();
+    std::wstring text;
+    if (settings.version.find(L"Test") != std::wstring::npos) {
+        text = L"このバージョンはテストバージョンです。予期しないバグが含まれている可能性がありますのでご注意下さい。\n"
+               L"通常は以前のバージョンをお使い下さい。\n"
+               L"デバッグに協力して頂ける場合は動作確認や不具合の報告をして頂けると助かります。\n";
+    } else {
+        text = L"(※このダイアログは初回起動時のみ表示されます)\n\n"
+               L"flv,mp4ファイルの再生にはフィルタ(コーデック)を別途導入する必要があります。\n"
+               L"詳しくはreadme.txtをお読み下さい。\n\n"
+               L"既にこれらのファイルをWindows Media Playerで再生できる環境であれば導入は不要です。\n";
+    }
+    Box(window, text, MB_OK | MB_ICONINFORMATION);
+}
+
+void PlaceWindows(HWND window) {
+    const AppSettings& settings = GetAppSettings();
+    SendMessageW(GetMainControls().volumeBar, TBM_SETPOS, TRUE, settings.Volume);
+    UpdateMuteButton(settings.Mute);
+    SetWindowPos(window, nullptr, settings.Left, settings.Top, settings.Width, settings.Height,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    FitWindowToMonitor(window);
+    HWND info = CBaseDebug::GetWindow();
+    SetWindowPos(info, nullptr, settings.InfoLeft, settings.InfoTop, settings.InfoWidth, settings.InfoHeight,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    if (MonitorFromWindow(info, MONITOR_DEFAULTTONULL) == nullptr) {
+        FitWindowToMonitor(info);
+    }
+    if (settings.InfoBuffer != 0) {
+        CBaseDebug::SetBufferLimitKilobytes(settings.InfoBuffer);
+    }
+    ShowWindow(info, settings.InfoView ? SW_SHOWNOACTIVATE : SW_HIDE);
+}
+
+// Runs the command text kept for this start; it is cleared first, so a failure that keeps it runs once.
+void RunNextBootCommandLine() {
+    AppSettings& settings = GetAppSettings();
+    if (settings.NextBootCommandLine.empty()) {
+        return;
+    }
+    const std::wstring text = L". " + settings.NextBootCommandLine;
+    settings.NextBootCommandLine.clear();
+    ParseCommandLine(SplitCommandLine(text), GetPlayerCommandHost());
+}
+
+LRESULT OnCreate(HWND window) {
+    AppSettings& settings = GetAppSettings();
+    DebugLog() << settings.appName << L" Ver." << settings.version << EndLine;
+    SetMainWindow(window);
+    InitCommonControls();
+    DragAcceptFiles(window, TRUE);
+
+    const CommandArgs arguments = SplitCommandLine(GetCommandLineW());
+    const bool handOver = WillHandOver(arguments);
+    if (handOver) {
+        settings.maySave = false;
+    }
+    LoadSettings(settings);
+
+    GetPlayListWindow().Init(settings.appName, settings.iniPath);
+    GetInfoWindow().Init(settings.appName, settings.iniPath);
+    GetCommentListWindow().Init(settings.appName, settings.iniPath);
+    GetCommentPostWindow().Init(settings.appName, settings.iniPath);
+    GetDownloadWindow().Init(settings.appName, settings.iniPath, window);
+
+    if (handOver) {
+        if (HandOver(window)) {
+            PostMessageW(window, WM_CLOSE, 0, 0);
+            return 0;
+        }
+        // The running instance did not take the request: this one starts instead, with the steps it skipped.
+        g_runningInstance = nullptr;
+        settings.maySave = true;
+        LoadSettings(settings);
+    }
+
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    g_popupMenu = LoadMenuW(instance, L"MAIN_POPUP");
+    g_selectCommentPopup = LoadMenuW(instance, L"MAIN_POPUP_SELECTCOMMENT");
+    CreateMainControls(window);
+
+    for (const ToolWindowEntry* entry = ToolWindows(); entry->window != nullptr; ++entry) {
+        NotifyTarget target;
+        target.owner = window;
+        target.menu = GetMenu(window);
+        target.commandId = entry->command;
+        entry->window->SetNotify(target);
+    }
+    NotifyTarget loaded;
+    loaded.owner = window;
+    loaded.menu = GetMenu(window);
+    loaded.commandId = IDM_PLAYLIST_LOADED;
+    GetPlayListWindow().SetLoadEndedNotify(loaded);
+    CBaseDebug::SetCloseNotification(window, WM_COMMAND, IDM_VIEW_INFORMATION, 0);
+    if (CBaseDebug::GetPageCount() == 0) {
+        DebugLog().AddPage(DebugLog().GetEditControl());
+    }
+    SetWindowLongPtrW(CBaseDebug::GetWindow(), GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(window));
+
+    GetRecentFiles().Load(settings.settingsDatPath);
+    GetRecentFiles().FillMenu(RecentFilesMenu(window));
+    StartBuildingAccelerators(settings.programFolder);
+    GetPlayListWindow().Show(SW_HIDE);
+    GetDownloadWindow().Show(SW_HIDE);
+
+    PlaceWindows(window);
+    if (settings.AlwaysTaskTray) {
+        AddTrayIcon(window);
+    }
+    if (settings.Minimize) {
+        PostMessageW(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    } else {
+        ShowWindow(window, SW_SHOW);
+        if (settings.Maximize) {
+            PostMessageW(window, WM_SYSCOMMAND, SC_MAXIMIZE, 0);
+        }
+    }
+    SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    SetWindowPos(window, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    SetTimer(nullptr, 0, 1000, TrayTipTimerProc);
+    g_fullyCreated = true;
+
+    RunNextBootCommandLine();
+    ParseCommandLine(arguments, GetPlayerCommandHost());
+    if (settings.FirstBoot) {
+        ShowFirstBootNotice(window);
+    }
+    UpdateMainMenuAndState();
+    return 0;
+}
+
+// Non-zero refuses the close.
+bool OnClose(HWND window) {
+    AppSettings& settings = GetAppSettings();
+    if (GetDownloadWindow().IsDownloadRunning() && !IsExitForced()) {
+        GetDownloadWindow().Show(SW_SHOW);
+        const int answer = MessageBoxW(
+            GetDownloadWindow().GetHandle(),
+            L"ダウンロード実行中です。\nダウンロードを中断してソフトを終了してもよろしいですか？",
+            settings.appName.c_str(), MB_YESNO | MB_TOPMOST | MB_SETFOREGROUND);
+        if (answer != IDYES) {
+            return true;
+        }
+    }
+    if (GetDownloadWindow().IsSettingsSheetOpen()) {
+        Box(window, L"ダウンロードウィンドウの設定ダイアログが開かれたままです。", MB_OK);
+        SetWindowPos(GetDownloadWindow().GetHandle(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+        return true;
+    }
+    SetWindowTextW(window, settings.closingTitle.c_str());
+    for (const ToolWindowEntry* entry = ToolWindows(); entry->window != nullptr; ++entry) {
+        if (entry->window->GetHandle() != nullptr) {
+            ShowWindow(entry->window->GetHandle(), SW_HIDE);
+        }
+    }
+    ShowWindow(CBaseDebug::GetWindow(), SW_HIDE);
+    ShowWindow(window, SW_HIDE);
+    // The icon would otherwise stay in the tray after the program is gone.
+    RemoveTrayIcon();
+    if (IsGraphReady()) {
+        CloseMediaFile();
+    }
+    DestroyAccelerators();
+    for (HMENU* menu : {&g_popupMenu, &g_selectCommentPopup}) {
+        if (*menu != nullptr) {
+            DestroyMenu(*menu);
+            *menu = nullptr;
+        }
+    }
+    if (g_fullyCreated) {
+        SaveSettings(settings, window, CBaseDebug::GetWindow());
+        if (settings.maySave) {
+            GetRecentFiles().Save(settings.settingsDatPath);
+        }
+    }
+    for (const ToolWindowEntry* entry = ToolWindows(); entry->window != nullptr; ++entry) {
+        entry->window->Destroy();
+    }
+    return false;
+}
+
+} // namespace
+
+void SetRunningInstance(HWND window) { g_runningInstance = window; }
+HWND GetRunningInstance() { return g_runningInstance; }
+
+void ExecuteCommandLineText(const std::wstring& text) {
+    ParseCommandLine(SplitCommandLine(text), GetPlayerCommandHost());
+}
+
+void UpdateMainMenuAndState() {
+    HWND window = GetMainWindow();
+    HMENU menu = GetMenu(window);
+    if (menu == nullptr) {
+        return;
+    }
+    const AppSettings& settings = GetAppSettings();
+    const auto check = [&](UINT command, bool on) {
+        CheckMenuItem(menu, command, MF_BYCOMMAND | (on ? MF_CHECKED : MF_UNCHECKED));
+    };
+    for (const ToolWindowEntry* entry = ToolWindows(); entry->window != nullptr; ++entry) {
+        check(entry->command, settings.*entry->shown);
+    }
+    check(IDM_VIEW_INFORMATION, IsWindowVisible(CBaseDebug::GetWindow()) != FALSE);
+    check(IDM_VIEW_COMMENT, settings.ViewComment);
+    check(IDM_WINDOW_TOPMOST, settings.WindowTopmost);
+    check(IDM_ENABLE_FILTER, settings.EnableFilter);
+    check(IDM_CHECK_MULTI_BOOT, settings.CheckMultiBoot);
+    check(IDM_OFFLINE_MODE, settings.OfflineMode);
+    const bool ready = IsGraphReady();
+    EnableMenuItem(menu, IDM_CLOSE_FILE, MF_BYCOMMAND | (ready ? MF_ENABLED : MF_GRAYED));
+    CStatusBar& status = GetMainControls().statusBar;
+    status.SetStatusPartText(1, settings.ViewComment ? L"表示" : L"非表示");
+    status.SetStatusPartText(4, L"透明度 " + std::to_wstring(settings.CommentAlpha) + L"%");
+}
+
+LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    try {
+        if (IsBlockMessage(message)) {
+            return ForwardBlockMessage(message, wParam, lParam);
+        }
+        switch (message) {
+        case WM_CREATE:
+            return OnCreate(window);
+        case WM_DESTROY:
+            SetMainWindow(nullptr);
+            PostQuitMessage(0);
+            return 0;
+        case WM_KEYDOWN:
+        case WM_RBUTTONDOWN:
+            return 0;
+        case WM_SIZE:
+            LayoutMainWindow(window);
+            return 0;
+        case WM_CLOSE:
+            if (OnClose(window)) {
+                return 0;
+            }
+            break;
+        case WM_GETMINMAXINFO: {
+            auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
+            info->ptMinTrackSize.x = 200;
+            info->ptMinTrackSize.y = 150;
+            MONITORINFO monitor = {};
+            monitor.cbSize = sizeof(monitor);
+            if (GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor)) {
+                info->ptMaxTrackSize.y = monitor.rcMonitor.bottom - monitor.rcMonitor.top;
+            }
+            return 0;
+        }
+        case WM_COPYDATA:
+            return OnCopyData(window, reinterpret_cast<const COPYDATASTRUCT*>(lParam));
+        case kMsgRunPendingCommandLine:
+            RunPendingCommandLine(window);
+            return 0;
+        case WM_NOTIFY:
+            OnNotify(window, reinterpret_cast<NMHDR*>(lParam));
+            return 0;
+        case WM_CONTEXTMENU:
+            if (g_popupMenu != nullptr) {
+                TrackPopupMenu(GetSubMenu(g_popupMenu, 0), TPM_RIGHTBUTTON, static_cast<short>(LOWORD(lParam)),
+                               static_cast<short>(HIWORD(lParam)), 0, window, nullptr);
+            }
+            return 0;
+        case WM_COMMAND:
+            if (reinterpret_cast<HWND>(lParam) == GetMainControls().muteButton && lParam != 0) {
+                GetAppSettings().Mute = !GetAppSettings().Mute;
+                UpdateMuteButton(GetAppSettings().Mute);
+                if (IsGraphReady()) {
+                    ApplyVolume();
+                }
+                return 0;
+            }
+            OnCommand(window, LOWORD(wParam));
+            return 0;
+        case WM_HSCROLL:
+            OnHScroll(window, reinterpret_cast<HWND>(lParam));
+            return 0;
+        case WM_DROPFILES:
+            OnDropFiles(window, reinterpret_cast<HDROP>(wParam));
+            return 0;
+        case kMsgGraphEvent:
+            return 0;
+        case kMsgPause:
+            if (IsGraphReady()) {
+                PauseMedia();
+            }
+            return 0;
+        case kMsgPlay:
+            if (IsGraphReady()) {
+                PlayMedia();
+            }
+            return 0;
+        case kMsgPlayState:
+            return IsGraphReady() ? GetPlayState() : 0;
+        case kMsgTrayIcon:
+            if (lParam == WM_LBUTTONUP || lParam == WM_LBUTTONDBLCLK) {
+                ShowWindow(window, SW_RESTORE);
+                ForceForegroundWindow(window);
+            }
+            return 0;
+        case kMsgUpdateMenu:
+            if (GetAppSettings().ViewDownloadWindow) {
+                GetDownloadWindow().Show(SW_SHOW);
+            }
+            UpdateMainMenuAndState();
+            return 0;
+        case kMainWindowLogLine:
+            if (wParam != 0) {
+                DebugLog().AppendLine(reinterpret_cast<const wchar_t*>(wParam));
+            }
+            return 0;
+        case kMsgSeek:
+            if (IsGraphReady()) {
+                SeekMs(static_cast<long long>(wParam));
+            }
+            return 0;
+        case kMsgFilterEntry:
+            if (wParam != 0) {
+                AppendFilterEntry(*reinterpret_cast<const FilterEntryRecord*>(wParam));
+            }
+            return 0;
+        case kMsgCommandLine:
+            if (wParam != 0) {
+                // Sent on as a command line, with the program in front as a start would have it.
+                const std::wstring text =
+                    L"\"" + GetProgramPath() + L"\" " + reinterpret_cast<const wchar_t*>(wParam);
+                SendCopyData(window, window, text);
+            }
+            break;
+        case kMsgRedrawPaused: {
+            MSG queued;
+            while (PeekMessageW(&queued, window, kMsgRedrawPaused, kMsgRedrawPaused, PM_REMOVE)) {
+            }
+            return 0;
+        }
+        case kMsgVideoData:
+            return reinterpret_cast<LRESULT>(g_videoData.c_str());
+        case kMsgPostResult:
+            GetMainControls().statusBar.SetStatusPartText(4, wParam != 0 ? L"コメント投稿完了" : L"コメント投稿失敗");
+            if (wParam != 0) {
+                DebugLog() << L"◆更新コメントではないので投稿コメントはVelaPlayer上に反映されません" << EndLine;
+            }
+            return 0;
+        default:
+            break;
+        }
+    } catch (const utl::exception::CException& e) {
+        MessageBoxW(nullptr, e.text.c_str(), L"CException", MB_OK);
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}

@@ -1,0 +1,41 @@
+#pragma once
+// The playing media of the player: opening a file into the graph, the state the other parts read,
+// and the end of playback.
+//
+// Thread use: UI thread.
+
+#include <string>
+#include <vector>
+
+struct PlayingMedia {
+    std::wstring videoPath;
+    std::wstring commentPath;
+    std::wstring infoPath;
+    bool open = false;
+    bool loadingComments = false;
+    bool fullScreen = false;
+};
+
+PlayingMedia& GetPlayingMedia();
+
+// The graph of the playing media.
+bool IsGraphReady();
+// 0 stopped, 1 paused, 2 running; -1 without a graph.
+int GetPlayState();
+void PlayMedia();
+void PauseMedia();
+void StopMedia();
+long long GetPositionMs();
+long long GetDurationMs();
+void SeekMs(long long milliseconds);
+void SeekPercent(int percent);
+bool SetPlaybackRate(double rate);
+// Applies the volume bar's position (or the muted level) to the graph.
+void ApplyVolume();
+
+// Opens the file and plays it with its comments; the group carries the comment options of a command
+// line ("comment_shift=", "comment_readnum=", "comment_readstart=").
+bool OpenMediaFile(const std::wstring& path, const std::vector<std::wstring>& group = {});
+void CloseMediaFile();
+// The end of the media: repeat, pause, or the next file by the play order setting.
+void PlayNextByPlayWay();

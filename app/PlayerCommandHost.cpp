@@ -1,0 +1,131 @@
+#include "app/PlayerCommandHost.h"
+
+#include "app/ControlBars.h"
+#include "app/MainWindow.h"
+#include "app/MediaPlayback.h"
+#include "CWndCommentList/CWndCommentList.h"
+#include "CWndDownload/CWndDownload.h"
+#include "foundation/AppSettings.h"
+#include "foundation/CBaseDebug.h"
+#include "foundation/MainWindowMessages.h"
+#include "foundation/Shell.h"
+#include "windows/CWndCommentPost.h"
+#include "windows/CWndInfo.h"
+#include "windows/CWndPlayList.h"
+
+#include <commctrl.h>
+
+namespace {
+
+// Message of the video-information window's block that takes a query's answer.
+constexpr UINT kMsgVideoInfoReply = 39866;
+// Message of the playlist's block that adds a file to the list.
+constexpr UINT kMsgPlaylistAddFile = 38865;
+
+class PlayerCommandHost : public CommandLineHost {
+public:
+    void ExecuteDownloadCommand(const CommandArgs& group) override {
+        // The download manager takes the request when it exists; until then the request is logged.
+        DebugLog() << L"ダウンロード : " << group[0] << EndLine;
+    }
+    void ExecutePlaylistCommand(const CommandArgs& group) override {
+        GetAppSettings().ViewPlayList = true;
+        GetPlayListWindow().Show(SW_SHOW);
+        DebugLog() << L"プレイリスト : " << group[0] << EndLine;
+    }
+    void OpenDownloadList(const std::wstring& path) override {
+        GetDownloadWindow().Show(SW_SHOW);
+        GetDownloadWindow().AddListFromCommandLine(path);
+    }
+    void AddToPlaylist(const std::wstring& path) override {
+        GetPlayListWindow().Show(SW_HIDE);
+        SendMessageW(GetPlayListWindow().GetHandle(), kMsgPlaylistAddFile, reinterpret_cast<WPARAM>(path.c_str()), 0);
+    }
+    void OpenMediaFile(const std::wstring& path, const CommandArgs& group) override { ::OpenMediaFile(path, group); }
+
+    bool IsGraphReady() override { return ::IsGraphReady(); }
+    void Play() override { PlayMedia(); }
+    void Pause() override { PauseMedia(); }
+    void Stop() override { StopMedia(); }
+    void SendMainCommand(WORD command) override { SendMessageW(GetMainWindow(), WM_COMMAND, command, 0); }
+    void SeekPercent(int percent) override { ::SeekPercent(percent); }
+    void SeekMs(int milliseconds) override { ::SeekMs(milliseconds); }
+    bool ShiftCommentTimes(int) override { return false; }
+    void ApplyTimeShiftToCommentList(int totalMs) override { GetCommentListWindow().ApplyTimeShift(totalMs); }
+    void SetVolumeBarPosition(int position) override {
+        SendMessageW(GetMainControls().volumeBar, TBM_SETPOS, TRUE, position);
+        if (::IsGraphReady()) {
+            ApplyVolume();
+        }
+    }
+    bool SetRate(double rate) override { return SetPlaybackRate(rate); }
+    void PostCommentFromCommandLine(const CommandArgs& group) override {
+        GetCommentPostWindow().PostFromCommandLine(group);
+    }
+    void CommentAlphaChanged() override {
+        UpdateMainMenuAndState();
+        if (::IsGraphReady() && GetPlayState() != 2) {
+            PostMessageW(GetMainWindow(), kMsgRedrawPaused, 0, 0);
+        }
+    }
+
+    void ShowPlaylist() override { GetPlayListWindow().Show(SW_SHOW); }
+    void ClearPlaylist(bool confirm) override { GetPlayListWindow().Clear(confirm); }
+    void ShowVideoInfo(const std::wstring& href) override {
+        GetInfoWindow().Show(SW_SHOW);
+        GetInfoWindow().Move(href);
+    }
+    void SetVideoInfoOpenInside(bool inside) override { GetInfoWindow().SetOpenInside(inside); }
+    void RepaintVideoInfo() override {
+        if (GetInfoWindow().GetHandle() != nullptr) {
+            InvalidateRect(GetInfoWindow().GetHandle(), nullptr, TRUE);
+        }
+    }
+    void ShowInformationWindow() override {
+        ShowWindow(CBaseDebug::GetWindow(), SW_SHOW);
+        UpdateMainMenuAndState();
+    }
+
+    MediaQueryState GetMediaState() override {
+        const PlayingMedia& media = GetPlayingMedia();
+        MediaQueryState state;
+        state.videoPath = media.videoPath;
+        state.commentPath = media.commentPath;
+        state.infoPath = media.infoPath;
+        state.state = ::IsGraphReady() ? GetPlayState() : -1;
+        if (state.state >= 0) {
+            state.positionMs = GetPositionMs();
+            state.durationMs = GetDurationMs();
+        }
+        return state;
+    }
+    void SendReply(const std::wstring& target, const std::wstring& text) override {
+        if (target == L"VIDEOINFO") {
+            SendMessageW(GetInfoWindow().GetHandle(), kMsgVideoInfoReply, reinterpret_cast<WPARAM>(text.c_str()), 0);
+            return;
+        }
+        HWND window = ParseWindowHandle(target);
+        if (window == nullptr || !IsWindow(window)) {
+            DebugLog() << L"get : 返信先のウィンドウが見つかりません : " << target << EndLine;
+            return;
+        }
+        SendCopyData(window, GetMainWindow(), text);
+    }
+
+    LRESULT SendToMainWindow(UINT message, WPARAM wParam, LPARAM lParam) override {
+        return SendMessageW(GetMainWindow(), message, wParam, lParam);
+    }
+
+    bool DeleteFolderSilently(const std::wstring& folder) override {
+        return DeletePath(folder, FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOCONFIRMMKDIR | FOF_NOERRORUI,
+                          GetMainWindow()) == 0;
+    }
+    bool GetExchangeHtml(std::wstring& html) override { return GetInfoWindow().GetInnerHTML(L"exchange", html); }
+};
+
+} // namespace
+
+CommandLineHost& GetPlayerCommandHost() {
+    static PlayerCommandHost host;
+    return host;
+}

@@ -1,0 +1,14 @@
+#pragma once
+// The task-tray icon of the main window. UI thread.
+
+#include <windows.h>
+
+// Message the tray icon sends to the main window.
+constexpr UINT kMsgTrayIcon = 0x800A;
+
+bool AddTrayIcon(HWND mainWindow);
+// Removes the icon whenever it exists.
+void RemoveTrayIcon();
+bool HasTrayIcon();
+// The 1000 ms timer: keeps the icon's tip equal to the main window's title.
+void CALLBACK TrayTipTimerProc(HWND, UINT, UINT_PTR, DWORD);
