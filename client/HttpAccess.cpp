@@ -43,58 +43,49 @@ void LogWithErrorText(const wchar_t* line) {
     DebugLog() << line << (errorText.empty() ? L"" : L" ") << errorText << EndLine;
 }
 
-} // namespace
-
-bool GetURLData(std::wstring& text, const std::wstring& url, DWORD flags) {
-    text.clear();
+// Reads the whole reply of a GET into bytes (empty when nothing could be opened); with logFailures,
+// each failure logs its line.
+void FetchBytes(const std::wstring& userAgent, const std::wstring& url, DWORD flags, bool logFailures,
+                std::string& bytes) {
     if (InternetAttemptConnect(0) != ERROR_SUCCESS) {
-        return false;
-    }
-    InternetHandle session(InternetOpenW(L"", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
-    if (!session) {
-        return false;
-    }
-    InternetHandle request(InternetOpenUrlW(session.get(), url.c_str(), nullptr, 0, flags, 0));
-    if (!request) {
-        return false;
-    }
-    std::string bytes;
-    ReadWholeBody(request.get(), bytes);
-    text = AnsiToWide(WithoutZeroBytes(std::move(bytes)));
-    return !text.empty();
-}
-
-namespace {
-
-// The steps of GetURLDataUTF8 up to the decoded text; each failure logs its own line.
-void FetchUtf8(const std::wstring& userAgent, const std::wstring& url, std::wstring& text, DWORD flags) {
-    if (InternetAttemptConnect(0) != ERROR_SUCCESS) {
-        DebugLog() << L"Error : InternetAttemptConnect()" << EndLine;
-        DebugLog() << L"インターネット接続が利用可能な状態になっていません" << EndLine;
+        if (logFailures) {
+            DebugLog() << L"Error : InternetAttemptConnect()" << EndLine;
+            DebugLog() << L"インターネット接続が利用可能な状態になっていません" << EndLine;
+        }
         return;
     }
     InternetHandle session(InternetOpenW(userAgent.c_str(), INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
     if (!session) {
-        LogWithErrorText(L"Error : InternetOpen()");
+        if (logFailures) {
+            LogWithErrorText(L"Error : InternetOpen()");
+        }
         return;
     }
     InternetHandle request(InternetOpenUrlW(session.get(), url.c_str(), nullptr, 0, flags, 0));
     if (!request) {
-        LogWithErrorText(L"Error : InternetOpenUrl()");
+        if (logFailures) {
+            LogWithErrorText(L"Error : InternetOpenUrl()");
+        }
         return;
     }
-    std::string bytes;
-    if (!ReadWholeBody(request.get(), bytes)) {
+    if (!ReadWholeBody(request.get(), bytes) && logFailures) {
         LogWithErrorText(L"Error : InternetReadFile()");
     }
-    text = Utf8ToWide(WithoutZeroBytes(std::move(bytes)));
 }
 
 } // namespace
 
+bool GetURLData(std::wstring& text, const std::wstring& url, DWORD flags) {
+    std::string bytes;
+    FetchBytes(L"", url, flags, false, bytes);
+    text = AnsiToWide(WithoutZeroBytes(std::move(bytes)));
+    return !text.empty();
+}
+
 bool GetURLDataUTF8(const std::wstring& userAgent, const std::wstring& url, std::wstring& text, DWORD flags) {
-    text.clear();
-    FetchUtf8(userAgent, url, text, flags);
+    std::string bytes;
+    FetchBytes(userAgent, url, flags, true, bytes);
+    text = Utf8ToWide(WithoutZeroBytes(std::move(bytes)));
     if (text.empty()) {
         DebugLog() << L"Error : InternetReadFile() データが見つかりませんでした" << EndLine;
         return false;
