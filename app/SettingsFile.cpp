@@ -94,6 +94,7 @@ const StoredKey kKeys[] = {
     {kMain, L"ScreenShotFilenameFormat", &AppSettings::ScreenShotFilenameFormat},
     {kMain, L"UserAgent", &AppSettings::UserAgent},
     {kMain, L"PingUrl", &AppSettings::PingUrl},
+    {kMain, L"ServiceBaseUrl", &AppSettings::ServiceBaseUrl},
     {kMain, L"CommentFont", &AppSettings::CommentFont},
     {kMain, L"MovieIdInitialRegex", &AppSettings::MovieIdInitialRegex},
     {kMain, L"FilenameTitleRegex", &AppSettings::FilenameTitleRegex},

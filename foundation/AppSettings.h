@@ -66,6 +66,8 @@ struct AppSettings {
     std::wstring ScreenShotFilenameFormat = L"%filename%[%now.min%:%now.sec%]";
     std::wstring UserAgent = L"Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1)";
     std::wstring PingUrl = L"http://www.example.com/";
+    // Replaces the service's base address for every country when not empty (a test server, a mirror).
+    std::wstring ServiceBaseUrl;
     std::wstring CommentFont = L"ＭＳ Ｐゴシック";
     std::wstring MovieIdInitialRegex = L"(s[mko]|f[zx]|c[aw]|ax|y[ok]|ig|om|n[aml]|z[a-e])";
     std::wstring FilenameTitleRegex = L"(.+)\\([:id:]\\).+?";

@@ -1,0 +1,105 @@
+#include "client/CWinInet.h"
+
+#include <algorithm>
+
+namespace utl {
+namespace wininet {
+
+CWinInet::~CWinInet() {
+    Close();
+}
+
+void CWinInet::CloseHandle(HINTERNET& handle) {
+    if (handle != nullptr) {
+        InternetCloseHandle(handle);
+        handle = nullptr;
+    }
+}
+
+void CWinInet::Close() {
+    CloseHandle(m_hRequest);
+    CloseHandle(m_hConnect);
+    CloseHandle(m_hUrl);
+    CloseHandle(m_hSession);
+}
+
+bool CWinInet::OpenUrl(const std::wstring& userAgent, const std::wstring& url) {
+    // An earlier URL handle must not pass for the result of this call.
+    Close();
+    m_hSession = InternetOpenW(userAgent.c_str(), INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
+    if (m_hSession == nullptr) {
+        return false;
+    }
+    m_hUrl = InternetOpenUrlW(m_hSession, url.c_str(), nullptr, static_cast<DWORD>(-1), INTERNET_FLAG_RELOAD, 0);
+    return m_hUrl != nullptr;
+}
+
+bool CWinInet::Connect(const std::wstring& serverName, INTERNET_PORT port, const std::wstring& userName,
+                       const std::wstring& password, DWORD service, DWORD flags, DWORD_PTR context) {
+    if (m_hSession == nullptr) {
+        return false;
+    }
+    CloseHandle(m_hRequest);
+    CloseHandle(m_hConnect);
+    m_hConnect = InternetConnectW(m_hSession, serverName.c_str(), port, userName.empty() ? nullptr : userName.c_str(),
+                                  password.empty() ? nullptr : password.c_str(), service, flags, context);
+    return m_hConnect != nullptr;
+}
+
+bool CWinInet::OpenRequest(const std::wstring& object, const std::wstring& httpVersion, const std::wstring& referrer,
+                           const wchar_t** acceptTypes, DWORD flags, DWORD_PTR context) {
+    if (m_hConnect == nullptr) {
+        return false;
+    }
+    CloseHandle(m_hRequest);
+    m_hRequest =
+        HttpOpenRequestW(m_hConnect, L"GET", object.c_str(), httpVersion.empty() ? nullptr : httpVersion.c_str(),
+                         referrer.empty() ? nullptr : referrer.c_str(), acceptTypes, flags, context);
+    return m_hRequest != nullptr;
+}
+
+DWORD CWinInet::QueryDataAvailable() {
+    DWORD available = 0;
+    const HINTERNET reply = GetReplyHandle();
+    if (reply == nullptr || !InternetQueryDataAvailable(reply, &available, 0, 0)) {
+        return 0;
+    }
+    return available;
+}
+
+DWORD CWinInet::GetContentLength() {
+    const HINTERNET reply = GetReplyHandle();
+    DWORD length = 0;
+    DWORD size = sizeof(length);
+    if (reply == nullptr ||
+        !HttpQueryInfoW(reply, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &length, &size, nullptr)) {
+        return 0;
+    }
+    return length;
+}
+
+bool CWinInet::ReadData(std::string& buffer) {
+    const HINTERNET reply = GetReplyHandle();
+    if (reply == nullptr) {
+        return false;
+    }
+    const DWORD length = GetContentLength();
+    const DWORD available = QueryDataAvailable();
+    if (length == 0 || available == 0) {
+        return false;
+    }
+    buffer.assign(length, '\0');
+    DWORD total = 0;
+    while (total < length) {
+        DWORD read = 0;
+        if (!InternetReadFile(reply, &buffer[total], std::min(available, length - total), &read) || read == 0) {
+            break;
+        }
+        total += read;
+    }
+    buffer.resize(total);
+    return total == length;
+}
+
+} // namespace wininet
+} // namespace utl

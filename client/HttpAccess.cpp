@@ -1,0 +1,102 @@
+#include "client/HttpAccess.h"
+
+#include "foundation/AppSettings.h"
+#include "foundation/CBaseDebug.h"
+#include "foundation/PathUtil.h"
+#include "foundation/StringUtil.h"
+
+#include <algorithm>
+#include <memory>
+
+namespace {
+
+struct InternetHandleCloser {
+    void operator()(void* handle) const { InternetCloseHandle(handle); }
+};
+using InternetHandle = std::unique_ptr<void, InternetHandleCloser>;
+
+const DWORD kChunkSize = 1024;
+
+// Appends the whole body; a chunk is kept whole, zero bytes included. Returns false when a read failed.
+bool ReadWholeBody(HINTERNET url, std::string& bytes) {
+    char chunk[kChunkSize];
+    for (;;) {
+        DWORD read = 0;
+        if (!InternetReadFile(url, chunk, kChunkSize, &read)) {
+            return false;
+        }
+        if (read == 0) {
+            return true;
+        }
+        bytes.append(chunk, read);
+    }
+}
+
+// Zero bytes never belong to a character of the ANSI code page or of UTF-8; they would end the text.
+std::string WithoutZeroBytes(std::string bytes) {
+    bytes.erase(std::remove(bytes.begin(), bytes.end(), '\0'), bytes.end());
+    return bytes;
+}
+
+void LogWithErrorText(const wchar_t* line) {
+    const std::wstring errorText = GetLastErrorText();
+    DebugLog() << line << (errorText.empty() ? L"" : L" ") << errorText << EndLine;
+}
+
+// Reads the whole reply of a GET into bytes (empty when nothing could be opened); with logFailures,
+// each failure logs its line.
+void FetchBytes(const std::wstring& userAgent, const std::wstring& url, DWORD flags, bool logFailures,
+                std::string& bytes) {
+    if (InternetAttemptConnect(0) != ERROR_SUCCESS) {
+        if (logFailures) {
+            DebugLog() << L"Error : InternetAttemptConnect()" << EndLine;
+            DebugLog() << L"インターネット接続が利用可能な状態になっていません" << EndLine;
+        }
+        return;
+    }
+    InternetHandle session(InternetOpenW(userAgent.c_str(), INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
+    if (!session) {
+        if (logFailures) {
+            LogWithErrorText(L"Error : InternetOpen()");
+        }
+        return;
+    }
+    InternetHandle request(InternetOpenUrlW(session.get(), url.c_str(), nullptr, 0, flags, 0));
+    if (!request) {
+        if (logFailures) {
+            LogWithErrorText(L"Error : InternetOpenUrl()");
+        }
+        return;
+    }
+    if (!ReadWholeBody(request.get(), bytes) && logFailures) {
+        LogWithErrorText(L"Error : InternetReadFile()");
+    }
+}
+
+} // namespace
+
+bool GetURLData(std::wstring& text, const std::wstring& url, DWORD flags) {
+    std::string bytes;
+    FetchBytes(L"", url, flags, false, bytes);
+    text = AnsiToWide(WithoutZeroBytes(std::move(bytes)));
+    return !text.empty();
+}
+
+bool GetURLDataUTF8(const std::wstring& userAgent, const std::wstring& url, std::wstring& text, DWORD flags) {
+    std::string bytes;
+    FetchBytes(userAgent, url, flags, true, bytes);
+    text = Utf8ToWide(WithoutZeroBytes(std::move(bytes)));
+    if (text.empty()) {
+        DebugLog() << L"Error : InternetReadFile() データが見つかりませんでした" << EndLine;
+        return false;
+    }
+    return true;
+}
+
+bool OpenUrlChecked(std::wstring& page, const std::wstring& url) {
+    if (!GetURLDataUTF8(GetAppSettings().UserAgent, url, page, INTERNET_FLAG_EXISTING_CONNECT)) {
+        DebugLog() << L"URLのオープンに失敗しました" << EndLine;
+        return false;
+    }
+    return true;
+}

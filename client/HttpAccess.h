@@ -1,0 +1,22 @@
+#pragma once
+// One-shot HTTP GETs over WinInet that fetch a whole reply into a wide text. Cookies are WinInet's own:
+// a login made in this process is seen by later requests.
+//
+// Thread use: any thread; each call opens and closes its own session and blocks until it ends.
+
+#include <windows.h>
+#include <wininet.h>
+
+#include <string>
+
+// A GET with an empty agent; the body decoded from the ANSI code page (zero bytes dropped). False, with
+// an empty text, when the connection fails or the text is empty. Logs nothing.
+bool GetURLData(std::wstring& text, const std::wstring& url, DWORD flags = INTERNET_FLAG_RELOAD);
+
+// A GET with the given agent; the body decoded from UTF-8 (zero bytes dropped). False, with an empty
+// text, when the text is empty; every failure is logged.
+bool GetURLDataUTF8(const std::wstring& userAgent, const std::wstring& url, std::wstring& text, DWORD flags);
+
+// GetURLDataUTF8 with the setting UserAgent and INTERNET_FLAG_EXISTING_CONNECT; logs
+// "URLのオープンに失敗しました" when nothing could be read.
+bool OpenUrlChecked(std::wstring& page, const std::wstring& url);

@@ -1,0 +1,34 @@
+#pragma once
+// The service's addresses, built in this one place from a country code. The host names are
+// placeholders; the setting ServiceBaseUrl replaces the base address of every country (a test server).
+//
+// Thread use: any thread (reads the settings record).
+
+#include <string>
+
+// "http://www.<host>/" for "jp" or an empty code, "http://<code>.<host>/" for another country; the
+// setting ServiceBaseUrl (with a trailing "/" added when missing) when it is set.
+std::wstring GetServiceBaseUrl(const std::wstring& country);
+// Base + "watch/".
+std::wstring GetWatchUrl(const std::wstring& country);
+// Base + "api/getflv/".
+std::wstring GetFlvApiUrl(const std::wstring& country);
+// The login form's address; on the base address when ServiceBaseUrl is set.
+std::wstring GetSecureLoginUrl();
+
+// A pattern matching the base address of any country (and ServiceBaseUrl when set), for use at the
+// front of a larger pattern. It holds no capturing group.
+std::wstring GetServiceSitePattern();
+
+// The country code of a service URL from its sub-domain ("jp" for the main site); empty for a text
+// that is not on a country's site (also for addresses on ServiceBaseUrl).
+std::wstring GetCountryFromUrl(const std::wstring& text);
+
+// The text when it contains "http://" anywhere, else the country's watch URL followed by the text.
+std::wstring MakeAbsoluteUrl(const std::wstring& text, const std::wstring& country);
+
+// The URL is on the service's site; a mylist page ("mylist/" and its number); the user's own list
+// page ("my/mylist").
+bool MakeSiteUrlRegex(const std::wstring& url);
+bool MakeMylistRegex(const std::wstring& url);
+bool MakeMylistUrlRegex(const std::wstring& url);

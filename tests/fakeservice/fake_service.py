@@ -1,0 +1,268 @@
+#!/usr/bin/env python3
+"""A stand-in for the video service, for the tests: an HTTP server on 127.0.0.1.
+
+It picks a free port and writes it to --port-file, appends one line per request to --log-file
+(method, path, User-Agent, Cookie, tab-separated, UTF-8), and stops on GET /_fake/shutdown, when
+--alive-file disappears (the test process that holds it has ended) or after --max-seconds.
+Every reply carries Cache-Control: no-store. The routes are the one table ROUTES at the end.
+"""
+
+import argparse
+import http.cookies
+import http.server
+import os
+import re
+import secrets
+import threading
+import time
+import urllib.parse
+
+SESSION_COOKIE = "user_session"
+# A fresh value per run: a session cookie left in the client by an earlier run is not logged in.
+SESSION_VALUE = secrets.token_hex(8)
+
+VIDEOS = {
+    "sm9": {
+        "title": "テスト動画 その1",
+        "description": "説明文の一行目です。<b>太字</b>",
+        "tags": ["ゲーム", "テスト＆タグ"],
+        "category": "ゲーム",
+        "movie_type": "flv",
+        "bgms": "sm100%2Cnm200",
+        "owner_thread": True,
+        "flv": {"thread_id": "1000000009", "l": "320"},
+    },
+    "nm10": {
+        "title": "キー付きの動画",
+        "description": "説明",
+        "tags": ["音楽"],
+        "category": "音楽",
+        "movie_type": "mp4",
+        "bgms": "",
+        "owner_thread": False,
+        "flv": {"thread_id": "1000000010", "l": "65", "needs_key": "1"},
+    },
+    "sm11": {"deleted": "1"},
+}
+
+
+class Reply:
+    """A reply: body bytes; length "exact" (Content-Length of the body), None (no header, the
+    connection is closed after the body) or a number to declare while sending only the body."""
+
+    def __init__(self, body, content_type="text/html; charset=utf-8", status=200, length="exact", headers=()):
+        self.body = body if isinstance(body, bytes) else body.encode("utf-8")
+        self.content_type = content_type
+        self.status = status
+        self.length = length
+        self.headers = list(headers)
+
+
+def quote(text):
+    return urllib.parse.quote(text, safe="")
+
+
+def watch_page(handler, video_id):
+    video = VIDEOS.get(video_id)
+    if video is None or "title" not in video:
+        return Reply("<html><body>not found</body></html>", status=404)
+    title = video["title"]
+    if not handler.logged_in():
+        return Reply(
+            f"<html>\n<head>\n<title>{title} ‐ ベラベラ動画</title>\n</head>\n<body>\n"
+            f'<p>この動画を見るには<a href="{handler.base_url()}secure/login">ログイン</a>してください。</p>\n'
+            "</body>\n</html>\n"
+        )
+    tags = "".join(f'<a href="tag/{quote(tag)}" rel="tag">{tag}</a>&nbsp;\n' for tag in video["tags"])
+    owner = 'so.addVariable("has_owner_thread", "1");\n' if video["owner_thread"] else ""
+    flv = video["flv"]
+    return Reply(
+        "<!DOCTYPE html>\n<html lang=\"ja\">\n<head>\n<meta charset=\"utf-8\">\n"
+        f"<title>{title} ‐ ベラベラ動画</title>\n</head>\n<body>\n"
+        f"<!--↓動画説明文↓-->\n<div class=\"description\">\n<!-- google_ad_section_start -->\n"
+        f"{video['description']}\n<!-- google_ad_section_end -->\n</div>\n<!--↑動画説明文↑-->\n"
+        f"<div class=\"tags\">\n{tags}</div>\n"
+        "<script type=\"text/javascript\">\n"
+        f"var so = new SWFObject(\"{handler.base_url()}swf/velaplayer.swf\", \"flvplayer\", \"952\", \"540\");\n"
+        f"so.addVariable(\"category\", \"{video['category']}\");\n"
+        f"so.addVariable(\"movie_type\", \"{video['movie_type']}\");\n"
+        f"so.addVariable(\"bgms\", \"{video['bgms']}\");\n"
+        f"{owner}"
+        "var Video = {\n"
+        f"\tthread_id:\t'{flv['thread_id']}',\n"
+        f"\tv:\t'{video_id}',\n"
+        f"\tid:\t'{video_id}',\n"
+        "\tisMymemory:\tfalse,\n"
+        f"\ttitle:\t'{title}',\n"
+        "\tpostedAt:\t'2008/01/02 03:04:05',\n"
+        f"\ttags:\t['{video['tags'][0]}'],\n"
+        f"\tlength:\t{flv['l']}\n"
+        "};\n</script>\n</body>\n</html>\n"
+    )
+
+
+def getflv(handler, video_id):
+    if handler.query.get("as3") != ["1"]:
+        return Reply("error=invalid_query", content_type="text/plain")
+    if not handler.logged_in():
+        return Reply("closed=1&done=true", content_type="text/plain")
+    video = VIDEOS.get(video_id)
+    if video is None:
+        return Reply("error=invalid_v1&done=true", content_type="text/plain")
+    if "deleted" in video:
+        return Reply(f"deleted={video['deleted']}&error=invalid_v1&done=true", content_type="text/plain")
+    base = handler.base_url()
+    pairs = dict(video["flv"])
+    pairs.update(
+        {
+            "url": quote(f"{base}smile?v={video_id}.0468"),
+            "link": quote(f"{base}watch/{video_id}"),
+            "ms": quote(f"{base}api/"),
+            "user_id": "12345",
+            "is_premium": "1",
+            "nickname": quote("テスト利用者"),
+            # Lower-case escapes, which the client leaves as they are.
+            "ng_up": quote("あ=い&う=え").lower(),
+            "done": "true",
+        }
+    )
+    return Reply("&".join(f"{key}={value}" for key, value in pairs.items()), content_type="text/plain")
+
+
+def login(handler):
+    cookie = f"{SESSION_COOKIE}={SESSION_VALUE}; path=/"
+    return Reply("<html><body>ログインしました</body></html>", headers=[("Set-Cookie", cookie)])
+
+
+def notice_page(heading, body):
+    return Reply(
+        f'<html>\n<body>\n<div class="notice">\n<h1>{heading}</h1>\n<p class="font12">{body}</p>\n</div>\n</body>\n</html>\n'
+    )
+
+
+# Zero bytes inside the first 1024-byte chunk, with text after them.
+def zero_bytes_text(encoding):
+    return "ゼロ".encode(encoding) + b"\0" + b"x" * 100 + b"\0\0" + "後半".encode(encoding) + b"y" * 1500
+
+
+# Bytes 0..250 repeated: zero bytes included, no two neighbouring chunks alike.
+def binary(size):
+    return bytes(i % 251 for i in range(size))
+
+
+ROUTES = [
+    ("GET", r"/watch/(\w+)", watch_page),
+    ("GET", r"/api/getflv/(\w+)", getflv),
+    ("GET POST", r"/secure/login", login),
+    ("GET", r"/notice", lambda h: notice_page("メンテナンス中", "ただいまメンテナンス中です。<br>しばらく<b>お待ち</b>ください。")),
+    ("GET", r"/throttled", lambda h: notice_page("アクセス制限", "短時間での連続アクセスはご遠慮ください<br><a href=\"top\">戻る</a>")),
+    ("GET", r"/text/utf8", lambda h: Reply("<p>日本語のページ</p>")),
+    # A character of three bytes across the first 1024-byte boundary.
+    ("GET", r"/text/utf8-long", lambda h: Reply("a" * 1023 + "あ" * 1000)),
+    ("GET", r"/text/shift_jis", lambda h: Reply("シフトJISの表示テスト".encode("cp932"), "text/html; charset=Shift_JIS")),
+    ("GET", r"/text/zero-bytes/(utf-8|cp932)", lambda h, code: Reply(zero_bytes_text(code))),
+    ("GET", r"/empty", lambda h: Reply(b"")),
+    ("GET", r"/binary/(\d+)", lambda h, n: Reply(binary(int(n)), "application/octet-stream")),
+    ("GET", r"/binary-unsized/(\d+)", lambda h, n: Reply(binary(int(n)), "application/octet-stream", length=None)),
+    ("GET", r"/binary-short/(\d+)", lambda h, n: Reply(binary(int(n) // 2), "application/octet-stream", length=int(n))),
+]
+
+
+class Handler(http.server.BaseHTTPRequestHandler):
+    # HTTP/1.0: the connection closes after each reply, which also ends a reply without a length.
+    protocol_version = "HTTP/1.0"
+
+    def log_message(self, *args):
+        pass
+
+    def base_url(self):
+        return f"http://127.0.0.1:{self.server.server_address[1]}/"
+
+    def logged_in(self):
+        cookies = http.cookies.SimpleCookie(self.headers.get("Cookie", ""))
+        return SESSION_COOKIE in cookies and cookies[SESSION_COOKIE].value == SESSION_VALUE
+
+    def do_GET(self):
+        self.handle_request("GET")
+
+    def do_POST(self):
+        self.handle_request("POST")
+
+    def handle_request(self, method):
+        parsed = urllib.parse.urlsplit(self.path)
+        self.query = urllib.parse.parse_qs(parsed.query)
+        if parsed.path == "/_fake/shutdown":
+            self.send(Reply("bye", content_type="text/plain"))
+            threading.Thread(target=self.server.shutdown).start()
+            return
+        self.server.log_request_line(method, self.path, self.headers.get("User-Agent", ""), self.headers.get("Cookie", ""))
+        length = int(self.headers.get("Content-Length") or 0)
+        if length:
+            self.rfile.read(length)
+        for methods, pattern, route in ROUTES:
+            match = re.fullmatch(pattern, parsed.path)
+            if match and method in methods.split():
+                self.send(route(self, *match.groups()))
+                return
+        self.send(Reply("<html><body>not found</body></html>", status=404))
+
+    def send(self, reply):
+        self.send_response(reply.status)
+        self.send_header("Content-Type", reply.content_type)
+        self.send_header("Cache-Control", "no-store")
+        if reply.length is not None:
+            declared = len(reply.body) if reply.length == "exact" else reply.length
+            self.send_header("Content-Length", str(declared))
+        for name, value in reply.headers:
+            self.send_header(name, value)
+        self.end_headers()
+        self.wfile.write(reply.body)
+        self.wfile.flush()
+
+
+class Server(http.server.ThreadingHTTPServer):
+    daemon_threads = True
+
+    def __init__(self, log_path):
+        super().__init__(("127.0.0.1", 0), Handler)
+        self.log_path = log_path
+        self.log_lock = threading.Lock()
+
+    def log_request_line(self, *fields):
+        # Written before the reply, so a client that has its reply finds the line.
+        line = "\t".join(field.replace("\t", " ") for field in fields) + "\n"
+        with self.log_lock, open(self.log_path, "a", encoding="utf-8") as log:
+            log.write(line)
+
+
+def watch_for_end(server, alive_path, max_seconds):
+    deadline = time.monotonic() + max_seconds
+    while os.path.exists(alive_path) and time.monotonic() < deadline:
+        time.sleep(0.2)
+    server.shutdown()
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--port-file", required=True)
+    parser.add_argument("--log-file", required=True)
+    parser.add_argument("--alive-file", required=True)
+    parser.add_argument("--max-seconds", type=float, default=600)
+    args = parser.parse_args()
+
+    server = Server(args.log_file)
+    open(args.log_file, "w").close()
+    threading.Thread(target=watch_for_end, args=(server, args.alive_file, args.max_seconds), daemon=True).start()
+    temporary = args.port_file + ".tmp"
+    with open(temporary, "w") as port_file:
+        port_file.write(str(server.server_address[1]))
+    os.replace(temporary, args.port_file)
+    try:
+        server.serve_forever(poll_interval=0.1)
+    finally:
+        server.server_close()
+        os.remove(args.port_file)
+
+
+if __name__ == "__main__":
+    main()
