@@ -8,8 +8,7 @@ case "$target" in
     *) echo "usage: build.sh [x86_64|i686]" >&2; exit 2 ;;
 esac
 dir="$root/build/$target"
-if [ ! -f "$dir/build.ninja" ]; then
-    cmake -S "$root" -B "$dir" -G Ninja \
-        -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-$target-w64-mingw32.cmake" >/dev/null
-fi
+# Configured every time: folders that gain a CMakeLists.txt join the build only at configure time.
+cmake -S "$root" -B "$dir" -G Ninja \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-$target-w64-mingw32.cmake" >/dev/null
 cmake --build "$dir"
