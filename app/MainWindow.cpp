@@ -8,6 +8,7 @@
 #include "app/RecentFiles.h"
 #include "app/SettingsFile.h"
 #include "app/TrayIcon.h"
+#include "app/UpdateCheck.h"
 #include "app/resource.h"
 #include "CWndCommentList/CWndCommentList.h"
 #include "CWndDownload/CWndDownload.h"
@@ -530,6 +531,7 @@ LRESULT OnCreate(HWND window) {
     if (settings.FirstBoot) {
         ShowFirstBootNotice(window);
     }
+    StartUpdateCheck();
     UpdateMainMenuAndState();
     return 0;
 }

@@ -1,0 +1,75 @@
+#include "app/UpdateCheck.h"
+
+#include "client/HttpAccess.h"
+#include "foundation/AppSettings.h"
+#include "foundation/CBaseDebug.h"
+#include "foundation/CIniFile.h"
+#include "foundation/CWorkerThread.h"
+#include "foundation/MainWindowMessages.h"
+#include "foundation/Network.h"
+#include "foundation/PathUtil.h"
+#include "foundation/Shell.h"
+
+#include <ctime>
+
+namespace {
+
+constexpr int64_t kAskInterval = 24 * 60 * 60;
+constexpr FILEOP_FLAGS kSilent = 0x614;
+
+unsigned __stdcall UpdateCheckThread(void*) {
+    AppSettings& settings = GetAppSettings();
+    if (!IsInternetConnected()) {
+        return 0;
+    }
+    const std::wstring updaterIni = settings.archiveFolder + L"\\VelaPlayerUpdate\\VelaPlayerUpdate.ini";
+    const std::wstring url = CIniFile(updaterIni, L"Update").Read(L"", L"UrlVersion", L"");
+    std::wstring latest;
+    if (url.empty() || !GetURLData(latest, url)) {
+        return 0;
+    }
+    const int64_t now = static_cast<int64_t>(std::time(nullptr));
+    if (!IsNewerVersion(latest, settings.version) || now - settings.LastNotifyUpdate < kAskInterval) {
+        return 0;
+    }
+    settings.LastNotifyUpdate = now;
+    const std::wstring question = L"新しいバージョン(Ver." + latest + L")が公開されています。\n更新しますか？";
+    if (MessageBoxW(GetMainWindow(), question.c_str(), settings.appName.c_str(),
+                    MB_YESNO | MB_ICONQUESTION | MB_TOPMOST | MB_SETFOREGROUND) == IDYES) {
+        StartUpdater();
+    }
+    return 0;
+}
+
+} // namespace
+
+bool IsNewerVersion(const std::wstring& latest, const std::wstring& running) {
+    return !latest.empty() && running < latest;
+}
+
+bool StartUpdater() {
+    const AppSettings& settings = GetAppSettings();
+    const std::wstring target = settings.programFolder + L"\\VelaPlayerUpdate";
+    const std::wstring source = settings.archiveFolder + L"\\VelaPlayerUpdate";
+    if (FileExists(target)) {
+        DeletePath(target, kSilent, GetMainWindow());
+    }
+    if (!FileExists(source) || CopyPath(source, settings.programFolder, kSilent, GetMainWindow()) != 0) {
+        DebugLog() << L"Error : StartUpdater " << source << EndLine;
+        return false;
+    }
+    const std::wstring program = target + L"\\VelaPlayerUpdate.exe";
+    const std::wstring parameters = L"ver=" + settings.version + L" dir=\"" + settings.programFolder + L"\"";
+    const auto result = reinterpret_cast<INT_PTR>(
+        ShellExecuteW(nullptr, L"open", program.c_str(), parameters.c_str(), target.c_str(), SW_SHOWNORMAL));
+    return result > 32;
+}
+
+void StartUpdateCheck() {
+    const AppSettings& settings = GetAppSettings();
+    if (!settings.NotifyVerup || settings.OfflineMode) {
+        return;
+    }
+    DWORD threadId = 0;
+    StartRuntimeThread(UpdateCheckThread, nullptr, &threadId);
+}
