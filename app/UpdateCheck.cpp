@@ -44,7 +44,13 @@ unsigned __stdcall UpdateCheckThread(void*) {
 } // namespace
 
 bool IsNewerVersion(const std::wstring& latest, const std::wstring& running) {
-    return !latest.empty() && running < latest;
+    // A page that ends with a line break must not read as newer than the same version.
+    const auto first = latest.find_first_not_of(L" \t\r\n");
+    if (first == std::wstring::npos) {
+        return false;
+    }
+    const auto last = latest.find_last_not_of(L" \t\r\n");
+    return running < latest.substr(first, last - first + 1);
 }
 
 bool StartUpdater() {

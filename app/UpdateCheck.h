@@ -7,7 +7,8 @@
 
 // Starts the check on a worker thread; nothing when the settings switch it off or the player is offline.
 void StartUpdateCheck();
-// Whether the page's version text is newer than the running one (compared as texts, as the updater does).
+// Whether the page's version text (without surrounding blanks and line breaks) is newer than the
+// running one, compared as texts as the updater does.
 bool IsNewerVersion(const std::wstring& latest, const std::wstring& running);
 // Copies the updater's folder from the archive into the program folder and starts it with
 // "ver=" and "dir="; false when that fails.
