@@ -5,6 +5,7 @@
 #include "foundation/PathUtil.h"
 #include "platform/CBaseObject.h"
 #include "tests/playback/MediaFiles.h"
+#include "tests/playback/NullAudioRenderer.h"
 #include "tests/playback/PlayerWindow.h"
 #include "tests/support/TestSupport.h"
 
@@ -116,6 +117,22 @@ TEST_F(DirectShowTest, VideoFilesPlayThroughVelaFilter) {
     }
 }
 
+TEST_F(DirectShowTest, AudioOnlyFileGoesWithoutTheFilter) {
+    const std::wstring wav = PathOf(L"tone.wav");
+    WritePcmWav(wav, 2000);
+    NullAudioRegistration audio;
+    ASSERT_TRUE(audio.Registered());
+    CDirectShow& graph = GetDirectShow();
+    ASSERT_NO_THROW(graph.OpenMovie(wav, m_player.Handle()));
+    EXPECT_FALSE(graph.HasVideo());
+    EXPECT_EQ(graph.GetVideoChildWindow(), nullptr);
+    EXPECT_EQ(graph.GetDurationMs(), 2000);
+    ComPtr<IBaseFilter> found;
+    EXPECT_HRESULT_FAILED(graph.GetGraphBuilder()->FindFilterByName(L"Vela Filter", found.GetAddressOf()));
+    std::vector<std::wstring> downstream;
+    EXPECT_FALSE(graph.GetDownstreamFilters(downstream));
+}
+
 TEST_F(DirectShowTest, FailuresThrowTheirTexts) {
     CDirectShow& graph = GetDirectShow();
     WriteBytes(PathOf(L"broken.mp4"), std::string(4096, 'x'));
@@ -188,7 +205,7 @@ TEST_F(DirectShowTest, DebugModeRegistersTheGraphForInspection) {
     EXPECT_FALSE(registered());
 }
 
-TEST_F(DirectShowTest, SeekPercentReachesLateInALongVideo) {
+TEST_F(DirectShowTest, SeekingAndRateReachTheSource) {
     AviSpec longClip;
     longClip.width = 16;
     longClip.height = 16;
@@ -203,6 +220,10 @@ TEST_F(DirectShowTest, SeekPercentReachesLateInALongVideo) {
     EXPECT_EQ(graph.GetPos(), 3000000000LL);
     graph.SeekMs(1500);
     EXPECT_EQ(graph.GetPos(), 15000000LL);
+    // Rate and seeking reach the source through the filter's output pin (Wine's graph accepts a rate
+    // but keeps reporting 1).
+    EXPECT_TRUE(graph.IsRateSupported());
+    EXPECT_TRUE(graph.SetRate(1.5));
     graph.Stop();
     EXPECT_EQ(graph.GetPos(), 0);
 }

@@ -259,17 +259,26 @@ TEST_F(VelaFilterGraphTest, NothingIsDrawnBeforeAFrameIsHeld) {
     EXPECT_EQ(m_sink->Pin()->FrameCount(), 0u);
 }
 
-TEST_F(VelaFilterGraphTest, PauseHoldsTheStreamingThreadAndStopReleasesIt) {
+TEST_F(VelaFilterGraphTest, PauseHoldsTheStreamingThreadUntilAFlushOrStop) {
     Build(MakeRgbType(MEDIASUBTYPE_RGB24, 24, 171, 96), 0, 0);
     ASSERT_HRESULT_SUCCEEDED(m_control->Pause());
     m_source->Pin()->Push(PushFrame());
     // The first frame is shown while paused...
     ASSERT_TRUE(WaitForFrames(1));
-    // ...and the sample's Receive stays blocked until the graph runs or stops.
+    // ...and the sample's Receive stays blocked until the graph runs, flushes or stops.
     PumpMessagesFor(300);
     EXPECT_TRUE(m_source->Pin()->Results().empty());
+    // A flush (a seek upstream) releases it; the next sample is shown and held again.
+    ComPtr<IPin> input = m_vela->GetPin(0);
+    input->BeginFlush();
+    input->EndFlush();
+    ASSERT_TRUE(WaitForResults(1));
+    m_source->Pin()->Push(PushFrame());
+    ASSERT_TRUE(WaitForFrames(2));
+    PumpMessagesFor(300);
+    EXPECT_EQ(m_source->Pin()->Results().size(), 1u);
     ASSERT_HRESULT_SUCCEEDED(m_control->Stop());
-    EXPECT_EQ(m_source->Pin()->Results(), std::vector<HRESULT>{VFW_E_STATE_CHANGED});
+    EXPECT_EQ(m_source->Pin()->Results(), (std::vector<HRESULT>{S_OK, VFW_E_STATE_CHANGED}));
 }
 
 TEST_F(VelaFilterGraphTest, StopAndFlushDoNotWaitForASampleFarAhead) {
