@@ -17,8 +17,7 @@ namespace {
 
 constexpr LONGLONG kUnitsPerMs = 10000;
 
-template <typename T>
-void QueryOrThrow(IGraphBuilder* graph, ComPtr<T>& target, REFIID iid, const wchar_t* message) {
+template <typename T> void QueryOrThrow(IGraphBuilder* graph, ComPtr<T>& target, REFIID iid, const wchar_t* message) {
     const HRESULT hr = graph->QueryInterface(iid, reinterpret_cast<void**>(target.ReleaseAndGetAddressOf()));
     if (FAILED(hr) || !target) {
         VELA_THROW(message, hr);
@@ -32,9 +31,13 @@ CDirectShow& GetDirectShow() {
     return directShow;
 }
 
-CDirectShow::CDirectShow() : m_framePump(*this) { InitDirectShow(); }
+CDirectShow::CDirectShow() : m_framePump(*this) {
+    InitDirectShow();
+}
 
-CDirectShow::~CDirectShow() { ShutdownDirectShow(); }
+CDirectShow::~CDirectShow() {
+    ShutdownDirectShow();
+}
 
 void CDirectShow::InitDirectShow() {
     m_comInitialized = SUCCEEDED(CoInitialize(nullptr));
@@ -112,8 +115,7 @@ void CDirectShow::AddToRot() {
     if (SUCCEEDED(hr)) {
         std::wostringstream name;
         name << L"FilterGraph " << std::hex << std::setfill(L'0') << std::setw(8)
-             << reinterpret_cast<uintptr_t>(m_pGraphBuilder.Get()) << L" pid " << std::setw(8)
-             << GetCurrentProcessId();
+             << reinterpret_cast<uintptr_t>(m_pGraphBuilder.Get()) << L" pid " << std::setw(8) << GetCurrentProcessId();
         ComPtr<IMoniker> moniker;
         hr = CreateItemMoniker(L"!", name.str().c_str(), moniker.GetAddressOf());
         if (SUCCEEDED(hr)) {
@@ -242,7 +244,9 @@ void CDirectShow::Seek(LONGLONG position, bool keyFrame) {
     m_endClaimed = false;
 }
 
-void CDirectShow::SeekMs(int32_t positionMs) { Seek(static_cast<LONGLONG>(positionMs) * kUnitsPerMs, false); }
+void CDirectShow::SeekMs(int32_t positionMs) {
+    Seek(static_cast<LONGLONG>(positionMs) * kUnitsPerMs, false);
+}
 
 void CDirectShow::SeekPercent(int32_t percent) {
     if (percent < 0 || percent > 100) {
@@ -429,7 +433,11 @@ void CDirectShow::FitVideoWindow() {
     }
     const RECT box = CalcLetterbox(areaHeight, width, height, areaWidth);
     SetVideoWindowPosition(area.left + box.left, area.top + box.top, box.right - box.left, box.bottom - box.top);
+    // Without an owner GetDC would give the whole screen.
     const HWND owner = m_owner;
+    if (owner == nullptr) {
+        return;
+    }
     if (HDC dc = GetDC(owner)) {
         FillRect(dc, &area, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
         ReleaseDC(owner, dc);
@@ -460,15 +468,21 @@ void CDirectShow::HideVideoCursor(bool hide) {
     }
 }
 
-int32_t CDirectShow::GetSourceVideoWidth() { return m_pVelaFilter ? m_pVelaFilter->GetInputHeader().biWidth : 0; }
+int32_t CDirectShow::GetSourceVideoWidth() {
+    return m_pVelaFilter ? m_pVelaFilter->GetInputHeader().biWidth : 0;
+}
 
 int32_t CDirectShow::GetSourceVideoHeight() {
     return m_pVelaFilter ? m_pVelaFilter->GetInputHeader().biHeight : 0;
 }
 
-int32_t CDirectShow::GetFilterOutputWidth() { return m_pVelaFilter ? m_pVelaFilter->GetOutputWidth() : 0; }
+int32_t CDirectShow::GetFilterOutputWidth() {
+    return m_pVelaFilter ? m_pVelaFilter->GetOutputWidth() : 0;
+}
 
-int32_t CDirectShow::GetFilterOutputHeight() { return m_pVelaFilter ? m_pVelaFilter->GetOutputHeight() : 0; }
+int32_t CDirectShow::GetFilterOutputHeight() {
+    return m_pVelaFilter ? m_pVelaFilter->GetOutputHeight() : 0;
+}
 
 bool CDirectShow::GetDownstreamFilters(std::vector<std::wstring>& names) {
     names.clear();
@@ -548,4 +562,6 @@ RECT CDirectShow::GetVideoArea() const {
     return client;
 }
 
-bool CDirectShow::ClaimEndOfMedia() { return !m_endClaimed.exchange(true); }
+bool CDirectShow::ClaimEndOfMedia() {
+    return !m_endClaimed.exchange(true);
+}

@@ -25,8 +25,7 @@ constexpr int32_t kPaused = 1;
 constexpr int32_t kRunning = 2;
 
 const VIDEOINFOHEADER* VideoInfoOf(const CMediaType* type) {
-    if (type->formattype != FORMAT_VideoInfo || type->pbFormat == nullptr ||
-        type->cbFormat < sizeof(VIDEOINFOHEADER)) {
+    if (type->formattype != FORMAT_VideoInfo || type->pbFormat == nullptr || type->cbFormat < sizeof(VIDEOINFOHEADER)) {
         return nullptr;
     }
     return reinterpret_cast<const VIDEOINFOHEADER*>(type->pbFormat);
@@ -68,7 +67,9 @@ private:
 
 } // namespace
 
-LONG DibStride(LONG width, WORD bitCount) { return ((width * bitCount + 31) / 32) * 4; }
+LONG DibStride(LONG width, WORD bitCount) {
+    return ((width * bitCount + 31) / 32) * 4;
+}
 
 DWORD DibImageSize(LONG width, LONG height, WORD bitCount) {
     if (width < 0 || height < 0) {
@@ -82,8 +83,8 @@ DWORD DibImageSize(LONG width, LONG height, WORD bitCount) {
 CVelaFilter::CVelaFilter(const wchar_t* name, int32_t outputWidth, int32_t outputHeight)
     : CTransformFilter(name, CLSID_VelaFilter), m_outputWidth(outputWidth), m_outputHeight(outputHeight),
       m_clockEvent(CreateEventW(nullptr, FALSE, FALSE, nullptr)),
-      m_receiveIdle(CreateEventW(nullptr, TRUE, TRUE, nullptr)),
-      m_runGate(CreateEventW(nullptr, TRUE, TRUE, nullptr)) {}
+      m_receiveIdle(CreateEventW(nullptr, TRUE, TRUE, nullptr)), m_runGate(CreateEventW(nullptr, TRUE, TRUE, nullptr)) {
+}
 
 CVelaFilter::~CVelaFilter() {
     StopRedrawThread();
@@ -92,7 +93,9 @@ CVelaFilter::~CVelaFilter() {
     CloseHandle(m_runGate);
 }
 
-const AMOVIESETUP_FILTER* CVelaFilter::GetSetupData() { return nullptr; }
+const AMOVIESETUP_FILTER* CVelaFilter::GetSetupData() {
+    return nullptr;
+}
 
 int32_t CVelaFilter::GetOutputWidth() {
     CAutoLock lock(&m_frameLock);

@@ -25,8 +25,7 @@
 class CVelaFilter;
 
 // Held input frame, output buffer, play position in ms, the filter; nobody reads the result.
-using DrawFrameCallbackFn = int (*)(const BYTE* heldFrame, BYTE* outputBuffer, int32_t positionMs,
-                                    CVelaFilter* filter);
+using DrawFrameCallbackFn = int (*)(const BYTE* heldFrame, BYTE* outputBuffer, int32_t positionMs, CVelaFilter* filter);
 
 extern const CLSID CLSID_VelaFilter;
 

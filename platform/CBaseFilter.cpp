@@ -31,7 +31,9 @@ STDMETHODIMP CBaseFilter::QueryInterface(REFIID iid, void** object) {
     return S_OK;
 }
 
-STDMETHODIMP_(ULONG) CBaseFilter::AddRef() { return static_cast<ULONG>(InterlockedIncrement(&m_refCount)); }
+STDMETHODIMP_(ULONG) CBaseFilter::AddRef() {
+    return static_cast<ULONG>(InterlockedIncrement(&m_refCount));
+}
 
 STDMETHODIMP_(ULONG) CBaseFilter::Release() {
     const LONG count = InterlockedDecrement(&m_refCount);
@@ -209,16 +211,22 @@ STDMETHODIMP CBaseFilter::QueryVendorInfo(LPWSTR* vendorInfo) {
     return E_NOTIMPL;
 }
 
-STDMETHODIMP CBaseFilter::Register() { return GetSetupData() == nullptr ? S_FALSE : E_NOTIMPL; }
+STDMETHODIMP CBaseFilter::Register() {
+    return GetSetupData() == nullptr ? S_FALSE : E_NOTIMPL;
+}
 
-STDMETHODIMP CBaseFilter::Unregister() { return GetSetupData() == nullptr ? S_FALSE : E_NOTIMPL; }
+STDMETHODIMP CBaseFilter::Unregister() {
+    return GetSetupData() == nullptr ? S_FALSE : E_NOTIMPL;
+}
 
 bool CBaseFilter::IsActive() {
     CAutoLock lock(m_pLock);
     return m_State != State_Stopped;
 }
 
-bool CBaseFilter::IsStopped() { return m_State == State_Stopped; }
+bool CBaseFilter::IsStopped() {
+    return m_State == State_Stopped;
+}
 
 HRESULT CBaseFilter::NotifyEvent(long code, LONG_PTR param1, LONG_PTR param2) {
     if (m_pSink == nullptr) {

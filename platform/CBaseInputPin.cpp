@@ -108,7 +108,9 @@ STDMETHODIMP CBaseInputPin::NotifyAllocator(IMemAllocator* allocator, BOOL readO
     return S_OK;
 }
 
-STDMETHODIMP CBaseInputPin::GetAllocatorRequirements(ALLOCATOR_PROPERTIES*) { return E_NOTIMPL; }
+STDMETHODIMP CBaseInputPin::GetAllocatorRequirements(ALLOCATOR_PROPERTIES*) {
+    return E_NOTIMPL;
+}
 
 HRESULT CBaseInputPin::CheckStreaming() {
     if (!IsConnected()) {
@@ -173,7 +175,9 @@ STDMETHODIMP CBaseInputPin::ReceiveMultiple(IMediaSample** samples, long count, 
     return hr;
 }
 
-STDMETHODIMP CBaseInputPin::ReceiveCanBlock() { return S_OK; }
+STDMETHODIMP CBaseInputPin::ReceiveCanBlock() {
+    return S_OK;
+}
 
 STDMETHODIMP CBaseInputPin::BeginFlush() {
     m_bFlushing = true;

@@ -4,8 +4,14 @@ namespace {
 volatile LONG g_objectCount = 0;
 }
 
-CBaseObject::CBaseObject() { InterlockedIncrement(&g_objectCount); }
+CBaseObject::CBaseObject() {
+    InterlockedIncrement(&g_objectCount);
+}
 
-CBaseObject::~CBaseObject() { InterlockedDecrement(&g_objectCount); }
+CBaseObject::~CBaseObject() {
+    InterlockedDecrement(&g_objectCount);
+}
 
-LONG CBaseObject::ObjectCount() { return InterlockedCompareExchange(&g_objectCount, 0, 0); }
+LONG CBaseObject::ObjectCount() {
+    return InterlockedCompareExchange(&g_objectCount, 0, 0);
+}

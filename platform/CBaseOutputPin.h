@@ -45,7 +45,7 @@ protected:
     // that a delivering thread never uses a pointer that a disconnection is releasing.
     HRESULT GetTransport(IMemInputPin** pin, IMemAllocator** allocator);
 
-    IMemInputPin* m_pInputPin = nullptr; // owned reference
+    IMemInputPin* m_pInputPin = nullptr;   // owned reference
     IMemAllocator* m_pAllocator = nullptr; // owned reference
     CCritSec m_transportLock;
 };

@@ -35,9 +35,13 @@ STDMETHODIMP CBasePin::QueryInterface(REFIID iid, void** object) {
     return S_OK;
 }
 
-STDMETHODIMP_(ULONG) CBasePin::AddRef() { return m_pFilter->AddRef(); }
+STDMETHODIMP_(ULONG) CBasePin::AddRef() {
+    return m_pFilter->AddRef();
+}
 
-STDMETHODIMP_(ULONG) CBasePin::Release() { return m_pFilter->Release(); }
+STDMETHODIMP_(ULONG) CBasePin::Release() {
+    return m_pFilter->Release();
+}
 
 STDMETHODIMP CBasePin::Connect(IPin* receivePin, const AM_MEDIA_TYPE* type) {
     if (receivePin == nullptr) {
@@ -273,9 +277,13 @@ STDMETHODIMP CBasePin::EnumMediaTypes(IEnumMediaTypes** types) {
     return S_OK;
 }
 
-STDMETHODIMP CBasePin::QueryInternalConnections(IPin**, ULONG*) { return E_NOTIMPL; }
+STDMETHODIMP CBasePin::QueryInternalConnections(IPin**, ULONG*) {
+    return E_NOTIMPL;
+}
 
-STDMETHODIMP CBasePin::EndOfStream() { return S_OK; }
+STDMETHODIMP CBasePin::EndOfStream() {
+    return S_OK;
+}
 
 STDMETHODIMP CBasePin::NewSegment(REFERENCE_TIME start, REFERENCE_TIME stop, double rate) {
     m_tStart = start;
@@ -284,7 +292,9 @@ STDMETHODIMP CBasePin::NewSegment(REFERENCE_TIME start, REFERENCE_TIME stop, dou
     return S_OK;
 }
 
-STDMETHODIMP CBasePin::Notify(IBaseFilter*, Quality) { return E_NOTIMPL; }
+STDMETHODIMP CBasePin::Notify(IBaseFilter*, Quality) {
+    return E_NOTIMPL;
+}
 
 STDMETHODIMP CBasePin::SetSink(IQualityControl* sink) {
     CAutoLock lock(m_pLock);
@@ -306,11 +316,17 @@ HRESULT CBasePin::CheckConnect(IPin* pin) {
     return direction == m_dir ? VFW_E_INVALID_DIRECTION : S_OK;
 }
 
-HRESULT CBasePin::BreakConnect() { return S_OK; }
+HRESULT CBasePin::BreakConnect() {
+    return S_OK;
+}
 
-HRESULT CBasePin::CompleteConnect(IPin*) { return S_OK; }
+HRESULT CBasePin::CompleteConnect(IPin*) {
+    return S_OK;
+}
 
-HRESULT CBasePin::GetMediaType(int, CMediaType*) { return E_UNEXPECTED; }
+HRESULT CBasePin::GetMediaType(int, CMediaType*) {
+    return E_UNEXPECTED;
+}
 
 HRESULT CBasePin::ProposeMediaType(int position, CMediaType* type) {
     CAutoLock lock(m_pLock);

@@ -3,9 +3,13 @@
 #include "platform/CBasePin.h"
 #include "platform/CMediaType.h"
 
-CEnumMediaTypes::CEnumMediaTypes(CBasePin* pin) : m_pin(pin) { m_pin->AddRef(); }
+CEnumMediaTypes::CEnumMediaTypes(CBasePin* pin) : m_pin(pin) {
+    m_pin->AddRef();
+}
 
-CEnumMediaTypes::~CEnumMediaTypes() { m_pin->Release(); }
+CEnumMediaTypes::~CEnumMediaTypes() {
+    m_pin->Release();
+}
 
 STDMETHODIMP CEnumMediaTypes::QueryInterface(REFIID iid, void** object) {
     if (object == nullptr) {
@@ -20,7 +24,9 @@ STDMETHODIMP CEnumMediaTypes::QueryInterface(REFIID iid, void** object) {
     return E_NOINTERFACE;
 }
 
-STDMETHODIMP_(ULONG) CEnumMediaTypes::AddRef() { return static_cast<ULONG>(InterlockedIncrement(&m_refCount)); }
+STDMETHODIMP_(ULONG) CEnumMediaTypes::AddRef() {
+    return static_cast<ULONG>(InterlockedIncrement(&m_refCount));
+}
 
 STDMETHODIMP_(ULONG) CEnumMediaTypes::Release() {
     const LONG count = InterlockedDecrement(&m_refCount);

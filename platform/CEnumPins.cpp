@@ -12,7 +12,9 @@ CEnumPins::CEnumPins(CBaseFilter* filter) : m_filter(filter) {
     }
 }
 
-CEnumPins::~CEnumPins() { m_filter->Release(); }
+CEnumPins::~CEnumPins() {
+    m_filter->Release();
+}
 
 STDMETHODIMP CEnumPins::QueryInterface(REFIID iid, void** object) {
     if (object == nullptr) {
@@ -27,7 +29,9 @@ STDMETHODIMP CEnumPins::QueryInterface(REFIID iid, void** object) {
     return E_NOINTERFACE;
 }
 
-STDMETHODIMP_(ULONG) CEnumPins::AddRef() { return static_cast<ULONG>(InterlockedIncrement(&m_refCount)); }
+STDMETHODIMP_(ULONG) CEnumPins::AddRef() {
+    return static_cast<ULONG>(InterlockedIncrement(&m_refCount));
+}
 
 STDMETHODIMP_(ULONG) CEnumPins::Release() {
     const LONG count = InterlockedDecrement(&m_refCount);

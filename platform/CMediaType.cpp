@@ -58,7 +58,9 @@ AM_MEDIA_TYPE* CreateMediaType(const AM_MEDIA_TYPE* source) {
     return type;
 }
 
-CMediaType::CMediaType() { InitEmpty(); }
+CMediaType::CMediaType() {
+    InitEmpty();
+}
 
 CMediaType::CMediaType(const AM_MEDIA_TYPE& type) {
     InitEmpty();
@@ -83,7 +85,9 @@ CMediaType& CMediaType::operator=(const CMediaType& type) {
     return *this = static_cast<const AM_MEDIA_TYPE&>(type);
 }
 
-CMediaType::~CMediaType() { FreeMediaType(*this); }
+CMediaType::~CMediaType() {
+    FreeMediaType(*this);
+}
 
 void CMediaType::InitEmpty() {
     std::memset(static_cast<AM_MEDIA_TYPE*>(this), 0, sizeof(AM_MEDIA_TYPE));

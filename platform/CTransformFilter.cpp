@@ -75,15 +75,25 @@ STDMETHODIMP CTransformFilter::Pause() {
     return CBaseFilter::Pause();
 }
 
-HRESULT CTransformFilter::Transform(IMediaSample*, IMediaSample*) { return E_UNEXPECTED; }
+HRESULT CTransformFilter::Transform(IMediaSample*, IMediaSample*) {
+    return E_UNEXPECTED;
+}
 
-HRESULT CTransformFilter::SetMediaType(PIN_DIRECTION, const CMediaType*) { return S_OK; }
+HRESULT CTransformFilter::SetMediaType(PIN_DIRECTION, const CMediaType*) {
+    return S_OK;
+}
 
-HRESULT CTransformFilter::CheckConnect(PIN_DIRECTION, IPin*) { return S_OK; }
+HRESULT CTransformFilter::CheckConnect(PIN_DIRECTION, IPin*) {
+    return S_OK;
+}
 
-HRESULT CTransformFilter::BreakConnect(PIN_DIRECTION) { return S_OK; }
+HRESULT CTransformFilter::BreakConnect(PIN_DIRECTION) {
+    return S_OK;
+}
 
-HRESULT CTransformFilter::CompleteConnect(PIN_DIRECTION, IPin*) { return S_OK; }
+HRESULT CTransformFilter::CompleteConnect(PIN_DIRECTION, IPin*) {
+    return S_OK;
+}
 
 HRESULT CTransformFilter::InitializeOutputSample(IMediaSample* input, IMediaSample** output) {
     const AM_SAMPLE2_PROPERTIES& props = m_pInput->SampleProps();
@@ -102,8 +112,7 @@ HRESULT CTransformFilter::InitializeOutputSample(IMediaSample* input, IMediaSamp
     }
     sample->SetSyncPoint((props.dwSampleFlags & AM_SAMPLE_SPLICEPOINT) ? TRUE : FALSE);
     sample->SetPreroll((props.dwSampleFlags & AM_SAMPLE_PREROLL) ? TRUE : FALSE);
-    sample->SetDiscontinuity(((props.dwSampleFlags & AM_SAMPLE_DATADISCONTINUITY) || m_bSampleSkipped) ? TRUE
-                                                                                                      : FALSE);
+    sample->SetDiscontinuity(((props.dwSampleFlags & AM_SAMPLE_DATADISCONTINUITY) || m_bSampleSkipped) ? TRUE : FALSE);
     LONGLONG mediaStart = 0;
     LONGLONG mediaStop = 0;
     if (input->GetMediaTime(&mediaStart, &mediaStop) == S_OK) {
@@ -135,11 +144,17 @@ HRESULT CTransformFilter::Receive(IMediaSample* sample) {
     return hr;
 }
 
-HRESULT CTransformFilter::EndOfStream() { return m_pOutput->DeliverEndOfStream(); }
+HRESULT CTransformFilter::EndOfStream() {
+    return m_pOutput->DeliverEndOfStream();
+}
 
-HRESULT CTransformFilter::BeginFlush() { return m_pOutput->DeliverBeginFlush(); }
+HRESULT CTransformFilter::BeginFlush() {
+    return m_pOutput->DeliverBeginFlush();
+}
 
-HRESULT CTransformFilter::EndFlush() { return m_pOutput->DeliverEndFlush(); }
+HRESULT CTransformFilter::EndFlush() {
+    return m_pOutput->DeliverEndFlush();
+}
 
 HRESULT CTransformFilter::NewSegment(REFERENCE_TIME start, REFERENCE_TIME stop, double rate) {
     return m_pOutput->DeliverNewSegment(start, stop, rate);

@@ -47,7 +47,9 @@ STDMETHODIMP CTransformInputPin::NewSegment(REFERENCE_TIME start, REFERENCE_TIME
     return m_pTransformFilter->NewSegment(start, stop, rate);
 }
 
-HRESULT CTransformInputPin::CheckMediaType(const CMediaType* type) { return m_pTransformFilter->CheckInputType(type); }
+HRESULT CTransformInputPin::CheckMediaType(const CMediaType* type) {
+    return m_pTransformFilter->CheckInputType(type);
+}
 
 HRESULT CTransformInputPin::SetMediaType(const CMediaType* type) {
     const HRESULT hr = CBasePin::SetMediaType(type);

@@ -22,7 +22,9 @@ using testing_support::PumpMessagesUntil;
 
 namespace {
 
-std::wstring SamplePath(const wchar_t* name) { return GetProgramFolder() + L"\\playback-samples\\" + name; }
+std::wstring SamplePath(const wchar_t* name) {
+    return GetProgramFolder() + L"\\playback-samples\\" + name;
+}
 
 // The message of the exception the call throws, or "(none)".
 std::wstring ThrownMessage(const std::function<void()>& call) {
@@ -57,18 +59,17 @@ protected:
         TempFolderTest::TearDown();
     }
 
-    std::wstring WriteAvi(const AviSpec& spec = AviSpec()) {
+    std::wstring WriteAvi(const AviFormat& format = AviFormat()) {
         const std::wstring path = PathOf(L"clip.avi");
-        WriteRgb24Avi(path, spec);
+        WriteRgb24Avi(path, format);
         return path;
     }
 
     // Plays until the graph has run and the filter holds a frame.
     void Play(CDirectShow& graph) {
         graph.Play();
-        ASSERT_TRUE(PumpMessagesUntil([&] {
-            return graph.GetState() == State_Running && graph.GetVelaFilter()->IsFirstFrameHeld();
-        }));
+        ASSERT_TRUE(PumpMessagesUntil(
+            [&] { return graph.GetState() == State_Running && graph.GetVelaFilter()->IsFirstFrameHeld(); }));
     }
 
     PlayerWindow m_player;
@@ -206,7 +207,7 @@ TEST_F(DirectShowTest, DebugModeRegistersTheGraphForInspection) {
 }
 
 TEST_F(DirectShowTest, SeekingAndRateReachTheSource) {
-    AviSpec longClip;
+    AviFormat longClip;
     longClip.width = 16;
     longClip.height = 16;
     longClip.framesPerSecond = 1;

@@ -35,11 +35,10 @@ TEST(FrameMathTest, RefreshIntervalFollowsFrameTimeAndQuality) {
         UINT expected;
     };
     const Case cases[] = {
-        {true, 20, 2, 0, 0, 30},  {true, 20, 1, 0, 0, 40},  {true, 20, 0, 0, 0, 80},
-        {true, 50, 2, 0, 0, 60},  {true, 50, 1, 0, 0, 80},  {true, 50, 0, 0, 0, 160},
-        {true, 20, 2, 40, 0, 60}, // raised to the minimum first
+        {true, 20, 2, 0, 0, 30},    {true, 20, 1, 0, 0, 40},  {true, 20, 0, 0, 0, 80},  {true, 50, 2, 0, 0, 60},
+        {true, 50, 1, 0, 0, 80},    {true, 50, 0, 0, 0, 160}, {true, 20, 2, 40, 0, 60}, // raised to the minimum first
         {true, 100, 7, 0, 70, 70}, // lowered to the maximum; an unknown quality keeps it
-        {true, 0, 1, 0, 0, 80},   // unknown frame time: the default of 40 ms
+        {true, 0, 1, 0, 0, 80},    // unknown frame time: the default of 40 ms
         {false, 40, 2, 40, 0, 250},
     };
     for (const Case& c : cases) {

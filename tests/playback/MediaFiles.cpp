@@ -58,25 +58,27 @@ private:
 
 } // namespace
 
-BYTE FrameGrey(uint32_t frame) { return static_cast<BYTE>(40 + (frame * 7) % 200); }
+BYTE FrameGrey(uint32_t frame) {
+    return static_cast<BYTE>(40 + (frame * 7) % 200);
+}
 
-void WriteRgb24Avi(const std::wstring& path, const AviSpec& spec) {
-    const uint32_t stride = ((static_cast<uint32_t>(spec.width) * 24 + 31) / 32) * 4;
-    const uint32_t frameSize = stride * static_cast<uint32_t>(spec.height);
+void WriteRgb24Avi(const std::wstring& path, const AviFormat& format) {
+    const uint32_t stride = ((static_cast<uint32_t>(format.width) * 24 + 31) / 32) * 4;
+    const uint32_t frameSize = stride * static_cast<uint32_t>(format.height);
     RiffWriter avi;
     const size_t riff = avi.Open("RIFF", "AVI ");
     const size_t hdrl = avi.Open("LIST", "hdrl");
     const size_t avih = avi.Open("avih");
-    avi.U32(1000000 / spec.framesPerSecond);
-    avi.U32(frameSize * spec.framesPerSecond);
+    avi.U32(1000000 / format.framesPerSecond);
+    avi.U32(frameSize * format.framesPerSecond);
     avi.U32(0);
     avi.U32(0x10); // has an index
-    avi.U32(spec.frames);
+    avi.U32(format.frames);
     avi.U32(0);
     avi.U32(1);
     avi.U32(frameSize);
-    avi.U32(static_cast<uint32_t>(spec.width));
-    avi.U32(static_cast<uint32_t>(spec.height));
+    avi.U32(static_cast<uint32_t>(format.width));
+    avi.U32(static_cast<uint32_t>(format.height));
     for (int i = 0; i < 4; ++i) {
         avi.U32(0);
     }
@@ -90,22 +92,22 @@ void WriteRgb24Avi(const std::wstring& path, const AviSpec& spec) {
     avi.U16(0);
     avi.U32(0);
     avi.U32(1);
-    avi.U32(spec.framesPerSecond);
+    avi.U32(format.framesPerSecond);
     avi.U32(0);
-    avi.U32(spec.frames);
+    avi.U32(format.frames);
     avi.U32(frameSize);
     avi.U32(0xFFFFFFFF);
     avi.U32(0);
     avi.U16(0);
     avi.U16(0);
-    avi.U16(static_cast<uint16_t>(spec.width));
-    avi.U16(static_cast<uint16_t>(spec.height));
+    avi.U16(static_cast<uint16_t>(format.width));
+    avi.U16(static_cast<uint16_t>(format.height));
     avi.Close(strh);
     const size_t strf = avi.Open("strf");
     BITMAPINFOHEADER header = {};
     header.biSize = sizeof(header);
-    header.biWidth = spec.width;
-    header.biHeight = spec.height;
+    header.biWidth = format.width;
+    header.biHeight = format.height;
     header.biPlanes = 1;
     header.biBitCount = 24;
     header.biCompression = BI_RGB;
@@ -118,7 +120,7 @@ void WriteRgb24Avi(const std::wstring& path, const AviSpec& spec) {
     const size_t moviStart = movi + 4; // offsets count from the "movi" form type
     std::vector<uint32_t> offsets;
     std::vector<BYTE> frame(frameSize);
-    for (uint32_t i = 0; i < spec.frames; ++i) {
+    for (uint32_t i = 0; i < format.frames; ++i) {
         std::memset(frame.data(), FrameGrey(i), frame.size());
         offsets.push_back(static_cast<uint32_t>(avi.Size() - moviStart));
         const size_t chunk = avi.Open("00db");

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-struct AviSpec {
+struct AviFormat {
     int32_t width = 171; // odd: RGB24 rows then need padding to whole DWORDs
     int32_t height = 96;
     uint32_t framesPerSecond = 25;
@@ -14,7 +14,7 @@ struct AviSpec {
 };
 
 // An uncompressed bottom-up RGB24 AVI; frame i is filled with the grey level of FrameGrey(i).
-void WriteRgb24Avi(const std::wstring& path, const AviSpec& spec);
+void WriteRgb24Avi(const std::wstring& path, const AviFormat& format);
 BYTE FrameGrey(uint32_t frame);
 
 // A 16-bit mono PCM WAV of a 440 Hz tone.

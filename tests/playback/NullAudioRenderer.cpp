@@ -93,8 +93,6 @@ public:
 
 CNullAudioFactory g_factory;
 
-
-
 } // namespace
 
 NullAudioRegistration::NullAudioRegistration() {
@@ -105,8 +103,8 @@ NullAudioRegistration::NullAudioRegistration() {
     m_classThread = std::thread([this, &registered] {
         CoInitializeEx(nullptr, COINIT_MULTITHREADED);
         DWORD value = 0;
-        if (FAILED(CoRegisterClassObject(kNullAudioClsid, &g_factory, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE,
-                                         &value))) {
+        if (FAILED(
+                CoRegisterClassObject(kNullAudioClsid, &g_factory, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &value))) {
             value = 0;
         }
         registered.set_value(value);
@@ -143,8 +141,9 @@ NullAudioRegistration::NullAudioRegistration() {
 
 NullAudioRegistration::~NullAudioRegistration() {
     ComPtr<IFilterMapper2> mapper;
-    if (m_registered && SUCCEEDED(CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER,
-                                                   IID_IFilterMapper2, reinterpret_cast<void**>(mapper.GetAddressOf())))) {
+    if (m_registered &&
+        SUCCEEDED(CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterMapper2,
+                                   reinterpret_cast<void**>(mapper.GetAddressOf())))) {
         mapper->UnregisterFilter(&CLSID_LegacyAmFilterCategory, nullptr, kNullAudioClsid);
     }
     {

@@ -13,8 +13,8 @@ PlayerWindow::PlayerWindow() {
     windowClass.lpszClassName = kClassName;
     windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
     RegisterClassW(&windowClass);
-    m_window = CreateWindowExW(0, kClassName, L"player", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | WS_VISIBLE, 0, 0,
-                               640, 480, nullptr, nullptr, GetModuleHandleW(nullptr), this);
+    m_window = CreateWindowExW(0, kClassName, L"player", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | WS_VISIBLE, 0, 0, 640,
+                               480, nullptr, nullptr, GetModuleHandleW(nullptr), this);
 }
 
 PlayerWindow::~PlayerWindow() {

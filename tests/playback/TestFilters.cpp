@@ -45,7 +45,9 @@ STDMETHODIMP CPushPin::Notify(IBaseFilter*, Quality quality) {
     return S_OK;
 }
 
-HRESULT CPushPin::CheckMediaType(const CMediaType* type) { return *type == m_type ? S_OK : S_FALSE; }
+HRESULT CPushPin::CheckMediaType(const CMediaType* type) {
+    return *type == m_type ? S_OK : S_FALSE;
+}
 
 HRESULT CPushPin::GetMediaType(int position, CMediaType* type) {
     if (position != 0) {
@@ -146,9 +148,13 @@ CPushSource::CPushSource(const CMediaType& type) : CBaseFilter(L"Push Source", &
     m_pin = new CPushPin(this, &m_lock, type);
 }
 
-CPushSource::~CPushSource() { delete m_pin; }
+CPushSource::~CPushSource() {
+    delete m_pin;
+}
 
-CBasePin* CPushSource::GetPin(int index) { return index == 0 ? m_pin : nullptr; }
+CBasePin* CPushSource::GetPin(int index) {
+    return index == 0 ? m_pin : nullptr;
+}
 
 CCapturePin::CCapturePin(CCaptureSink* sink, CCritSec* lock) : CBaseInputPin(sink, lock, L"In") {}
 
@@ -184,7 +190,9 @@ STDMETHODIMP CCapturePin::BeginFlush() {
     return CBaseInputPin::BeginFlush();
 }
 
-STDMETHODIMP CCapturePin::EndOfStream() { return S_OK; }
+STDMETHODIMP CCapturePin::EndOfStream() {
+    return S_OK;
+}
 
 HRESULT CCapturePin::CheckMediaType(const CMediaType* type) {
     return type->majortype == MEDIATYPE_Video && type->formattype == FORMAT_VideoInfo ? S_OK : S_FALSE;
@@ -209,6 +217,10 @@ CCaptureSink::CCaptureSink() : CBaseFilter(L"Capture Sink", &m_lock, kCaptureSin
     m_pin = new CCapturePin(this, &m_lock);
 }
 
-CCaptureSink::~CCaptureSink() { delete m_pin; }
+CCaptureSink::~CCaptureSink() {
+    delete m_pin;
+}
 
-CBasePin* CCaptureSink::GetPin(int index) { return index == 0 ? m_pin : nullptr; }
+CBasePin* CCaptureSink::GetPin(int index) {
+    return index == 0 ? m_pin : nullptr;
+}

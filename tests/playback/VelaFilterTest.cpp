@@ -31,7 +31,12 @@ const BYTE* PixelAt(const std::vector<BYTE>& frame, LONG width, LONG height, LON
 // Push source → "Vela Filter" → capture sink, connected in a real filter graph.
 class VelaFilterGraphTest : public ::testing::Test {
 protected:
-    void SetUp() override { m_savedSettings = GetAppSettings(); }
+    void SetUp() override {
+        m_savedSettings = GetAppSettings();
+        // The draw callback reaches the process's wrapper; it is made on this (the UI) thread, as the
+        // program makes it at start, not on a streaming thread.
+        GetDirectShow();
+    }
 
     void Build(const CMediaType& sourceType, int32_t outputWidth, int32_t outputHeight) {
         ASSERT_HRESULT_SUCCEEDED(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
