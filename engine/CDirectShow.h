@@ -1,0 +1,163 @@
+#pragma once
+// The process's filter-graph wrapper: a graph per opened file with CVelaFilter added as "Vela Filter"
+// before the file is rendered, the video window owned by the player's window, and the playback
+// operations (play, pause, stop, seek, rate, volume, state, duration, position, graph events) that the
+// main window, the command line and the frame pump use. All other code reaches the graph through it.
+//
+// Thread use: the UI thread. The frame pump's timer thread calls IsGraphReady, GetState and GetPos
+// and reads the duration, only while it holds the graph lock (tried, never waited for).
+
+#include "engine/CVelaFilter.h"
+#include "engine/FrameBits.h"
+#include "engine/FrameCanvas.h"
+#include "engine/FramePump.h"
+#include "platform/CCritSec.h"
+
+#include <windows.h>
+
+#include <dshow.h>
+#include <wrl/client.h>
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Graph events are announced to the notify window with this message.
+constexpr UINT kGraphEventMessage = 0x8001;
+// Posted to the owner window given to OpenMovie: wParam the play position in ms (UpdatePlayPosition).
+constexpr UINT kPlayPositionMessage = 0x8020;
+// Posted to the owner window when the frame pump finds the position at the duration; the player runs
+// its end-of-media handling for it.
+constexpr UINT kEndOfMediaMessage = 0x8021;
+
+class CDirectShow {
+public:
+    CDirectShow();
+    ~CDirectShow();
+    CDirectShow(const CDirectShow&) = delete;
+    CDirectShow& operator=(const CDirectShow&) = delete;
+
+    void InitDirectShow();
+    void ShutdownDirectShow();
+
+    // Builds the graph for the file and renders it; throws utl::exception::CException.
+    void OpenMovie(const std::wstring& path, HWND owner);
+    // Stops the frame pump and tears the graph down.
+    void CloseFilterGraph();
+    void ResetGraphState();
+    bool IsGraphReady() const;
+
+    // The graph's state (State_Stopped, State_Paused, State_Running) within 10 ms; 0 on failure.
+    long GetState() const;
+    void Play();
+    void Pause();
+    void Stop();
+    // Absolute seek of the current position (100-ns units); the key-frame flag counts only at 0.
+    void Seek(LONGLONG position, bool keyFrame);
+    void SeekMs(int32_t positionMs);
+    void SeekPercent(int32_t percent);
+    LONGLONG GetPos();
+    double GetRate();
+    // False when the graph refused the rate.
+    bool SetRate(double rate);
+    bool IsRateSupported();
+    void SetVolume(long volume);
+    void SetVolumePercent(int32_t percent);
+    // −(100 − percent)², with 40 (the volume bar's lowest position) silent.
+    static long VolumeFromPercent(int32_t percent);
+    void ReadDuration();
+    // The video's frame period in 100-ns units; 0 when unknown.
+    LONGLONG ReadAvgTimePerFrame();
+    void SetNotifyWindow(HWND window);
+    // Takes one queued graph event without waiting; false when none is queued.
+    bool GetGraphEvent(long& code);
+
+    void SetupVideoWindow(HWND owner);
+    void FitVideoWindow();
+    bool SetVideoWindowPosition(long x, long y, long width, long height);
+    bool SetVideoWindowRect(const RECT& rect);
+    void HideVideoCursor(bool hide);
+
+    int32_t GetSourceVideoWidth();
+    int32_t GetSourceVideoHeight();
+    int32_t GetFilterOutputWidth();
+    int32_t GetFilterOutputHeight();
+    // Names of the filters after CVelaFilter, pin by pin; false when the graph is not ready or there
+    // are none.
+    bool GetDownstreamFilters(std::vector<std::wstring>& names);
+
+    static std::wstring FormatPlayTime(int32_t ms);
+    static int32_t ParsePlayTime(const std::wstring& text);
+
+    int32_t GetDurationMs() const { return m_durationMs; }
+    LONGLONG GetDuration() const { return m_duration; }
+    std::wstring GetDurationText() const { return m_durationText; }
+    bool HasVideo() const { return m_hasVideo; }
+    // The "ActiveMovie Window" child of the owner, once the owner is set.
+    HWND GetVideoChildWindow() const { return m_videoChild; }
+    CVelaFilter* GetVelaFilter() const { return m_pVelaFilter.Get(); }
+    IGraphBuilder* GetGraphBuilder() const { return m_pGraphBuilder.Get(); }
+    DWORD GetRotCookie() const { return m_rotCookie; }
+
+    // The window that gets the play position and end-of-media messages (the OpenMovie owner).
+    HWND GetOwnerWindow() const { return m_owner; }
+    void PostToOwner(UINT message, WPARAM wParam, LPARAM lParam) const;
+    // The player's video area in the owner's client coordinates; the whole client area until set.
+    void SetVideoArea(const RECT& area);
+    RECT GetVideoArea() const;
+    bool IsVideoCursorHidden() const { return m_cursorHidden; }
+
+    // The end of the media is handled once for each pass through the file: the first of the frame
+    // pump and the graph's EC_COMPLETE to ask gets true; a new file or a seek starts a new pass.
+    bool ClaimEndOfMedia();
+
+    // The comment drawing that the draw callback calls for each frame (null draws none).
+    void SetCommentDrawing(DrawCommentsFn draw) { m_drawComments = draw; }
+    DrawCommentsFn GetCommentDrawing() const { return m_drawComments; }
+    // The index of the comment under the mouse point at the last frame, or -1.
+    int32_t GetCommentUnderMouse() const { return m_commentUnderMouse; }
+    void SetCommentUnderMouse(int32_t index) { m_commentUnderMouse = index; }
+
+    CFramePump& FramePump() { return m_framePump; }
+    CFrameCanvas& FrameCanvas() { return m_canvas; }
+    CCritSec& GraphLock() { return m_graphLock; }
+
+private:
+    void BuildFilterGraph();
+    void RenderFile(const std::wstring& path);
+    void AddToRot();
+    void RemoveFromRot();
+
+    Microsoft::WRL::ComPtr<IGraphBuilder> m_pGraphBuilder;
+    Microsoft::WRL::ComPtr<IMediaControl> m_pMediaControl;
+    Microsoft::WRL::ComPtr<IVideoWindow> m_pVideoWindow;
+    Microsoft::WRL::ComPtr<IMediaSeeking> m_pMediaSeeking;
+    Microsoft::WRL::ComPtr<IMediaEventEx> m_pMediaEventEx;
+    Microsoft::WRL::ComPtr<IBasicAudio> m_pBasicAudio;
+    Microsoft::WRL::ComPtr<IBasicVideo> m_pBasicVideo;
+    Microsoft::WRL::ComPtr<CVelaFilter> m_pVelaFilter;
+
+    std::atomic<int32_t> m_durationMs{0};
+    std::atomic<LONGLONG> m_duration{0};
+    std::wstring m_durationText;
+    std::atomic<bool> m_hasVideo{false};
+    std::atomic<HWND> m_videoChild{nullptr};
+    DWORD m_rotCookie = 0;
+    CFrameCanvas m_canvas;
+    // Recursive: OpenMovie holds it and calls CloseFilterGraph, which takes it too.
+    CCritSec m_graphLock;
+    bool m_comInitialized = false;
+
+    std::atomic<HWND> m_owner{nullptr};
+    mutable CCritSec m_areaLock;
+    RECT m_videoArea = {};
+    std::atomic<bool> m_cursorHidden{false};
+    std::atomic<bool> m_endClaimed{false};
+    std::atomic<DrawCommentsFn> m_drawComments{nullptr};
+    std::atomic<int32_t> m_commentUnderMouse{-1};
+    CFramePump m_framePump;
+};
+
+// The process's one wrapper, made on first use (by the UI thread, which it initialises COM for).
+CDirectShow& GetDirectShow();

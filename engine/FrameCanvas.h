@@ -1,0 +1,33 @@
+#pragma once
+// The memory device context and DIB section that the draw callback builds each output frame in.
+// Drawing happens there, in system memory, rather than in the output buffer, which may live in the
+// renderer's own (slow to read) memory.
+//
+// Thread use: whoever holds the filter's frame lock (the draw callback); freed on the UI thread once
+// no frame is drawn any more.
+
+#include <windows.h>
+
+class CFrameCanvas {
+public:
+    CFrameCanvas() = default;
+    ~CFrameCanvas() { Free(); }
+    CFrameCanvas(const CFrameCanvas&) = delete;
+    CFrameCanvas& operator=(const CFrameCanvas&) = delete;
+
+    // Makes the section for this header, keeping the present one when the header is the same; false
+    // when GDI refused.
+    bool Prepare(const BITMAPINFOHEADER& header);
+    void Free();
+
+    HDC Dc() const { return m_dc; }
+    BYTE* Bits() const { return m_bits; }
+    const BITMAPINFOHEADER& Header() const { return m_header; }
+
+private:
+    HDC m_dc = nullptr;
+    HBITMAP m_section = nullptr;
+    HGDIOBJ m_oldBitmap = nullptr;
+    BYTE* m_bits = nullptr;
+    BITMAPINFOHEADER m_header = {};
+};

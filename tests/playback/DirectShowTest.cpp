@@ -1,0 +1,324 @@
+#include "engine/CDirectShow.h"
+
+#include "foundation/AppSettings.h"
+#include "foundation/Exception.h"
+#include "foundation/PathUtil.h"
+#include "platform/CBaseObject.h"
+#include "tests/playback/MediaFiles.h"
+#include "tests/playback/NullAudioRenderer.h"
+#include "tests/playback/PlayerWindow.h"
+#include "tests/support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <wrl/client.h>
+
+#include <atomic>
+#include <functional>
+
+using Microsoft::WRL::ComPtr;
+using testing_support::PumpMessagesFor;
+using testing_support::PumpMessagesUntil;
+
+namespace {
+
+std::wstring SamplePath(const wchar_t* name) {
+    return GetProgramFolder() + L"\\playback-samples\\" + name;
+}
+
+// The message of the exception the call throws, or "(none)".
+std::wstring ThrownMessage(const std::function<void()>& call) {
+    try {
+        call();
+    } catch (const utl::exception::CException& e) {
+        return e.message;
+    }
+    return L"(none)";
+}
+
+std::atomic<int> g_commentDraws{0};
+
+int32_t CountDraws(const FrameBits&, int32_t, const POINT*) {
+    ++g_commentDraws;
+    return -1;
+}
+
+class DirectShowTest : public testing_support::TempFolderTest {
+protected:
+    void SetUp() override {
+        TempFolderTest::SetUp();
+        m_savedSettings = GetAppSettings();
+        g_commentDraws = 0;
+    }
+    void TearDown() override {
+        GetDirectShow().CloseFilterGraph();
+        GetDirectShow().SetCommentDrawing(nullptr);
+        GetDirectShow().FramePump().SetSeekBarDragging(false);
+        GetAppSettings() = m_savedSettings;
+        EXPECT_EQ(CBaseObject::ObjectCount(), 0) << "the graph kept a reference on our filter";
+        TempFolderTest::TearDown();
+    }
+
+    std::wstring WriteAvi(const AviFormat& format = AviFormat()) {
+        const std::wstring path = PathOf(L"clip.avi");
+        WriteRgb24Avi(path, format);
+        return path;
+    }
+
+    // Plays until the graph has run and the filter holds a frame.
+    void Play(CDirectShow& graph) {
+        graph.Play();
+        ASSERT_TRUE(PumpMessagesUntil(
+            [&] { return graph.GetState() == State_Running && graph.GetVelaFilter()->IsFirstFrameHeld(); }));
+    }
+
+    PlayerWindow m_player;
+
+private:
+    AppSettings m_savedSettings;
+};
+
+TEST_F(DirectShowTest, VideoFilesPlayThroughVelaFilter) {
+    struct Case {
+        const char* name;
+        std::wstring path;
+        bool fixedSize;
+        int32_t sourceWidth, sourceHeight, outputWidth, outputHeight, durationMs;
+    };
+    const Case cases[] = {
+        {"RGB24 AVI of odd width", WriteAvi(), true, 171, 96, 512, 384, 2000},
+        {"RGB24 AVI at its own size", WriteAvi(), false, 171, 96, 171, 96, 2000},
+        {"H.264 MP4", SamplePath(L"sample.mp4"), true, 320, 240, 512, 384, 3000},
+        {"FLV1", SamplePath(L"sample.flv"), false, 320, 240, 320, 240, 3000},
+    };
+    CDirectShow& graph = GetDirectShow();
+    for (const Case& c : cases) {
+        GetAppSettings().MovieSizeFixComment = c.fixedSize;
+        ASSERT_NO_THROW(graph.OpenMovie(c.path, m_player.Handle())) << c.name;
+        EXPECT_TRUE(graph.IsGraphReady()) << c.name;
+        EXPECT_TRUE(graph.HasVideo()) << c.name;
+        EXPECT_EQ(graph.GetSourceVideoWidth(), c.sourceWidth) << c.name;
+        EXPECT_EQ(graph.GetSourceVideoHeight(), c.sourceHeight) << c.name;
+        EXPECT_EQ(graph.GetFilterOutputWidth(), c.outputWidth) << c.name;
+        EXPECT_EQ(graph.GetFilterOutputHeight(), c.outputHeight) << c.name;
+        // The FLV's last frame ends a little after 3 s.
+        EXPECT_NEAR(graph.GetDurationMs(), c.durationMs, 100) << c.name;
+        EXPECT_EQ(graph.GetDurationText(), CDirectShow::FormatPlayTime(graph.GetDurationMs())) << c.name;
+        EXPECT_EQ(graph.ReadAvgTimePerFrame(), 400000) << c.name;
+        std::vector<std::wstring> downstream;
+        EXPECT_TRUE(graph.GetDownstreamFilters(downstream)) << c.name;
+        EXPECT_EQ(downstream, std::vector<std::wstring>{L"Video Renderer"}) << c.name;
+        // The renderer's window is a child of the player's window.
+        ASSERT_NE(graph.GetVideoChildWindow(), nullptr) << c.name;
+        EXPECT_EQ(GetParent(graph.GetVideoChildWindow()), m_player.Handle()) << c.name;
+        Play(graph);
+        graph.CloseFilterGraph();
+        EXPECT_FALSE(graph.IsGraphReady()) << c.name;
+        EXPECT_EQ(CBaseObject::ObjectCount(), 0) << c.name;
+    }
+}
+
+TEST_F(DirectShowTest, AudioOnlyFileGoesWithoutTheFilter) {
+    const std::wstring wav = PathOf(L"tone.wav");
+    WritePcmWav(wav, 2000);
+    NullAudioRegistration audio;
+    ASSERT_TRUE(audio.Registered());
+    CDirectShow& graph = GetDirectShow();
+    ASSERT_NO_THROW(graph.OpenMovie(wav, m_player.Handle()));
+    EXPECT_FALSE(graph.HasVideo());
+    EXPECT_EQ(graph.GetVideoChildWindow(), nullptr);
+    EXPECT_EQ(graph.GetDurationMs(), 2000);
+    ComPtr<IBaseFilter> found;
+    EXPECT_HRESULT_FAILED(graph.GetGraphBuilder()->FindFilterByName(L"Vela Filter", found.GetAddressOf()));
+    std::vector<std::wstring> downstream;
+    EXPECT_FALSE(graph.GetDownstreamFilters(downstream));
+}
+
+TEST_F(DirectShowTest, FailuresThrowTheirTexts) {
+    CDirectShow& graph = GetDirectShow();
+    WriteBytes(PathOf(L"broken.mp4"), std::string(4096, 'x'));
+    EXPECT_EQ(ThrownMessage([&] { graph.OpenMovie(PathOf(L"broken.mp4"), m_player.Handle()); }),
+              L"RenderFile : ファイルを再生するためのフィルターが見つかりません。");
+    graph.CloseFilterGraph();
+
+    struct Case {
+        const char* name;
+        std::function<void()> call;
+        const wchar_t* message;
+    };
+    const Case cases[] = {
+        {"Play", [&] { graph.Play(); }, L"Play : pMediaControl == NULL"},
+        {"Pause", [&] { graph.Pause(); }, L"Pause : pMediaControl == NULL"},
+        {"Stop", [&] { graph.Stop(); }, L"Stop : pMediaControl == NULL"},
+        {"GetRate", [&] { graph.GetRate(); }, L"GetRate : pMediaSeeking == NULL"},
+        {"SetRate", [&] { graph.SetRate(1.5); }, L"SetRate : pMediaSeeking == NULL"},
+        {"Seek", [&] { graph.Seek(10, false); }, L"Seek : pMediaSeeking == NULL"},
+        {"Seek before 0", [&] { graph.Seek(-1, false); }, L"Seek : Range"},
+        {"SeekPercent 101", [&] { graph.SeekPercent(101); }, L"SeekPercent : Range"},
+        {"SetVolume", [&] { graph.SetVolume(-100); }, L"SetVolume : pBasicAudio == NULL"},
+        {"SetVolume 1", [&] { graph.SetVolume(1); }, L"SetVolume : Range"},
+        {"SetVolumePercent 101", [&] { graph.SetVolumePercent(101); }, L"SetVolumePercent : Range"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ThrownMessage(c.call), c.message) << c.name;
+    }
+    long code = 0;
+    EXPECT_FALSE(graph.GetGraphEvent(code));
+    EXPECT_EQ(graph.GetPos(), 0);
+    EXPECT_FALSE(graph.IsRateSupported());
+}
+
+TEST_F(DirectShowTest, DebugModeRegistersTheGraphForInspection) {
+    GetAppSettings().DebugMode = true;
+    CDirectShow& graph = GetDirectShow();
+    graph.OpenMovie(WriteAvi(), m_player.Handle());
+    const std::wstring prefix = L"!FilterGraph ";
+    const std::wstring pid = L" pid " + [] {
+        wchar_t text[16];
+        swprintf(text, 16, L"%08x", static_cast<unsigned>(GetCurrentProcessId()));
+        return std::wstring(text);
+    }();
+    auto registered = [&] {
+        ComPtr<IRunningObjectTable> table;
+        ComPtr<IEnumMoniker> monikers;
+        ComPtr<IBindCtx> context;
+        if (FAILED(GetRunningObjectTable(0, table.GetAddressOf())) ||
+            FAILED(table->EnumRunning(monikers.GetAddressOf())) || FAILED(CreateBindCtx(0, context.GetAddressOf()))) {
+            return false;
+        }
+        ComPtr<IMoniker> moniker;
+        while (monikers->Next(1, moniker.ReleaseAndGetAddressOf(), nullptr) == S_OK) {
+            LPOLESTR name = nullptr;
+            if (SUCCEEDED(moniker->GetDisplayName(context.Get(), nullptr, &name))) {
+                const std::wstring text = name;
+                CoTaskMemFree(name);
+                if (text.compare(0, prefix.size(), prefix) == 0 && text.size() > pid.size() &&
+                    text.compare(text.size() - pid.size(), pid.size(), pid) == 0) {
+                    return true;
+                }
+            }
+        }
+        return false;
+    };
+    EXPECT_NE(graph.GetRotCookie(), 0u);
+    EXPECT_TRUE(registered());
+    graph.CloseFilterGraph();
+    EXPECT_FALSE(registered());
+}
+
+TEST_F(DirectShowTest, SeekingAndRateReachTheSource) {
+    AviFormat longClip;
+    longClip.width = 16;
+    longClip.height = 16;
+    longClip.framesPerSecond = 1;
+    longClip.frames = 400;
+    CDirectShow& graph = GetDirectShow();
+    graph.OpenMovie(WriteAvi(longClip), m_player.Handle());
+    ASSERT_EQ(graph.GetDurationMs(), 400000);
+    graph.Pause();
+    // 75 % of 400 s: 300,000 ms × 10,000 does not fit in 32 bits.
+    graph.SeekPercent(75);
+    EXPECT_EQ(graph.GetPos(), 3000000000LL);
+    graph.SeekMs(1500);
+    EXPECT_EQ(graph.GetPos(), 15000000LL);
+    // Rate and seeking reach the source through the filter's output pin (Wine's graph accepts a rate
+    // but keeps reporting 1).
+    EXPECT_TRUE(graph.IsRateSupported());
+    EXPECT_TRUE(graph.SetRate(1.5));
+    graph.Stop();
+    EXPECT_EQ(graph.GetPos(), 0);
+}
+
+TEST_F(DirectShowTest, PlayingToTheEndEndsTheMediaOncePerPass) {
+    CDirectShow& graph = GetDirectShow();
+    graph.OpenMovie(WriteAvi(), m_player.Handle());
+    graph.SetNotifyWindow(m_player.Handle());
+    ASSERT_TRUE(graph.FramePump().Start(40, 1));
+    for (int pass = 1; pass <= 2; ++pass) {
+        Play(graph);
+        // Both the pump (position at the duration) and EC_COMPLETE see the end.
+        ASSERT_TRUE(PumpMessagesUntil([&] { return m_player.completions == pass; }, 8000)) << pass;
+        PumpMessagesFor(300);
+        EXPECT_EQ(m_player.endsOfMedia, pass) << pass;
+        EXPECT_EQ(graph.GetPos(), graph.GetDuration()) << pass;
+        // A new pass: as the player's repeat does.
+        graph.Pause();
+        graph.Seek(0, true);
+    }
+}
+
+TEST_F(DirectShowTest, PumpFollowsThePlayPositionAtItsPeriod) {
+    GetDirectShow().SetCommentDrawing(CountDraws);
+    CDirectShow& graph = GetDirectShow();
+    graph.OpenMovie(WriteAvi(), m_player.Handle());
+    ASSERT_TRUE(graph.FramePump().Start(40, 1));
+    Play(graph);
+    PumpMessagesUntil([&] { return m_player.positions.size() >= 30; }, 5000);
+    graph.FramePump().Stop();
+    // Each tick posts its position; the frames it draws post theirs too. Keep one per tick.
+    std::vector<PlayerWindow::Position> ticks;
+    for (const PlayerWindow::Position& p : m_player.positions) {
+        if (ticks.empty() || p.ms != ticks.back().ms) {
+            ticks.push_back(p);
+        }
+    }
+    ASSERT_GE(ticks.size(), 15u);
+    for (size_t i = 1; i < ticks.size(); ++i) {
+        EXPECT_GT(ticks[i].ms, ticks[i - 1].ms);
+    }
+    const double meanStep =
+        static_cast<double>(ticks.back().ms - ticks.front().ms) / static_cast<double>(ticks.size() - 1);
+    EXPECT_NEAR(meanStep, 40.0, 15.0);
+    EXPECT_GT(g_commentDraws.load(), 10);
+}
+
+TEST_F(DirectShowTest, PumpDrawsNothingWhileStoppedPausedOrSeeking) {
+    GetDirectShow().SetCommentDrawing(CountDraws);
+    CDirectShow& graph = GetDirectShow();
+    graph.OpenMovie(WriteAvi(), m_player.Handle());
+    ASSERT_TRUE(graph.FramePump().Start(20, 1));
+    PumpMessagesFor(200);
+    EXPECT_EQ(g_commentDraws.load(), 0) << "stopped, nothing held";
+    EXPECT_TRUE(m_player.positions.empty());
+
+    Play(graph);
+    ASSERT_TRUE(PumpMessagesUntil([] { return g_commentDraws.load() > 5; }));
+
+    graph.FramePump().SetSeekBarDragging(true);
+    PumpMessagesFor(100);
+    int before = g_commentDraws;
+    PumpMessagesFor(300);
+    EXPECT_EQ(g_commentDraws.load(), before) << "while the seek bar is dragged";
+    graph.FramePump().SetSeekBarDragging(false);
+    ASSERT_TRUE(PumpMessagesUntil([&] { return g_commentDraws.load() > before; }));
+
+    graph.Pause();
+    ASSERT_TRUE(PumpMessagesUntil([&] { return graph.GetState() == State_Paused; }));
+    PumpMessagesFor(100);
+    before = g_commentDraws;
+    PumpMessagesFor(300);
+    EXPECT_EQ(g_commentDraws.load(), before) << "while paused";
+
+    // A redraw while paused returns at once (a paused renderer holds the frame it is given) and draws.
+    const ULONGLONG asked = GetTickCount64();
+    EXPECT_EQ(graph.GetVelaFilter()->FlushAndRedraw(500), S_OK);
+    EXPECT_LT(GetTickCount64() - asked, 1000u);
+    EXPECT_TRUE(PumpMessagesUntil([&] { return g_commentDraws.load() > before; }));
+}
+
+TEST_F(DirectShowTest, ClosingWhileThePumpRunsIsSafe) {
+    CDirectShow& graph = GetDirectShow();
+    GetDirectShow().SetCommentDrawing(CountDraws);
+    const std::wstring avi = WriteAvi();
+    for (int round = 0; round < 4; ++round) {
+        graph.OpenMovie(avi, m_player.Handle());
+        ASSERT_TRUE(graph.FramePump().Start(1, 1));
+        Play(graph);
+        PumpMessagesFor(150);
+        graph.CloseFilterGraph();
+        EXPECT_FALSE(graph.FramePump().IsRunning());
+        EXPECT_EQ(CBaseObject::ObjectCount(), 0) << round;
+    }
+}
+
+} // namespace

@@ -1,0 +1,120 @@
+#pragma once
+// A push source and a capture sink built on our own filter base, to drive CVelaFilter in a real graph
+// and read back exactly what it delivers.
+//
+// Thread use: the source delivers on a streaming thread of its own while it is active; the sink
+// records on whichever thread delivers to it. The accessors may be called from any thread.
+
+#include "platform/CBaseFilter.h"
+#include "platform/CBaseInputPin.h"
+#include "platform/CBaseOutputPin.h"
+
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+// An RGB video type of that size (bottom-up unless topDown).
+CMediaType MakeRgbType(const GUID& subtype, WORD bitCount, LONG width, LONG height, bool topDown = false);
+
+struct PushFrame {
+    REFERENCE_TIME start = 0;
+    REFERENCE_TIME stop = 0;
+    bool timed = true;
+    LONGLONG mediaStart = 0;
+    LONGLONG mediaStop = 0;
+    bool hasMediaTime = false;
+    BYTE fill = 0x80; // every byte of the frame
+};
+
+class CPushSource;
+
+class CPushPin : public CBaseOutputPin {
+public:
+    CPushPin(CPushSource* source, CCritSec* lock, const CMediaType& type);
+    ~CPushPin() override;
+
+    STDMETHODIMP Notify(IBaseFilter* sender, Quality quality) override;
+    HRESULT CheckMediaType(const CMediaType* type) override;
+    HRESULT GetMediaType(int position, CMediaType* type) override;
+    HRESULT DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request) override;
+    HRESULT Active() override;
+    HRESULT Inactive() override;
+
+    void Push(const PushFrame& frame);
+    std::vector<HRESULT> Results();
+    std::vector<Quality> Notices();
+
+private:
+    void Stream();
+
+    CMediaType m_type;
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::deque<PushFrame> m_queue;
+    bool m_stopping = false;
+    std::vector<HRESULT> m_results;
+    std::vector<Quality> m_notices;
+    std::thread m_thread;
+};
+
+class CPushSource : public CBaseFilter {
+public:
+    explicit CPushSource(const CMediaType& type);
+    ~CPushSource() override;
+
+    int GetPinCount() override { return 1; }
+    CBasePin* GetPin(int index) override;
+    CPushPin* Pin() { return m_pin; }
+
+private:
+    CCritSec m_lock;
+    CPushPin* m_pin;
+};
+
+struct CapturedFrame {
+    bool hasType = false;
+    CMediaType type;
+    HRESULT timeResult = S_OK;
+    HRESULT mediaTimeResult = S_OK;
+    LONGLONG mediaStart = 0;
+    LONGLONG mediaStop = 0;
+    std::vector<BYTE> bytes;
+};
+
+class CCaptureSink;
+
+class CCapturePin : public CBaseInputPin {
+public:
+    CCapturePin(CCaptureSink* sink, CCritSec* lock);
+
+    STDMETHODIMP Receive(IMediaSample* sample) override;
+    STDMETHODIMP ReceiveCanBlock() override { return S_FALSE; }
+    STDMETHODIMP BeginFlush() override;
+    STDMETHODIMP EndOfStream() override;
+    HRESULT CheckMediaType(const CMediaType* type) override;
+
+    std::vector<CapturedFrame> Frames();
+    size_t FrameCount();
+    int Flushes();
+
+private:
+    std::mutex m_mutex;
+    std::vector<CapturedFrame> m_frames;
+    int m_flushes = 0;
+};
+
+class CCaptureSink : public CBaseFilter {
+public:
+    CCaptureSink();
+    ~CCaptureSink() override;
+
+    int GetPinCount() override { return 1; }
+    CBasePin* GetPin(int index) override;
+    CCapturePin* Pin() { return m_pin; }
+
+private:
+    CCritSec m_lock;
+    CCapturePin* m_pin;
+};
