@@ -330,6 +330,12 @@ bool CommentControl::LoadCommentFile(const std::wstring& path, int32_t count, in
     return true;
 }
 
+void CommentControl::ClearCommentFonts(std::vector<std::shared_ptr<const CommentFontSet>>& fontSets,
+                                       std::vector<std::unique_ptr<Gdiplus::Font>>& fonts) {
+    fontSets.swap(m_fontSets);
+    fonts.swap(m_fontCache);
+}
+
 void CommentControl::ClearComments() {
     std::vector<CommentRecord> records;
     std::vector<std::shared_ptr<const CommentFontSet>> fontSets;
@@ -337,8 +343,7 @@ void CommentControl::ClearComments() {
     {
         std::lock_guard<std::mutex> guard(m_lock);
         records.swap(m_comments);
-        fontSets.swap(m_fontSets);
-        fonts.swap(m_fontCache);
+        ClearCommentFonts(fontSets, fonts);
         m_drawStart = 0;
         m_timeShift = 0;
         ++m_generation;

@@ -82,7 +82,8 @@ public:
     CommentFetchArguments GetFetchArguments() const;
     void SetFetchArguments(const CommentFetchArguments& arguments);
 
-    // The store held locked, for the frame thread: the records stay as they are while it lives.
+    // The store held locked, for the frame thread: the records stay as they are while it lives. No
+    // other operation of the store may be called meanwhile on that thread (it would wait for itself).
     class Access {
     public:
         explicit Access(CommentControl& store) : m_store(store), m_guard(store.m_lock) {}
@@ -107,6 +108,9 @@ private:
 
     std::unique_ptr<Builder> MakeBuilder();
     void Adopt(Builder& builder);
+    // Under the lock, with the records gone: the fonts they pointed to, ready to be deleted outside it.
+    void ClearCommentFonts(std::vector<std::shared_ptr<const CommentFontSet>>& fontSets,
+                           std::vector<std::unique_ptr<Gdiplus::Font>>& fonts);
 
     const CCommentFilter& m_filter;
     mutable std::mutex m_lock;
