@@ -332,8 +332,8 @@ bool DecodeDocument(const std::wstring& path, std::wstring& text) {
         }
     } else {
         size_t offset = bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
-        // UTF-16 without a mark: the parser knows it by the zero bytes.
-        if (bytes.find('\0', offset) < offset + 4) {
+        // UTF-16 without a mark, or a zero byte the parser must report: the text would end at it.
+        if (bytes.find('\0', offset) != std::string::npos) {
             return false;
         }
         const UINT codePage = offset == 3 ? CP_UTF8 : DeclaredCodePage(bytes);

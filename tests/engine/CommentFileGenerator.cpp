@@ -47,9 +47,9 @@ GeneratedCommentFile GenerateCommentFile(const std::wstring& path, int32_t count
             }
         }
         chat.mail = mail;
-        chat.user_id = L"u" + std::to_wstring(random() % 20000) + L"AbCdEfGhIjKlMnOpQr";
+        chat.user_id = L"u" + std::to_wstring(random() % 20000) + L"AbCdEfGhIjKl";
         chat.premium = pick(5) == 0 ? 1 : 0;
-        const size_t length = 4 + pick(24);
+        const size_t length = 2 + pick(20);
         for (size_t c = 0; c < length; ++c) {
             if (pick(12) == 0) {
                 chat.text += kAscii[pick(9)];
