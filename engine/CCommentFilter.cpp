@@ -1,5 +1,6 @@
 #include "engine/CCommentFilter.h"
 
+#include "engine/CommentCommand.h"
 #include "foundation/AppSettings.h"
 #include "foundation/CSectionFile.h"
 #include "foundation/PathUtil.h"
@@ -7,21 +8,10 @@
 #include "foundation/StringUtil.h"
 #include "foundation/VideoId.h"
 
-#include <windows.h>
-
 #include <algorithm>
 #include <unordered_set>
 
 namespace {
-
-const wchar_t kBlanks[] = L" \t\x3000";
-
-std::wstring Lowered(std::wstring text) {
-    if (!text.empty() && text.size() <= MAXDWORD) {
-        CharLowerBuffW(&text[0], static_cast<DWORD>(text.size()));
-    }
-    return text;
-}
 
 struct ReplaceRule {
     std::wstring pattern;
@@ -30,7 +20,7 @@ struct ReplaceRule {
 
 // The words of a command, sorted, so that "every word of the entry" is one ordered walk.
 std::vector<std::wstring> SortedWords(const std::wstring& command) {
-    std::vector<std::wstring> words = Split(command, kBlanks, true);
+    std::vector<std::wstring> words = SplitCommandWords(command);
     std::sort(words.begin(), words.end());
     words.erase(std::unique(words.begin(), words.end()), words.end());
     return words;
@@ -92,10 +82,10 @@ struct CCommentFilter::Lists {
             return kept;
         };
         for (const std::wstring& word : lines(filter_kind::kExcludeWord)) {
-            excludeWords.push_back(Lowered(word));
+            excludeWords.push_back(ToLower(word));
         }
         for (const std::wstring& word : lines(filter_kind::kIncludeWord)) {
-            includeWords.push_back(Lowered(word));
+            includeWords.push_back(ToLower(word));
         }
         for (std::wstring& id : lines(filter_kind::kExcludeId)) {
             excludeIds.insert(std::move(id));
@@ -205,7 +195,7 @@ bool CCommentFilter::IsCommentAllowed(ChatData& chat) const {
             needsText = needsText || !lists->excludeWords.empty() || !lists->includeWords.empty();
         }
     }
-    const std::wstring loweredText = needsText ? Lowered(chat.text) : std::wstring();
+    const std::wstring loweredText = needsText ? ToLower(chat.text) : std::wstring();
     const std::vector<std::wstring> words = needsWords ? SortedWords(chat.mail) : std::vector<std::wstring>();
     bool included = false;
     for (const auto& lists : applied) {

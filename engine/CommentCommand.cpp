@@ -81,6 +81,12 @@ bool ParseColorCode(const wchar_t* word, size_t length, COLORREF& color) {
 
 } // namespace
 
+std::vector<std::wstring> SplitCommandWords(const std::wstring& mail) {
+    std::vector<std::wstring> words;
+    ForEachWord(mail, [&words](const wchar_t* word, size_t length) { words.emplace_back(word, length); });
+    return words;
+}
+
 CommentFlags ParseCommandFlags(const std::wstring& mail) {
     using namespace comment_flags;
     CommentFlags position = kNaka;

@@ -13,6 +13,9 @@
 #include <string>
 #include <vector>
 
+// The blank-separated words, in order.
+std::vector<std::wstring> SplitCommandWords(const std::wstring& mail);
+
 // Position ue/shita/naka (default naka), size big/medium/small (default medium), 184 and sage.
 CommentFlags ParseCommandFlags(const std::wstring& mail);
 

@@ -3,10 +3,6 @@
 #include "foundation/CBaseDebug.h"
 #include "foundation/StringUtil.h"
 
-#include <windows.h>
-#include <msxml2.h>
-#include <wrl/client.h>
-
 #include <cctype>
 #include <climits>
 #include <memory>
@@ -154,36 +150,6 @@ void ReadChat(IXMLDOMNode* node, const AttributeNames& names, ChatData& chat) {
     }
 }
 
-ComPtr<IXMLDOMDocument2> CreateDocument() {
-    ComPtr<IXMLDOMDocument2> document;
-    for (const CLSID* clsid : {&kClsidDomDocument60, &kClsidDomDocument}) {
-        if (SUCCEEDED(CoCreateInstance(*clsid, nullptr, CLSCTX_INPROC_SERVER, kIidXmlDomDocument2,
-                                       reinterpret_cast<void**>(document.ReleaseAndGetAddressOf())))) {
-            break;
-        }
-    }
-    if (!document) {
-        return document;
-    }
-    document->put_async(VARIANT_FALSE);
-    document->put_validateOnParse(VARIANT_FALSE);
-    document->put_resolveExternals(VARIANT_FALSE);
-    // Leading and trailing blanks of a comment are part of its text.
-    document->put_preserveWhiteSpace(VARIANT_TRUE);
-    // Older parsers do not know every property; the document type check after loading covers them.
-    Bstr prohibitDtd(L"ProhibitDTD");
-    VARIANT on;
-    on.vt = VT_BOOL;
-    on.boolVal = VARIANT_TRUE;
-    document->setProperty(prohibitDtd.Get(), on);
-    Bstr maxDepth(L"MaxElementDepth");
-    VARIANT depth;
-    depth.vt = VT_I4;
-    depth.lVal = kMaxElementDepth;
-    document->setProperty(maxDepth.Get(), depth);
-    return document;
-}
-
 std::wstring ParseErrorText(IXMLDOMDocument2* document) {
     ComPtr<IXMLDOMParseError> error;
     if (FAILED(document->get_parseError(error.GetAddressOf())) || !error) {
@@ -310,10 +276,40 @@ UINT DeclaredCodePage(const std::string& bytes) {
     return 0;
 }
 
-// The document's text, from a byte order mark or the declaration; false for an encoding not read
-// here and for bytes not valid in theirs, so that the parser reads the file and reports the fault.
-// The declaration is dropped: it names the bytes' encoding, which the text no longer has.
-bool DecodeDocument(const std::wstring& path, std::wstring& text) {
+} // namespace
+
+ComPtr<IXMLDOMDocument2> CreateCommentDocument() {
+    ComPtr<IXMLDOMDocument2> document;
+    for (const CLSID* clsid : {&kClsidDomDocument60, &kClsidDomDocument}) {
+        if (SUCCEEDED(CoCreateInstance(*clsid, nullptr, CLSCTX_INPROC_SERVER, kIidXmlDomDocument2,
+                                       reinterpret_cast<void**>(document.ReleaseAndGetAddressOf())))) {
+            break;
+        }
+    }
+    if (!document) {
+        return document;
+    }
+    document->put_async(VARIANT_FALSE);
+    document->put_validateOnParse(VARIANT_FALSE);
+    document->put_resolveExternals(VARIANT_FALSE);
+    // Leading and trailing blanks of a comment are part of its text.
+    document->put_preserveWhiteSpace(VARIANT_TRUE);
+    // Older parsers do not know every property; the document type check after loading covers them.
+    Bstr prohibitDtd(L"ProhibitDTD");
+    VARIANT on;
+    on.vt = VT_BOOL;
+    on.boolVal = VARIANT_TRUE;
+    document->setProperty(prohibitDtd.Get(), on);
+    Bstr maxDepth(L"MaxElementDepth");
+    VARIANT depth;
+    depth.vt = VT_I4;
+    depth.lVal = kMaxElementDepth;
+    document->setProperty(maxDepth.Get(), depth);
+    return document;
+}
+
+bool DecodeCommentFile(const std::wstring& path, std::wstring& text) {
+    text.clear();
     std::string bytes;
     if (!ReadFileBytes(path, bytes)) {
         return false;
@@ -361,21 +357,17 @@ bool DecodeDocument(const std::wstring& path, std::wstring& text) {
     return true;
 }
 
-} // namespace
-
 bool ReadCommentXml(const std::wstring& path, CommentDocument& out) {
     out = CommentDocument();
-    ComPtr<IXMLDOMDocument2> document = CreateDocument();
+    ComPtr<IXMLDOMDocument2> document = CreateCommentDocument();
     if (!document) {
         DebugLog() << L"Error : CreateInstance MSXML2::DOMDocument" << EndLine;
         return false;
     }
-    // Parsing the text is several times faster than letting the parser read the file, and on some
-    // systems reading the file stalls GDI+ on every other thread while it lasts.
     std::wstring text;
     VARIANT_BOOL loaded = VARIANT_FALSE;
     HRESULT result = E_FAIL;
-    if (DecodeDocument(path, text)) {
+    if (DecodeCommentFile(path, text)) {
         BSTR source =
             text.size() <= UINT_MAX ? SysAllocStringLen(text.data(), static_cast<UINT>(text.size())) : nullptr;
         std::wstring().swap(text);

@@ -11,6 +11,10 @@
 
 #include "engine/CommentRecord.h"
 
+#include <windows.h>
+#include <msxml2.h>
+#include <wrl/client.h>
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -28,6 +32,17 @@ struct CommentDocument {
 // False, with a log line naming the file and the reason, when the file cannot be read as a comment
 // document; out is then left empty.
 bool ReadCommentXml(const std::wstring& path, CommentDocument& out);
+
+// A DOM document set up for comment files: synchronous, blanks kept, no document type declaration,
+// no external resource, a bounded depth. Null when MSXML is missing.
+Microsoft::WRL::ComPtr<IXMLDOMDocument2> CreateCommentDocument();
+
+// The file's text, decoded by its byte order mark or by the UTF-8 or Shift_JIS its declaration names,
+// the declaration dropped (the text no longer has the bytes' encoding). False for other encodings,
+// bytes not valid in theirs, zero bytes and files over 256 MB: the parser must read such a file itself,
+// and report what is wrong with it. Parsing the text is several times faster than letting the parser
+// read the file, and on some systems the parser reading a file stalls GDI+ on every other thread.
+bool DecodeCommentFile(const std::wstring& path, std::wstring& text);
 
 // Replaces "&", "<" and ">" by their entities, in that order.
 void EscapeXml(std::wstring& text);

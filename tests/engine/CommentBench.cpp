@@ -10,18 +10,13 @@
 #include "engine/CommentXml.h"
 #include "foundation/AppSettings.h"
 #include "foundation/CBaseDebug.h"
-#include "foundation/StringUtil.h"
 #include "tests/engine/CommentFileGenerator.h"
 
 #include <windows.h>
-#include <msxml2.h>
 #include <objbase.h>
-#include <wrl/client.h>
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -31,9 +26,6 @@ CBaseDebug& DebugLog() {
 }
 
 namespace {
-
-const CLSID kClsidDomDocument60 = {0x88d96a05, 0xf192, 0x11d4, {0xa6, 0x5f, 0x00, 0x40, 0x96, 0x32, 0x51, 0xe5}};
-const IID kIidXmlDomDocument2 = {0x2933bf95, 0x7b36, 0x11d2, {0xb2, 0x0e, 0x00, 0xc0, 0x4f, 0x98, 0x3e, 0x60}};
 
 double Seconds() {
     static LARGE_INTEGER frequency = [] {
@@ -47,29 +39,16 @@ double Seconds() {
 }
 
 // A document set up as the comment reader sets it up, parsing the file (fromText false: the parser
-// reads the file; true: the file is read and decoded here and its text parsed), and thrown away.
+// reads the file; true: the text the comment reader decodes), and thrown away.
 double BareParseSeconds(const std::wstring& path, bool fromText) {
-    Microsoft::WRL::ComPtr<IXMLDOMDocument2> document;
-    if (FAILED(CoCreateInstance(kClsidDomDocument60, nullptr, CLSCTX_INPROC_SERVER, kIidXmlDomDocument2,
-                                reinterpret_cast<void**>(document.GetAddressOf())))) {
+    Microsoft::WRL::ComPtr<IXMLDOMDocument2> document = CreateCommentDocument();
+    if (!document) {
         return -1.0;
     }
-    document->put_async(VARIANT_FALSE);
-    document->put_validateOnParse(VARIANT_FALSE);
-    document->put_resolveExternals(VARIANT_FALSE);
-    document->put_preserveWhiteSpace(VARIANT_TRUE);
-    BSTR prohibitDtd = SysAllocString(L"ProhibitDTD");
-    VARIANT on;
-    on.vt = VT_BOOL;
-    on.boolVal = VARIANT_TRUE;
-    document->setProperty(prohibitDtd, on);
-    SysFreeString(prohibitDtd);
     const double begin = Seconds();
     VARIANT_BOOL loaded = VARIANT_FALSE;
-    if (fromText) {
-        std::ifstream file(path.c_str(), std::ios::binary);
-        const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-        const std::wstring text = Utf8ToWide(bytes.substr(bytes.find("?>") + 2));
+    std::wstring text;
+    if (fromText && DecodeCommentFile(path, text)) {
         BSTR source = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
         document->loadXML(source, &loaded);
         SysFreeString(source);
