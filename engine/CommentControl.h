@@ -41,8 +41,8 @@ public:
 
     // A record for chat: flags, colour, font, measured size and display window (ue and shita from
     // time to time + 3000; naka from time − 1000 to time + 3000, or 0 to 5000 below time 1000). A ue or
-    // shita text wider than the frame, and any text higher than it, gets a smaller regular font of
-    // its own (at least 1 point). Its times are unshifted.
+    // shita text wider than the frame, and any text higher than it, gets a smaller regular font (at
+    // least 1 point; one font per size, shared by the records shrunk to it). Its times are unshifted.
     CommentRecord BuildCommentRecord(const ChatData& chat);
 
     // Reads the file, keeps the chats the filter allows, sorts them by display start and puts them in
