@@ -11,6 +11,7 @@
 #include "app/UpdateCheck.h"
 #include "app/resource.h"
 #include "CWndCommentList/CWndCommentList.h"
+#include "engine/CDirectShow.h"
 #include "CWndDownload/CWndDownload.h"
 #include "foundation/AppSettings.h"
 #include "foundation/CBaseDebug.h"
@@ -365,6 +366,7 @@ void OnNotify(HWND, NMHDR* header) {
 void OnHScroll(HWND, HWND bar) {
     const MainControls& controls = GetMainControls();
     if (bar == controls.seekBar) {
+        GetDirectShow().FramePump().SetSeekBarDragging(controls.seekBarObject.IsDragging());
         if (IsGraphReady()) {
             const long long position = SendMessageW(bar, TBM_GETPOS, 0, 0);
             SeekMs(position * GetDurationMs() / 100);
@@ -536,6 +538,25 @@ LRESULT OnCreate(HWND window) {
     return 0;
 }
 
+// The position display: the time text in the status bar's first part and the seek bar, unless the
+// user drags it.
+void UpdatePlayPosition(int32_t positionMs) {
+    MainControls& controls = GetMainControls();
+    const int32_t duration = static_cast<int32_t>(GetDurationMs());
+    controls.statusBar.SetStatusPartText(
+        0, CDirectShow::FormatPlayTime(positionMs) + L"/" + CDirectShow::FormatPlayTime(duration));
+    if (!controls.seekBarObject.IsDragging() && duration > 0) {
+        SendMessageW(controls.seekBar, TBM_SETPOS, TRUE, static_cast<LPARAM>(static_cast<int64_t>(positionMs) * 100 / duration));
+    }
+}
+
+void RedrawPausedFrame(int32_t positionMs) {
+    CDirectShow& graph = GetDirectShow();
+    if (graph.IsGraphReady() && graph.GetVelaFilter() != nullptr && GetPlayState() != 2) {
+        graph.GetVelaFilter()->FlushAndRedraw(positionMs);
+    }
+}
+
 // Non-zero refuses the close.
 bool OnClose(HWND window) {
     AppSettings& settings = GetAppSettings();
@@ -623,6 +644,9 @@ void UpdateMainMenuAndState() {
 
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     try {
+        if (IsGraphReady()) {
+            GetDirectShow().NotifyOwnerMessage(window, message, wParam, lParam);
+        }
         if (IsBlockMessage(message)) {
             return ForwardBlockMessage(message, wParam, lParam);
         }
@@ -638,6 +662,10 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
             return 0;
         case WM_SIZE:
             LayoutMainWindow(window);
+            if (IsGraphReady()) {
+                GetDirectShow().SetVideoArea(GetVideoArea(window));
+                GetDirectShow().FitVideoWindow();
+            }
             return 0;
         case WM_CLOSE:
             if (OnClose(window)) {
@@ -686,7 +714,24 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         case WM_DROPFILES:
             OnDropFiles(window, reinterpret_cast<HDROP>(wParam));
             return 0;
-        case kMsgGraphEvent:
+        case kMsgGraphEvent: {
+            CDirectShow& graph = GetDirectShow();
+            long code = 0;
+            while (graph.IsGraphReady() && graph.GetGraphEvent(code)) {
+                // The pump may have seen the end first; each pass through the file ends once.
+                if (code == EC_COMPLETE && graph.ClaimEndOfMedia()) {
+                    PlayNextByPlayWay();
+                }
+            }
+            return 0;
+        }
+        case kPlayPositionMessage:
+            UpdatePlayPosition(static_cast<int32_t>(wParam));
+            return 0;
+        case kEndOfMediaMessage:
+            if (IsGraphReady()) {
+                PlayNextByPlayWay();
+            }
             return 0;
         case kMsgPause:
             if (IsGraphReady()) {
@@ -739,6 +784,7 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
             MSG queued;
             while (PeekMessageW(&queued, window, kMsgRedrawPaused, kMsgRedrawPaused, PM_REMOVE)) {
             }
+            RedrawPausedFrame(lParam == 0 ? static_cast<int32_t>(GetPositionMs()) : static_cast<int32_t>(wParam));
             return 0;
         }
         case kMsgVideoData:

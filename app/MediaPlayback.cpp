@@ -1,32 +1,385 @@
 #include "app/MediaPlayback.h"
 
+#include "app/CWndSelectFile.h"
+#include "app/CommandLine.h"
+#include "app/ControlBars.h"
+#include "app/MainWindow.h"
+#include "app/PlayerCommandHost.h"
+#include "app/RecentFiles.h"
+#include "app/resource.h"
+#include "CWndCommentList/CWndCommentList.h"
+#include "engine/CDirectShow.h"
+#include "engine/CommentControl.h"
+#include "engine/FramePump.h"
+#include "foundation/AppSettings.h"
 #include "foundation/CBaseDebug.h"
+#include "foundation/CSectionFile.h"
+#include "foundation/CWorkerThread.h"
+#include "foundation/Dialogs.h"
+#include "foundation/Exception.h"
+#include "foundation/MainWindowMessages.h"
+#include "foundation/PathUtil.h"
+#include "foundation/Shell.h"
+#include "foundation/StringUtil.h"
+#include "foundation/VideoId.h"
+#include "windows/CWndInfo.h"
+#include "windows/CWndPlayList.h"
+
+#include <commctrl.h>
+#include <mmsystem.h>
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+
+namespace {
+
+// Message of the playlist's block that marks the playing file.
+constexpr UINT kMsgPlaylistPlayingFile = 38866;
+// Comment options of a command line that are not given.
+constexpr int kNotGiven = -4096;
+
+bool g_infoCommandRunning = false;
+// Each comment load gets a number; a load that a newer one superseded does not play.
+std::atomic<unsigned> g_loadGeneration{0};
+std::atomic<int> g_loadsRunning{0};
+std::mutex g_loadLock;
+
+struct CommentLoad {
+    unsigned generation;
+    std::wstring path;
+    int32_t readCount;
+    int32_t readStart;
+    int32_t shift;
+    bool play;
+};
+
+int Box(const std::wstring& text, UINT flags) {
+    return MessageBoxW(GetMainWindow(), text.c_str(), GetAppSettings().appName.c_str(),
+                       flags | MB_TOPMOST | MB_SETFOREGROUND);
+}
+
+int OptionValue(const std::vector<std::wstring>& group, const wchar_t* key) {
+    const std::wstring value = GetArgValueFirst(group, key, L"");
+    return value.empty() ? kNotGiven : ToIntOrZero(value);
+}
+
+// The video of a comment or information file: the movie file in its folder with the same video ID.
+std::wstring FindVideoOf(const std::wstring& path) {
+    return FindRelatedMovieFile(GetFileName(path), RemoveTrailingSlash(GetDirectoryPath(path)));
+}
+
+unsigned __stdcall LoadCommentsAndPlay(void* argument) {
+    std::unique_ptr<CommentLoad> load(static_cast<CommentLoad*>(argument));
+    HWND main = GetMainWindow();
+    CoInitialize(nullptr);
+    {
+        std::lock_guard<std::mutex> serial(g_loadLock);
+        if (load->generation == g_loadGeneration) {
+            const bool wait = GetAppSettings().ViewCommentLoadWait;
+            if (wait && SendMessageW(main, kMsgPlayState, 0, 0) == 2) {
+                SendMessageW(main, kMsgPause, 0, 0);
+            }
+            LogViaMainWindow(L"コメントデータ読み込み中...");
+            CommentControl& store = GetCommentControl();
+            if (!store.LoadCommentFile(load->path, load->readCount, load->readStart)) {
+                LogViaMainWindow(L"コメントファイルの読み込みに失敗しました : " + load->path);
+            } else if (load->shift != kNotGiven && load->shift != 0 && store.ShiftCommentTimes(load->shift)) {
+                // Applied after the load's own records are in, so that it is not lost to the clear.
+                GetAppSettings().CommentTimeShift = load->shift;
+                LogViaMainWindow(L"コメントの時間軸変更 : " + std::to_wstring(load->shift / 1000));
+            }
+        }
+    }
+    if (load->generation == g_loadGeneration && load->play) {
+        LogViaMainWindow(L"再生開始");
+        SendMessageW(main, kMsgPlay, 0, 0);
+    }
+    --g_loadsRunning;
+    CoUninitialize();
+    return 0;
+}
+
+void StartCommentReload(const std::wstring& path, const std::vector<std::wstring>& group, bool play) {
+    auto* load = new CommentLoad{++g_loadGeneration, path, OptionValue(group, L"comment_readnum="),
+                                 OptionValue(group, L"comment_readstart="), OptionValue(group, L"comment_shift="),
+                                 play};
+    if (load->readCount == kNotGiven) {
+        load->readCount = -1;
+    }
+    if (load->readStart == kNotGiven) {
+        load->readStart = -1;
+    }
+    ++g_loadsRunning;
+    DWORD threadId = 0;
+    if (!StartRuntimeThread(LoadCommentsAndPlay, load, &threadId)) {
+        delete load;
+        --g_loadsRunning;
+    }
+}
+
+UINT RefreshInterval(CDirectShow& graph) {
+    const AppSettings& settings = GetAppSettings();
+    if (!graph.HasVideo()) {
+        return CalcRefreshInterval(false, 0, settings);
+    }
+    UINT frameMs = static_cast<UINT>(graph.ReadAvgTimePerFrame() / 10000);
+    if (frameMs == 0) {
+        DebugLog() << L"◆平均フレーム間隔の取得に失敗しました : AvgTimePerFrame = 0" << EndLine;
+        DebugLog() << L"フィルタが正しく設定されていない可能性があります" << EndLine;
+        DebugLog() << L"フレーム間隔を " << settings.DefaultAvgTimePerFrame << L"ms と仮定して再生を行います("
+                   << GetFileName(settings.iniPath) << L" の DefaultAvgTimePerFrame= で変更可能)" << EndLine;
+        frameMs = static_cast<UINT>(settings.DefaultAvgTimePerFrame);
+    }
+    DebugLog() << L"平均フレーム間隔 = " << frameMs << EndLine;
+    if (settings.MinAvgTimePerFrame != 0 && frameMs < static_cast<UINT>(settings.MinAvgTimePerFrame)) {
+        DebugLog() << L"初期平均フレーム間隔を" << settings.MinAvgTimePerFrame << L"に設定しました(MinAvgTimePerFrame=)"
+                   << EndLine;
+    } else if (settings.MaxAvgTimePerFrame != 0 && frameMs > static_cast<UINT>(settings.MaxAvgTimePerFrame)) {
+        DebugLog() << L"初期平均フレーム間隔を" << settings.MaxAvgTimePerFrame << L"に設定しました(MaxAvgTimePerFrame=)"
+                   << EndLine;
+    }
+    return CalcRefreshInterval(true, frameMs, settings);
+}
+
+void SetCommentFontSizesForVideo(CDirectShow& graph) {
+    CommentFontSizes sizes;
+    const int32_t width = graph.GetSourceVideoWidth();
+    const int32_t height = graph.GetSourceVideoHeight();
+    const bool small = width <= 0 || height <= 0 || (!GetAppSettings().MovieSizeFixComment && (width < 512 || height < 384));
+    if (small) {
+        sizes.medium = 13;
+        sizes.big = 20;
+        sizes.small = 8;
+    }
+    CommentControl& store = GetCommentControl();
+    store.SetCommentFontSizes(sizes);
+    const int32_t frameWidth = graph.GetFilterOutputWidth();
+    const int32_t frameHeight = graph.GetFilterOutputHeight();
+    if (frameWidth > 0 && frameHeight > 0) {
+        store.SetFrameSize(frameWidth, frameHeight);
+    }
+}
+
+void ShowOpenFailure(const std::wstring& box, const std::wstring& logLine, const utl::exception::CException& e) {
+    Box(L"Error : \n" + box, MB_OK | MB_ICONERROR);
+    DebugLog() << logLine << e.message << EndLine;
+    CloseMediaFile();
+}
+
+bool StartTimer(CDirectShow& graph) {
+    const UINT interval = RefreshInterval(graph);
+    DebugLog() << L"更新間隔 = " << interval << EndLine;
+    TIMECAPS caps = {};
+    if (timeGetDevCaps(&caps, sizeof(caps)) != TIMERR_NOERROR) {
+        VELA_THROW(L"timeGetDevCaps", 0);
+    }
+    if (!graph.FramePump().Start(interval, caps.wPeriodMin)) {
+        DebugLog() << L"timeSetEvent : return NULL" << EndLine;
+        return false;
+    }
+    return true;
+}
+
+} // namespace
 
 PlayingMedia& GetPlayingMedia() {
     static PlayingMedia media;
     return media;
 }
 
-bool IsGraphReady() { return false; }
-int GetPlayState() { return -1; }
-void PlayMedia() {}
-void PauseMedia() {}
-void StopMedia() {}
-long long GetPositionMs() { return 0; }
-long long GetDurationMs() { return 0; }
-void SeekMs(long long) {}
-void SeekPercent(int) {}
-bool SetPlaybackRate(double) { return false; }
-void ApplyVolume() {}
+bool IsLoadingComments() { return g_loadsRunning > 0; }
 
-bool OpenMediaFile(const std::wstring& path, const std::vector<std::wstring>&) {
-    DebugLog() << L"動画ファイル : " << path << EndLine;
-    return false;
+bool IsGraphReady() { return GetDirectShow().IsGraphReady(); }
+
+int GetPlayState() {
+    if (!IsGraphReady()) {
+        return -1;
+    }
+    switch (GetDirectShow().GetState()) {
+    case State_Running:
+        return 2;
+    case State_Paused:
+        return 1;
+    default:
+        return 0;
+    }
+}
+
+void PlayMedia() { GetDirectShow().Play(); }
+void PauseMedia() { GetDirectShow().Pause(); }
+void StopMedia() { GetDirectShow().Stop(); }
+long long GetPositionMs() { return GetDirectShow().GetPos() / 10000; }
+long long GetDurationMs() { return GetDirectShow().GetDurationMs(); }
+void SeekMs(long long milliseconds) { GetDirectShow().SeekMs(static_cast<int32_t>(milliseconds)); }
+void SeekPercent(int percent) { GetDirectShow().SeekPercent(percent); }
+bool SetPlaybackRate(double rate) { return GetDirectShow().SetRate(rate); }
+
+void ApplyVolume() {
+    CDirectShow& graph = GetDirectShow();
+    try {
+        if (GetAppSettings().Mute) {
+            graph.SetVolume(-10000);
+        } else {
+            graph.SetVolumePercent(static_cast<int32_t>(SendMessageW(GetMainControls().volumeBar, TBM_GETPOS, 0, 0)));
+        }
+    } catch (const utl::exception::CException& e) {
+        DebugLog() << L"◆ボリュームの設定に失敗しました : " << e.message << EndLine;
+    }
+}
+
+bool OpenMediaFile(const std::wstring& requested, const std::vector<std::wstring>& group) {
+    SetCursor(LoadCursorW(nullptr, IDC_APPSTARTING));
+    PlayingMedia& media = GetPlayingMedia();
+    if (IsLoadingComments()) {
+        DebugLog() << L"コメントの読み込みが完了していません" << EndLine;
+        return false;
+    }
+    if (!FileExists(requested)) {
+        Box(L"ファイルが見つかりません。\n\n" + requested, MB_OK | MB_ICONWARNING);
+        return false;
+    }
+    std::wstring video = requested;
+    std::wstring fixedComment;
+    const std::wstring extension = ToLower(GetFileExtension(requested));
+    if (extension == L".xml") {
+        fixedComment = requested;
+        video = FindVideoOf(requested);
+        if (video.empty()) {
+            if (Box(L"コメントファイルに対応する動画ファイルが見つかりません。\n" + requested +
+                        L"再生する動画ファイルを手動で選択しますか？",
+                    MB_YESNO | MB_ICONQUESTION) != IDYES) {
+                return false;
+            }
+            const AppSettings& settings = GetAppSettings();
+            const FileDialogFilter filter = {{L"動画ファイル", settings.movieFileMask},
+                                             {L"すべてのファイル(*.*)", L"*.*"}};
+            if (!ShowOpenFileDialog(GetMainWindow(), video, filter)) {
+                return false;
+            }
+        }
+    } else if (extension == L".txt") {
+        video = FindVideoOf(requested);
+        if (video.empty()) {
+            Box(requested + L"\n\n動画情報ファイルに対応する動画ファイルが見つかりません。", MB_OK | MB_ICONWARNING);
+            return false;
+        }
+    } else if (extension == L".lnk") {
+        const std::wstring target = GetShortcutTarget(requested);
+        if (target.empty()) {
+            Box(L"ショートカットに対応する動画ファイルが見つかりません。\n" + requested, MB_OK | MB_ICONWARNING);
+            return false;
+        }
+        return OpenMediaFile(target, group);
+    }
+
+    media.videoPath = video;
+    media.commentPath = fixedComment;
+    media.infoPath = RemoveExtension(video) + L".txt";
+
+    if (!g_infoCommandRunning) {
+        std::wstring command = CSectionFile(media.infoPath).ReadSection(L"command", L"");
+        if (!command.empty()) {
+            ReplaceAll(command, L"\n", L" ");
+            DebugLog() << L"動画情報コマンド : " << command << EndLine;
+            // Runs once: the command cannot open the information file's command again.
+            g_infoCommandRunning = true;
+            ParseCommandLine(SplitCommandLine(L". " + command), GetPlayerCommandHost());
+            g_infoCommandRunning = false;
+            return true;
+        }
+    }
+
+    if (GetPlayListWindow().GetHandle() != nullptr) {
+        SendMessageW(GetPlayListWindow().GetHandle(), kMsgPlaylistPlayingFile, reinterpret_cast<WPARAM>(video.c_str()),
+                     0);
+    }
+    DebugLog() << L"動画ファイル : " << video << EndLine;
+    DebugLog() << L"動画ファイルの読み込み中..." << EndLine;
+    CDirectShow& graph = GetDirectShow();
+    HWND main = GetMainWindow();
+    try {
+        graph.OpenMovie(video, main);
+    } catch (const utl::exception::CException& e) {
+        ShowOpenFailure(L"ファイル形式に対応したフィルタがインストールされていません。\nフィルタのインストールを行って下さい。\n\n"
+                        L"ファイルの読み込みに失敗しました。\n",
+                        L"◆ファイルの読み込みに失敗しました : ", e);
+        return false;
+    }
+    try {
+        graph.SetVideoArea(GetVideoArea(main));
+        graph.FitVideoWindow();
+        SetCommentFontSizesForVideo(graph);
+        GetCommentControl().ClearComments();
+        GetAppSettings().CommentTimeShift = 0;
+        ApplyVolume();
+        StartTimer(graph);
+    } catch (const utl::exception::CException& e) {
+        ShowOpenFailure(L"ファイル形式に対応したフィルタがインストールされていない、または、ファイルが動画ファイルでない可能性があります。\n\n"
+                        L"動画ファイルの初期化処理でエラーが発生しました。\n",
+                        L"◆動画ファイルの初期化処理に失敗しました : ", e);
+        DebugLog() << L"フィルタ(コーデック)が使用できない状態になっている可能性があります" << EndLine;
+        return false;
+    }
+    SetWindowTextW(main, (GetFileName(video) + L" - " + GetAppSettings().appName).c_str());
+
+    std::wstring comment = fixedComment;
+    if (comment.empty()) {
+        CWndSelectFile chooser;
+        comment = chooser.Choose(main, video);
+    }
+    const bool wait = GetAppSettings().ViewCommentLoadWait;
+    if (comment == CWndSelectFile::kCancel) {
+        DebugLog() << L"コメントファイルの読み込みを行いませんでした" << EndLine;
+        comment.clear();
+    } else if (comment.empty()) {
+        DebugLog() << L"コメントファイルが見つかりませんでした" << EndLine;
+    }
+    if (comment.empty() || !wait) {
+        graph.Play();
+        DebugLog() << L"再生開始" << EndLine;
+    }
+    if (!comment.empty()) {
+        StartCommentReload(comment, group, wait);
+    }
+    media.commentPath = comment;
+    if (!GetAppSettings().ViewVideoInfoWindow && GetInfoWindow().GetHandle() != nullptr) {
+        GetInfoWindow().Move(L"");
+    }
+    GetRecentFiles().Add(requested);
+    media.open = true;
+    UpdateMainMenuAndState();
+    return true;
 }
 
 void CloseMediaFile() {
     PlayingMedia& media = GetPlayingMedia();
-    media = PlayingMedia();
+    // A load still running finds itself superseded and does not play what is gone.
+    ++g_loadGeneration;
+    media.videoPath.clear();
+    media.commentPath.clear();
+    media.infoPath.clear();
+    media.open = false;
+    GetDirectShow().CloseFilterGraph();
+    if (HWND main = GetMainWindow()) {
+        SetWindowTextW(main, GetAppSettings().appName.c_str());
+    }
+    UpdateMainMenuAndState();
 }
 
-void PlayNextByPlayWay() {}
+void PlayNextByPlayWay() {
+    HWND main = GetMainWindow();
+    SendMessageW(GetMainControls().seekBar, TBM_SETPOS, TRUE, 100);
+    const int32_t way = GetAppSettings().PlayWay;
+    if (way == 1) {
+        SendMessageW(main, kMsgSeek, 0, 0);
+    } else if (way == 0 || way == 2 || way == 3) {
+        SendMessageW(main, kMsgPause, 0, 0);
+        if (way == 2) {
+            PostMessageW(main, WM_COMMAND, IDC_NEXT_FILE, 0);
+        } else if (way == 3) {
+            PostMessageW(main, WM_COMMAND, IDC_RANDOM_FILE, 0);
+        }
+    }
+    UpdateMainMenuAndState();
+}

@@ -12,11 +12,12 @@ struct PlayingMedia {
     std::wstring commentPath;
     std::wstring infoPath;
     bool open = false;
-    bool loadingComments = false;
     bool fullScreen = false;
 };
 
 PlayingMedia& GetPlayingMedia();
+// True while a comment load runs; opening another file is refused meanwhile.
+bool IsLoadingComments();
 
 // The graph of the playing media.
 bool IsGraphReady();

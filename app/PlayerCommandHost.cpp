@@ -5,6 +5,7 @@
 #include "app/MediaPlayback.h"
 #include "CWndCommentList/CWndCommentList.h"
 #include "CWndDownload/CWndDownload.h"
+#include "engine/CommentControl.h"
 #include "foundation/AppSettings.h"
 #include "foundation/CBaseDebug.h"
 #include "foundation/MainWindowMessages.h"
@@ -50,7 +51,7 @@ public:
     void SendMainCommand(WORD command) override { SendMessageW(GetMainWindow(), WM_COMMAND, command, 0); }
     void SeekPercent(int percent) override { ::SeekPercent(percent); }
     void SeekMs(int milliseconds) override { ::SeekMs(milliseconds); }
-    bool ShiftCommentTimes(int) override { return false; }
+    bool ShiftCommentTimes(int totalMs) override { return GetCommentControl().ShiftCommentTimes(totalMs); }
     void ApplyTimeShiftToCommentList(int totalMs) override { GetCommentListWindow().ApplyTimeShift(totalMs); }
     void SetVolumeBarPosition(int position) override {
         SendMessageW(GetMainControls().volumeBar, TBM_SETPOS, TRUE, position);

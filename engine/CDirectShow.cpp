@@ -85,6 +85,13 @@ void CDirectShow::OpenMovie(const std::wstring& path, HWND owner) {
     ReadDuration();
 }
 
+void CDirectShow::NotifyOwnerMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (m_pVideoWindow) {
+        m_pVideoWindow->NotifyOwnerMessage(reinterpret_cast<OAHWND>(window), static_cast<long>(message),
+                                           static_cast<LONG_PTR>(wParam), static_cast<LONG_PTR>(lParam));
+    }
+}
+
 void CDirectShow::BuildFilterGraph() {
     HRESULT hr = CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
                                   reinterpret_cast<void**>(m_pGraphBuilder.ReleaseAndGetAddressOf()));

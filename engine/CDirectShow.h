@@ -74,6 +74,8 @@ public:
     bool GetGraphEvent(long& code);
 
     void SetupVideoWindow(HWND owner);
+    // Hands a message of the owner window to the video window, as the video window asks of its owner.
+    void NotifyOwnerMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     void FitVideoWindow();
     bool SetVideoWindowPosition(long x, long y, long width, long height);
     bool SetVideoWindowRect(const RECT& rect);
