@@ -5,7 +5,8 @@ set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 bash "$root/scripts/setup.sh"
 bash "$root/scripts/build.sh" x86_64
-bash "$root/scripts/build.sh" i686
+# VELA_SKIP_I686=1 skips the 32-bit build, for a quicker loop while working.
+[ -n "${VELA_SKIP_I686:-}" ] || bash "$root/scripts/build.sh" i686
 
 build="$root/build/x86_64"
 export WINEPREFIX="$build/wineprefix"
