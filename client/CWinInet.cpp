@@ -5,6 +5,12 @@
 namespace utl {
 namespace wininet {
 
+namespace {
+
+const DWORD kReserveLimit = 1 << 20;
+
+} // namespace
+
 CWinInet::~CWinInet() {
     Close();
 }
@@ -88,17 +94,20 @@ bool CWinInet::ReadData(std::string& buffer) {
     if (length == 0 || available == 0) {
         return false;
     }
-    buffer.assign(length, '\0');
-    DWORD total = 0;
-    while (total < length) {
+    // The buffer grows with what arrives: a length claimed by the server is not allocated up front,
+    // so a false header cannot exhaust the address space of a 32-bit process.
+    buffer.clear();
+    buffer.reserve(std::min(length, kReserveLimit));
+    std::string chunk(available, '\0');
+    while (buffer.size() < length) {
         DWORD read = 0;
-        if (!InternetReadFile(reply, &buffer[total], std::min(available, length - total), &read) || read == 0) {
+        const DWORD wanted = std::min(available, static_cast<DWORD>(length - buffer.size()));
+        if (!InternetReadFile(reply, &chunk[0], wanted, &read) || read == 0) {
             break;
         }
-        total += read;
+        buffer.append(chunk.data(), read);
     }
-    buffer.resize(total);
-    return total == length;
+    return buffer.size() == length;
 }
 
 } // namespace wininet

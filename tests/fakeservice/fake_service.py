@@ -165,6 +165,8 @@ ROUTES = [
     ("GET", r"/binary/(\d+)", lambda h, n: Reply(binary(int(n)), "application/octet-stream")),
     ("GET", r"/binary-unsized/(\d+)", lambda h, n: Reply(binary(int(n)), "application/octet-stream", length=None)),
     ("GET", r"/binary-short/(\d+)", lambda h, n: Reply(binary(int(n) // 2), "application/octet-stream", length=int(n))),
+    # A false Content-Length far beyond the 1000 bytes sent.
+    ("GET", r"/binary-claims/(\d+)", lambda h, n: Reply(binary(1000), "application/octet-stream", length=int(n))),
 ]
 
 
