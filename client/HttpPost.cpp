@@ -55,7 +55,9 @@ bool PostURLData(const std::wstring& url, const std::wstring& contentType, const
     if (!connection) {
         return Fail(L"InternetConnect()");
     }
-    DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE;
+    // The login form lies on the secure host and sends the client on to the plain site.
+    DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTP |
+                  INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS;
     if (parts.nScheme == INTERNET_SCHEME_HTTPS) {
         flags |= INTERNET_FLAG_SECURE;
     }

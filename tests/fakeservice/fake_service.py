@@ -4,7 +4,8 @@
 It picks a free port and writes it to --port-file, appends one line per request to --log-file
 (method, path, User-Agent, Cookie, tab-separated, UTF-8), and stops on GET /_fake/shutdown, when
 --alive-file disappears (the test process that holds it has ended) or after --max-seconds.
-Every reply carries Cache-Control: no-store. The routes are the one table ROUTES at the end.
+Every reply carries Cache-Control: no-store. The routes are the one table ROUTES at the end; tests
+set and read the fake's state (login mode, posted comments) through its routes under /_fake/.
 """
 
 import argparse
@@ -190,25 +191,25 @@ def set_login_mode(handler, mode):
     return Reply(mode, content_type="text/plain")
 
 
-def key_reply(handler, name, value):
-    """A key of the message server; the keys of past logs and posts need the login."""
+def key_reply(name, value):
     return Reply(f"{name}={value}", content_type="text/plain")
 
 
 def thread_key(handler):
     thread = handler.query.get("thread", [""])[0]
-    return key_reply(handler, "threadkey", f"tk{thread}&force_184=1")
+    return key_reply("threadkey", f"tk{thread}&force_184=1")
 
 
+# The keys of past logs and of posts are given only to a logged-in session.
 def wayback_key(handler):
     thread = handler.query.get("thread", [""])[0]
-    return key_reply(handler, "waybackkey", f"wb{thread}" if handler.logged_in() else "")
+    return key_reply("waybackkey", f"wb{thread}" if handler.logged_in() else "")
 
 
 def post_key(handler):
     thread = handler.query.get("thread", [""])[0]
     block = handler.query.get("block_no", [""])[0]
-    return key_reply(handler, "postkey", f"pk{thread}.{block}" if handler.logged_in() else "")
+    return key_reply("postkey", f"pk{thread}.{block}" if handler.logged_in() else "")
 
 
 def chat_element(thread, chat):
