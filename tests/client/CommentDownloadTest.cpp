@@ -192,20 +192,26 @@ TEST_F(CommentDownloadTest, PostAcceptedThenDuplicateRefused) {
     EXPECT_FALSE(PostComment(detail, L"投稿 &amp; &lt;テスト&gt;", L"shita 184", 1500, flvData));
     EXPECT_EQ(detail, L"同じコメントは連続で投稿できません");
 
+    // A quote in the command cannot add attributes to the chat.
+    ASSERT_TRUE(PostComment(detail, L"次", L"red\" premium=\"9", 0, flvData)) << detail;
+
     std::wstring posted;
     ASSERT_TRUE(GetURLDataUTF8(L"", Url(L"_fake/posted"), posted, INTERNET_FLAG_RELOAD));
-    EXPECT_EQ(Split(posted, L"\n", true).front(),
-              L"<chat thread=\"1000000009\" vpos=\"1234\" mail=\"shita 184\" ticket=\"t1000000009\" "
-              L"user_id=\"12345\" postkey=\"pk1000000009.0\" premium=\"1\">投稿 &amp; &lt;テスト&gt;</chat>");
+    const std::vector<std::wstring> chats = Split(posted, L"\n", true);
+    ASSERT_EQ(chats.size(), 3u);
+    EXPECT_EQ(chats[0], L"<chat thread=\"1000000009\" vpos=\"1234\" mail=\"shita 184\" ticket=\"t1000000009\" "
+                        L"user_id=\"12345\" postkey=\"pk1000000009.0\" premium=\"1\">投稿 &amp; &lt;テスト&gt;</chat>");
 
-    // The accepted comment is the thread's newest one.
+    // The accepted comments are the thread's newest ones.
     RecordingCallback callback;
     ASSERT_TRUE(DownloadPastLog(L"sm9", callback, Page(L"sm9"), flvData, L"", m_folder, L"%thread%", L"", 0, L""));
     CommentDocument document;
     ASSERT_TRUE(ReadCommentXml(m_folder + L"\\sm9.xml", document));
-    ASSERT_EQ(document.chats.size(), 6u);
-    EXPECT_EQ(document.chats.back().text, L"投稿 & <テスト>");
-    EXPECT_EQ(document.chats.back().mail, L"shita 184");
-    EXPECT_EQ(document.chats.back().vpos, 1234);
-    EXPECT_EQ(document.chats.back().user_id, L"12345");
+    ASSERT_EQ(document.chats.size(), 7u);
+    const ChatData& first = document.chats[5];
+    EXPECT_EQ(first.text, L"投稿 & <テスト>");
+    EXPECT_EQ(first.mail, L"shita 184");
+    EXPECT_EQ(first.vpos, 1234);
+    EXPECT_EQ(first.user_id, L"12345");
+    EXPECT_EQ(document.chats[6].mail, L"red\" premium=\"9");
 }
