@@ -5,6 +5,7 @@
 #include "foundation/AppSettings.h"
 #include "foundation/Regex.h"
 #include "foundation/StringUtil.h"
+#include "foundation/UrlEncode.h"
 
 namespace {
 
@@ -83,4 +84,9 @@ bool IsClosed(const std::wstring& flvData) {
 
 int GetDeletedCode(const std::wstring& flvData) {
     return ToIntOrZero(GetRegexGroup(L"(?:\\A|&)deleted=([0-9]*)", flvData, 1));
+}
+
+std::vector<std::wstring> GetOwnerNgList(const std::wstring& flvData) {
+    // Decoded only after the pair is cut out: an encoded "&" inside it separates the entries.
+    return Split(UrlDecode(GetValue(flvData, L"ng_up")), L"&", true);
 }

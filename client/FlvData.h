@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 // The reply of the country's getflv API for the video, with "%3A", "%2F", "%3F" and "%3D" decoded (an
 // encoded "&" stays encoded, so the pairs stay apart); empty when the fetch fails. Sent with the
@@ -28,3 +29,7 @@ bool HasNeedsKey(const std::wstring& flvData);
 bool IsClosed(const std::wstring& flvData);
 // The digits after deleted=; 0 when absent or empty.
 int GetDeletedCode(const std::wstring& flvData);
+
+// The uploader's NG list: the value of ng_up, URL-decoded and split at "&" (empty pieces dropped);
+// empty when the uploader set none.
+std::vector<std::wstring> GetOwnerNgList(const std::wstring& flvData);

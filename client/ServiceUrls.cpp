@@ -75,3 +75,23 @@ bool MakeMylistRegex(const std::wstring& url) {
 bool MakeMylistUrlRegex(const std::wstring& url) {
     return !GetRegexGroup(L"\\A" + GetServiceSitePattern() + L"my/mylist", url, 0).empty();
 }
+
+std::wstring GetThreadKeyUrl(const std::wstring& country, const std::wstring& threadId) {
+    return GetServiceBaseUrl(country) + L"api/getthreadkey?thread=" + threadId;
+}
+
+std::wstring GetWaybackKeyUrl(const std::wstring& country, const std::wstring& threadId) {
+    return GetServiceBaseUrl(country) + L"api/getwaybackkey?thread=" + threadId;
+}
+
+std::wstring GetPostKeyUrl(const std::wstring& country, const std::wstring& threadId, int blockNo) {
+    return GetServiceBaseUrl(country) + L"api/getpostkey?thread=" + threadId + L"&block_no=" + std::to_wstring(blockNo);
+}
+
+std::wstring GetMylistApiUrl(const std::wstring& country, const std::wstring& groupId) {
+    return GetServiceBaseUrl(country) + L"api/mylist/list?group_id=" + groupId;
+}
+
+std::wstring GetDeflistApiUrl(const std::wstring& country) {
+    return GetServiceBaseUrl(country) + L"api/deflist/list";
+}

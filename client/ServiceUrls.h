@@ -32,3 +32,17 @@ std::wstring MakeAbsoluteUrl(const std::wstring& text, const std::wstring& count
 bool MakeSiteUrlRegex(const std::wstring& url);
 bool MakeMylistRegex(const std::wstring& url);
 bool MakeMylistUrlRegex(const std::wstring& url);
+
+// Keys of the message server, fetched by GET on the country's base address; each replies with
+// "name=value" pairs joined by "&". The thread key of a thread that needs one (getflv needs_key=1):
+// base + "api/getthreadkey?thread=" + thread ID. The key of the thread's past log:
+// base + "api/getwaybackkey?thread=" + thread ID. The key of a post to a block of 100 comments:
+// base + "api/getpostkey?thread=" + thread ID + "&block_no=" + block.
+std::wstring GetThreadKeyUrl(const std::wstring& country, const std::wstring& threadId);
+std::wstring GetWaybackKeyUrl(const std::wstring& country, const std::wstring& threadId);
+std::wstring GetPostKeyUrl(const std::wstring& country, const std::wstring& threadId, int blockNo);
+
+// The list texts of a mylist (base + "api/mylist/list?group_id=" + group) and of the user's own list
+// (base + "api/deflist/list").
+std::wstring GetMylistApiUrl(const std::wstring& country, const std::wstring& groupId);
+std::wstring GetDeflistApiUrl(const std::wstring& country);

@@ -131,3 +131,19 @@ std::wstring GetServiceMessage(const std::wstring& page, bool quiet) {
     }
     return heading + L" : " + body;
 }
+
+std::wstring GetMovieName(const std::wstring& page) {
+    return GetVideoMember(page, L"v");
+}
+
+bool GetRawTitle(std::wstring& page, const std::wstring& title) {
+    if (GetRegexGroup(L"<title>.*( ‐ .*?</title>)", page, 0).empty()) {
+        return false;
+    }
+    return ReplacePageTitle(page, title);
+}
+
+bool IsMymemory(const std::wstring& page) {
+    const std::wstring value = GetVideoMember(page, L"isMymemory");
+    return value == L"true" || value == L"1";
+}

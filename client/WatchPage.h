@@ -41,3 +41,11 @@ bool CheckLoginPage(const std::wstring& page);
 // heading + " : " + body of a notice page, tags removed from the body and "<br>" made a line feed;
 // the heading stays empty when the body is shorter than 2 characters. Logged unless quiet.
 std::wstring GetServiceMessage(const std::wstring& page, bool quiet = false);
+
+// The video ID the page's video data names (member "v"); empty when absent.
+std::wstring GetMovieName(const std::wstring& page);
+// Puts title in place of the title element's text before the site suffix, as ReplacePageTitle; false,
+// the page unchanged, when the page has no title element with that suffix.
+bool GetRawTitle(std::wstring& page, const std::wstring& title);
+// The page's video data says the video is a my-memory item (member "isMymemory" true or 1).
+bool IsMymemory(const std::wstring& page);

@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -69,5 +70,23 @@ TEST(FlvDataTest, ReadersTakeTheValueOfTheirKey) {
     for (const auto& c : cases) {
         SCOPED_TRACE(std::wstring(c.reader) + L" of " + c.data);
         EXPECT_EQ(c.read(c.data), c.expected);
+    }
+}
+
+TEST(FlvDataTest, OwnerNgListIsDecodedAndSplit) {
+    struct Case {
+        const wchar_t* data;
+        std::vector<std::wstring> list;
+    };
+    const Case cases[] = {
+        {L"thread_id=1&ng_up=%e3%81%82%3d%e3%81%84%26%E3%81%86=%E3%81%88&done=true", {L"あ=い", L"う=え"}},
+        {L"ng_up=a%3Db%26%26c%3Dd&done=true", {L"a=b", L"c=d"}},
+        {L"thread_id=1&ng_up=&done=true", {}},
+        {L"thread_id=1&done=true", {}},
+        {L"thread_id=1&ng_up=x%3Dy", {}}, // the last pair has no end marker
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.data);
+        EXPECT_EQ(GetOwnerNgList(c.data), c.list);
     }
 }

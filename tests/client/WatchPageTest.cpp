@@ -172,3 +172,25 @@ TEST_F(WatchPageTest, LoginPageIsTheOneThatLinksTheLoginForm) {
     EXPECT_FALSE(CheckLoginPage(L"<a href=\"http://127.0.0.1:9/secure/login\">ログイン</a>"));
     EXPECT_EQ(LogText(), L"ログイン状態を確認できませんでした\r\n");
 }
+
+TEST(WatchPageVideoTest, MovieNameMymemoryAndRawTitle) {
+    EXPECT_EQ(GetMovieName(kPage), L"sm9");
+    EXPECT_EQ(GetMovieName(L"<html></html>"), L"");
+    struct Case {
+        const wchar_t* member;
+        bool mymemory;
+    };
+    const Case cases[] = {{L"true", true}, {L"1", true}, {L"false", false}, {L"0", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.member);
+        EXPECT_EQ(IsMymemory(std::wstring(L"var Video = {\n\tisMymemory:\t") + c.member + L",\n};"), c.mymemory);
+    }
+    EXPECT_FALSE(IsMymemory(kPage));
+
+    std::wstring page = kPage;
+    ASSERT_TRUE(GetRawTitle(page, L"古い $1 題"));
+    EXPECT_EQ(GetTitle(page), L"古い $1 題");
+    std::wstring plain = L"<html><title>題だけ</title></html>";
+    EXPECT_FALSE(GetRawTitle(plain, L"別"));
+    EXPECT_EQ(plain, L"<html><title>題だけ</title></html>");
+}

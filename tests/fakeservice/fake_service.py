@@ -4,7 +4,8 @@
 It picks a free port and writes it to --port-file, appends one line per request to --log-file
 (method, path, User-Agent, Cookie, tab-separated, UTF-8), and stops on GET /_fake/shutdown, when
 --alive-file disappears (the test process that holds it has ended) or after --max-seconds.
-Every reply carries Cache-Control: no-store. The routes are the one table ROUTES at the end.
+Every reply carries Cache-Control: no-store. The routes are the one table ROUTES at the end; tests
+set and read the fake's state (login mode, posted comments) through its routes under /_fake/.
 """
 
 import argparse
@@ -16,6 +17,8 @@ import secrets
 import threading
 import time
 import urllib.parse
+import xml.etree.ElementTree as ElementTree
+from xml.sax.saxutils import escape, quoteattr
 
 SESSION_COOKIE = "user_session"
 # A fresh value per run: a session cookie left in the client by an earlier run is not logged in.
@@ -44,6 +47,36 @@ VIDEOS = {
     },
     "sm11": {"deleted": "1"},
 }
+
+
+# The one account the login form accepts.
+ACCOUNT = {"mail": "user@example.com", "password": "pass word&1"}
+USER_ID = "12345"
+
+# Comments of each thread: (no, vpos, date, mail, user_id, text). Dates one day apart, so that a past
+# log at a time holds a known part of them.
+DAY = 86400
+FIRST_DATE = 1200000000
+THREADS = {
+    "1000000009": [
+        (1, 100, FIRST_DATE, "", "u1", "最初のコメント"),
+        (2, 250, FIRST_DATE + DAY, "shita red", "u2", "記号 & < > \" '"),
+        (3, 400, FIRST_DATE + 2 * DAY, "184", "u3", "三つ目"),
+        (4, 1200, FIRST_DATE + 3 * DAY, "ue", "u4", "四つ目"),
+        (5, 3000, FIRST_DATE + 4 * DAY, "", "u5", "最後のコメント"),
+    ],
+    "1000000010": [
+        (1, 50, FIRST_DATE, "", "u1", "キー付きスレッドのコメント"),
+    ],
+}
+OWNER_THREADS = {
+    "1000000009": [(1, 0, FIRST_DATE, "shita", "owner", "投稿者コメント")],
+}
+# Threads whose requests need the thread key (getflv needs_key=1).
+KEYED_THREADS = {"1000000010"}
+
+MYLISTS = {"123": ["sm9", "nm10"]}
+DEFLIST = ["nm10", "sm9"]
 
 
 class Reply:
@@ -134,6 +167,140 @@ def login(handler):
     return Reply("<html><body>ログインしました</body></html>", headers=[("Set-Cookie", cookie)])
 
 
+def top_page(handler):
+    if handler.logged_in():
+        return Reply('<html><body><a href="my/mylist">マイページ</a></body></html>')
+    return Reply(f'<html><body><a href="{handler.base_url()}secure/login">ログイン</a></body></html>')
+
+
+def login_form(handler):
+    """The form POST: a right account gets the session cookie and is sent on to the top page; a wrong
+    one sees the form again. In the "stale" mode the cookie set is one the service no longer knows."""
+    form = urllib.parse.parse_qs(handler.body.decode("utf-8"))
+    if form.get("mail") != [ACCOUNT["mail"]] or form.get("password") != [ACCOUNT["password"]]:
+        return Reply(
+            f'<html><body><p>メールアドレスまたはパスワードが間違っています</p><form action="{handler.base_url()}secure/login" method="post"></form></body></html>'
+        )
+    value = SESSION_VALUE if handler.server.login_mode == "normal" else "stale"
+    cookie = f"{SESSION_COOKIE}={value}; path=/"
+    return Reply(b"", status=302, headers=[("Set-Cookie", cookie), ("Location", handler.base_url())])
+
+
+def set_login_mode(handler, mode):
+    handler.server.login_mode = mode
+    return Reply(mode, content_type="text/plain")
+
+
+def key_reply(name, value):
+    return Reply(f"{name}={value}", content_type="text/plain")
+
+
+def thread_key(handler):
+    thread = handler.query.get("thread", [""])[0]
+    return key_reply("threadkey", f"tk{thread}&force_184=1")
+
+
+# The keys of past logs and of posts are given only to a logged-in session.
+def wayback_key(handler):
+    thread = handler.query.get("thread", [""])[0]
+    return key_reply("waybackkey", f"wb{thread}" if handler.logged_in() else "")
+
+
+def post_key(handler):
+    thread = handler.query.get("thread", [""])[0]
+    block = handler.query.get("block_no", [""])[0]
+    return key_reply("postkey", f"pk{thread}.{block}" if handler.logged_in() else "")
+
+
+def chat_element(thread, chat):
+    no, vpos, date, mail, user_id, text = chat
+    attributes = f'thread="{thread}" no="{no}" vpos="{vpos}" date="{date}" user_id={quoteattr(user_id)}'
+    if mail:
+        attributes += f" mail={quoteattr(mail)}"
+    return f"<chat {attributes}>{escape(text)}</chat>"
+
+
+def packet(body):
+    return Reply(f'<?xml version="1.0" encoding="UTF-8"?>\n<packet>{body}</packet>\n', content_type="text/xml; charset=utf-8")
+
+
+def thread_reply(handler, request):
+    thread = request.get("thread", "")
+    if thread not in handler.server.threads:
+        return packet(f'<thread resultcode="1" thread="{escape(thread)}"/>')
+    keyed = thread in KEYED_THREADS
+    if keyed and (request.get("threadkey") != f"tk{thread}" or request.get("force_184") != "1"):
+        return packet(f'<thread resultcode="11" thread="{thread}"/>')
+    chats = (OWNER_THREADS if request.get("fork") == "1" else handler.server.threads).get(thread, [])
+    if "when" in request:
+        if not handler.logged_in() or request.get("waybackkey") != f"wb{thread}":
+            return packet(f'<thread resultcode="13" thread="{thread}"/>')
+        chats = [chat for chat in chats if chat[2] <= int(request["when"])]
+    last_res = chats[-1][0] if chats else 0
+    count = -int(request.get("res_from", "-1000"))
+    shown = chats[-count:] if count > 0 else []
+    head = f'<thread resultcode="0" thread="{thread}" last_res="{last_res}" ticket="t{thread}" server_time="{int(time.time())}"/>'
+    body = head + '<view_counter video="1234" mylist="56"/>' + "".join(chat_element(thread, chat) for chat in shown)
+    return packet(body)
+
+
+def chat_post(handler, request, text):
+    """A post: ticket and post key must be right; the same text twice in a row is refused (status 1)."""
+    thread = request.get("thread", "")
+    chats = handler.server.threads.get(thread)
+    if chats is None:
+        return packet(f'<chat_result thread="{escape(thread)}" status="2"/>')
+    block = (chats[-1][0] + 1) // 100 if chats else 0
+    if request.get("ticket") != f"t{thread}" or request.get("postkey") != f"pk{thread}.{block}" or request.get("user_id") != USER_ID:
+        return packet(f'<chat_result thread="{thread}" status="2"/>')
+    mine = [chat for chat in chats if chat[4] == USER_ID]
+    if mine and mine[-1][5] == text:
+        return packet(f'<chat_result thread="{thread}" status="1"/>')
+    no = chats[-1][0] + 1
+    chats.append((no, int(request.get("vpos", "0")), int(time.time()), request.get("mail", ""), USER_ID, text))
+    return packet(f'<chat_result thread="{thread}" status="0" no="{no}"/>')
+
+
+def message_server(handler):
+    try:
+        element = ElementTree.fromstring(handler.body)
+    except ElementTree.ParseError:
+        return Reply("<packet/>", content_type="text/xml", status=400)
+    if element.tag == "chat":
+        with handler.server.state_lock:
+            handler.server.posted.append(handler.body.decode("utf-8"))
+            return chat_post(handler, element.attrib, element.text or "")
+    return thread_reply(handler, element.attrib)
+
+
+def posted(handler):
+    """The chat elements posted so far, one per line."""
+    return Reply("\n".join(handler.server.posted), content_type="text/plain; charset=utf-8")
+
+
+def list_json(video_ids):
+    items = ",".join(f'{{"item_type":0,"item_data":{{"video_id":"{video_id}","title":"{VIDEOS[video_id]["title"]}"}}}}' for video_id in video_ids)
+    return Reply(f'{{"mylistitem":[{items}],"status":"ok"}}', content_type="application/json; charset=utf-8")
+
+
+def mylist_api(handler):
+    group = handler.query.get("group_id", [""])[0]
+    if group not in MYLISTS:
+        return Reply('{"error":{"code":"NONEXIST"},"status":"fail"}', content_type="application/json")
+    return list_json(MYLISTS[group])
+
+
+def deflist_api(handler):
+    if not handler.logged_in():
+        return Reply('{"error":{"code":"NOAUTH"},"status":"fail"}', content_type="application/json")
+    return list_json(DEFLIST)
+
+
+def list_page(video_ids):
+    links = "".join(f'<a href="watch/{video_id}">{VIDEOS[video_id]["title"]}</a>\n' for video_id in video_ids)
+    return Reply(f"<html><body>\n{links}</body></html>\n")
+
+
 def notice_page(heading, body):
     return Reply(
         f'<html>\n<body>\n<div class="notice">\n<h1>{heading}</h1>\n<p class="font12">{body}</p>\n</div>\n</body>\n</html>\n'
@@ -153,7 +320,7 @@ def binary(size):
 ROUTES = [
     ("GET", r"/watch/(\w+)", watch_page),
     ("GET", r"/api/getflv/(\w+)", getflv),
-    ("GET POST", r"/secure/login", login),
+    ("GET", r"/secure/login", login),
     ("GET", r"/notice", lambda h: notice_page("メンテナンス中", "ただいまメンテナンス中です。<br>しばらく<b>お待ち</b>ください。")),
     ("GET", r"/throttled", lambda h: notice_page("アクセス制限", "短時間での連続アクセスはご遠慮ください<br><a href=\"top\">戻る</a>")),
     ("GET", r"/text/utf8", lambda h: Reply("<p>日本語のページ</p>")),
@@ -167,6 +334,19 @@ ROUTES = [
     ("GET", r"/binary-short/(\d+)", lambda h, n: Reply(binary(int(n) // 2), "application/octet-stream", length=int(n))),
     # A false Content-Length far beyond the 1000 bytes sent.
     ("GET", r"/binary-claims/(\d+)", lambda h, n: Reply(binary(1000), "application/octet-stream", length=int(n))),
+    ("GET", r"/", top_page),
+    ("POST", r"/secure/login", login_form),
+    ("GET", r"/_fake/login-mode/(normal|stale)", set_login_mode),
+    ("POST", r"/api/", message_server),
+    ("GET", r"/api/getthreadkey", thread_key),
+    ("GET", r"/api/getwaybackkey", wayback_key),
+    ("GET", r"/api/getpostkey", post_key),
+    ("GET", r"/_fake/posted", posted),
+    ("GET", r"/mylist/(\d+)", lambda h, group: list_page(MYLISTS.get(group, []))),
+    ("GET", r"/api/mylist/list", mylist_api),
+    ("GET", r"/my/mylist", lambda h: list_page(DEFLIST) if h.logged_in() else top_page(h)),
+    ("GET", r"/api/deflist/list", deflist_api),
+    ("GET", r"/ping", lambda h: Reply("<html><body>ok</body></html>")),
 ]
 
 
@@ -199,8 +379,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return
         self.server.log_request_line(method, self.path, self.headers.get("User-Agent", ""), self.headers.get("Cookie", ""))
         length = int(self.headers.get("Content-Length") or 0)
-        if length:
-            self.rfile.read(length)
+        self.body = self.rfile.read(length) if length else b""
         for methods, pattern, route in ROUTES:
             match = re.fullmatch(pattern, parsed.path)
             if match and method in methods.split():
@@ -229,6 +408,12 @@ class Server(http.server.ThreadingHTTPServer):
         super().__init__(("127.0.0.1", 0), Handler)
         self.log_path = log_path
         self.log_lock = threading.Lock()
+        # What the tests change and read back: the login mode, the threads with the comments posted
+        # to them, and the posted chat elements.
+        self.login_mode = "normal"
+        self.threads = {thread: list(chats) for thread, chats in THREADS.items()}
+        self.posted = []
+        self.state_lock = threading.Lock()
 
     def log_request_line(self, *fields):
         # Written before the reply, so a client that has its reply finds the line.

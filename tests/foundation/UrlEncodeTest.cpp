@@ -23,3 +23,19 @@ TEST(UrlEncodeTest, EncodesUtf8BytesKeepingOnlyAsciiLettersAndDigits) {
         EXPECT_EQ(UrlEncode(c.text), c.encoded);
     }
 }
+
+TEST(UrlEncodeTest, DecodesWhatItEncodesAndLowerCaseEscapes) {
+    struct Case {
+        const wchar_t* encoded;
+        const wchar_t* text;
+    };
+    const Case cases[] = {
+        {L"", L""},         {L"a+b%20c", L"a b c"}, {L"%e3%81%82%3d%E3%81%84%26x", L"あ=い&x"},
+        {L"100%", L"100%"}, {L"%zz%4", L"%zz%4"},   {L"\U0002000B%F0%A0%80%8B", L"\U0002000B\U0002000B"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.encoded);
+        EXPECT_EQ(UrlDecode(c.encoded), c.text);
+    }
+    EXPECT_EQ(UrlDecode(UrlEncode(L"-_.~*&=/%+?# タグ")), L"-_.~*&=/%+?# タグ");
+}
