@@ -123,12 +123,16 @@ void DeleteFileIfPresent(const std::wstring& path) {
     }
 }
 
-// Copies a filter file shipped in the default archive into the program's filter folder.
+// Copies a filter file shipped in the default archive into the program's filter folder. A file of that
+// name already there may hold the user's own entries, so it is kept.
 void AddFilterFromArchive(const AppSettings& settings, const std::wstring& name) {
     const std::wstring source = settings.defaultArchiveFolder + L"\\filter\\" + name;
     const std::wstring target = settings.filterFolder + L"\\" + name;
     CreateDirectoryW(settings.filterFolder.c_str(), nullptr);
-    if (CopyFileW(source.c_str(), target.c_str(), FALSE)) {
+    if (FileExists(target)) {
+        return;
+    }
+    if (CopyFileW(source.c_str(), target.c_str(), TRUE)) {
         DebugLog() << kFilterAdded << EndLine;
     } else {
         DebugLog() << L"Error : CopyFile " << source << EndLine;

@@ -245,11 +245,16 @@ TEST_F(AppSettingsTest, RecentFilesStayInTheIniWhenSettingsDatCannotBeWritten) {
     EXPECT_EQ(CIniFile(settings.iniPath, L"main").ReadString(L"main", L"RecentOpen0", L""), L"C:\\動画\\a.flv");
 }
 
-TEST_F(AppSettingsTest, QuestionsAnsweredNoKeepTheFiles) {
-    CreateDirectoryW(PathOf(L"videoinfo").c_str(), nullptr);
+TEST_F(AppSettingsTest, QuestionsAnsweredNoAndFiltersOfTheUserKeepTheFiles) {
+    for (const wchar_t* sub : {L"videoinfo", L"filter", L"archive", L"archive\\default", L"archive\\default\\filter"}) {
+        CreateDirectoryW(PathOf(sub).c_str(), nullptr);
+    }
     WriteBytes(PathOf(L"accel.ini"), "x");
     WriteBytes(PathOf(L"videoinfo\\velaplayer.js"), "x");
     WriteBytes(PathOf(L"videoinfo\\template.html"), "x");
+    const std::wstring filter = L"\\filter\\世界の新着動画のコメントを表示しない.txt";
+    WriteBytes(PathOf(L"archive\\default") + filter, "shipped");
+    WriteBytes(Folder() + filter, "the user's own");
     AppSettings settings = Fresh();
     CIniFile(settings.iniPath, L"main").Write(L"main", L"LastBootVer", 89);
     // accel.ini, comment check notice, script, templates, resize notice, template
@@ -259,6 +264,7 @@ TEST_F(AppSettingsTest, QuestionsAnsweredNoKeepTheFiles) {
     EXPECT_TRUE(FileExists(PathOf(L"accel.ini")));
     EXPECT_TRUE(FileExists(PathOf(L"videoinfo\\velaplayer.js")));
     EXPECT_TRUE(FileExists(PathOf(L"videoinfo\\template.html")));
+    EXPECT_EQ(ReadBytes(Folder() + filter), "the user's own");
 }
 
 } // namespace
