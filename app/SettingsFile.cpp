@@ -13,8 +13,8 @@ namespace {
 const wchar_t kMain[] = L"main";
 const wchar_t kInfo[] = L"info";
 
-using Field = std::variant<bool AppSettings::*, int32_t AppSettings::*, int64_t AppSettings::*,
-                           std::wstring AppSettings::*>;
+using Field =
+    std::variant<bool AppSettings::*, int32_t AppSettings::*, int64_t AppSettings::*, std::wstring AppSettings::*>;
 
 struct StoredKey {
     const wchar_t* section;
@@ -123,12 +123,16 @@ void DeleteFileIfPresent(const std::wstring& path) {
     }
 }
 
-// Copies a filter file shipped in the default archive into the program's filter folder.
+// Copies a filter file shipped in the default archive into the program's filter folder. A file of that
+// name already there may hold the user's own entries, so it is kept.
 void AddFilterFromArchive(const AppSettings& settings, const std::wstring& name) {
     const std::wstring source = settings.defaultArchiveFolder + L"\\filter\\" + name;
     const std::wstring target = settings.filterFolder + L"\\" + name;
     CreateDirectoryW(settings.filterFolder.c_str(), nullptr);
-    if (CopyFileW(source.c_str(), target.c_str(), FALSE)) {
+    if (FileExists(target)) {
+        return;
+    }
+    if (CopyFileW(source.c_str(), target.c_str(), TRUE)) {
         DebugLog() << kFilterAdded << EndLine;
     } else {
         DebugLog() << L"Error : CopyFile " << source << EndLine;
@@ -155,7 +159,11 @@ void RunUpgradeSteps(AppSettings& settings, int32_t storedVersion) {
             if (path.empty()) {
                 break;
             }
-            settingsDat.AppendLine(L"RecentOpenFile", path);
+            // The old key goes only once its path is safe in settings.dat.
+            if (!settingsDat.AppendLine(L"RecentOpenFile", path)) {
+                DebugLog() << L"Error : AppendLine " << settings.settingsDatPath << EndLine;
+                break;
+            }
             ini.DeleteKey(kMain, key);
             DebugLog() << L"Recent Open : " << path << EndLine;
         }
@@ -169,7 +177,7 @@ void RunUpgradeSteps(AppSettings& settings, int32_t storedVersion) {
     }
     if (storedVersion < 90 &&
         Ask(settings.appName, L"Ver.0.90でショットカットキーに関する変更を行いました。\n"
-                     L"変更を有効にするためにaccel.iniを一度削除します。\nよろしいですか？")) {
+                              L"変更を有効にするためにaccel.iniを一度削除します。\nよろしいですか？")) {
         DeleteFileIfPresent(settings.programFolder + L"\\accel.ini");
     }
     if (storedVersion < 94) {
@@ -184,14 +192,13 @@ void RunUpgradeSteps(AppSettings& settings, int32_t storedVersion) {
         ini.Write(kMain, L"FilenameTitleRegex", kFilenameTitleRegex);
         DebugLog() << L"FilenameTitleRegex文字列を修正しました" << EndLine;
     }
-    if (storedVersion < 106 &&
-        Ask(settings.appName, L"Ver.1.06で動画情報ウィンドウのスクリプトを更新しました。\n"
-                     L"古いvelaplayer.jsを削除します。\nよろしいですか？")) {
+    if (storedVersion < 106 && Ask(settings.appName, L"Ver.1.06で動画情報ウィンドウのスクリプトを更新しました。\n"
+                                                     L"古いvelaplayer.jsを削除します。\nよろしいですか？")) {
         DeleteFileIfPresent(settings.videoInfoFolder + L"\\velaplayer.js");
     }
     if (storedVersion < 117) {
         if (Ask(settings.appName, L"Ver.1.17で動画情報ウィンドウのテンプレートを更新しました。\n"
-                         L"古いtemplate.html、template_off.html、style.cssを削除します。\nよろしいですか？")) {
+                                  L"古いtemplate.html、template_off.html、style.cssを削除します。\nよろしいですか？")) {
             DeleteFileIfPresent(settings.videoInfoFolder + L"\\template.html");
             DeleteFileIfPresent(settings.videoInfoFolder + L"\\template_off.html");
             DeleteFileIfPresent(settings.videoInfoFolder + L"\\style.css");
@@ -204,9 +211,8 @@ void RunUpgradeSteps(AppSettings& settings, int32_t storedVersion) {
                L"(以前の動作に戻すにはメニューバーの[表示]から動画サイズを設定してください)",
                MB_OK | MB_ICONINFORMATION);
     }
-    if (storedVersion < 119 &&
-        Ask(settings.appName, L"Ver.1.19で動画情報ウィンドウのテンプレートを更新しました。\n"
-                     L"古いtemplate.htmlを削除します。\nよろしいですか？")) {
+    if (storedVersion < 119 && Ask(settings.appName, L"Ver.1.19で動画情報ウィンドウのテンプレートを更新しました。\n"
+                                                     L"古いtemplate.htmlを削除します。\nよろしいですか？")) {
         DeleteFileIfPresent(settings.videoInfoFolder + L"\\template.html");
     }
 }
@@ -251,7 +257,8 @@ void SaveSettings(AppSettings& settings, HWND mainWindow, HWND infoWindow) {
     placement.length = sizeof(placement);
     if (mainWindow != nullptr && GetWindowPlacement(mainWindow, &placement)) {
         const RECT& r = placement.rcNormalPosition;
-        settings.Left = r.left, settings.Top = r.top, settings.Width = r.right - r.left, settings.Height = r.bottom - r.top;
+        settings.Left = r.left, settings.Top = r.top, settings.Width = r.right - r.left,
+        settings.Height = r.bottom - r.top;
         settings.Minimize = placement.showCmd == SW_SHOWMINIMIZED;
         settings.Maximize = placement.showCmd == SW_SHOWMAXIMIZED ||
                             (settings.Minimize && (placement.flags & WPF_RESTORETOMAXIMIZED) != 0);
@@ -280,9 +287,10 @@ void ClearSettings(AppSettings& settings) {
             },
             stored.field);
     }
-    for (std::wstring* derived : {&settings.appName, &settings.version, &settings.iniPath, &settings.movieFileMask, &settings.closingTitle, &settings.programFolder,
-                                  &settings.archiveFolder, &settings.defaultArchiveFolder, &settings.settingsDatPath, &settings.filterFolder,
-                                  &settings.videoInfoFolder}) {
+    for (std::wstring* derived :
+         {&settings.appName, &settings.version, &settings.iniPath, &settings.movieFileMask, &settings.closingTitle,
+          &settings.programFolder, &settings.archiveFolder, &settings.defaultArchiveFolder, &settings.settingsDatPath,
+          &settings.filterFolder, &settings.videoInfoFolder}) {
         derived->clear();
     }
 }
@@ -296,4 +304,3 @@ bool SameStoredValues(const AppSettings& a, const AppSettings& b) {
     }
     return a.FirstBoot == b.FirstBoot;
 }
-

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Sets up the machine, builds the player and starts it. With a display it runs in a window until
-# closed; without one it runs in Xvfb for a few seconds, saves a screenshot and closes.
+# Sets up the machine, builds the player and starts it: run.sh [player arguments...]. Without
+# arguments it plays a sample video with the sample comment file. With a display it runs in a window
+# until closed; without one it runs in Xvfb for a few seconds, saves a screenshot and closes.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 bash "$root/scripts/setup.sh"
@@ -12,6 +13,12 @@ source "$root/scripts/wine-env.sh"
 wine_prepare_prefix
 
 player="$build/bin/VelaPlayer.exe"
+if [ $# -eq 0 ]; then
+    bash "$root/scripts/make-sample.sh" "$build/sample"
+    # Wine's drive Z: is the Unix root.
+    sample="Z:$build/sample/sample(sm9).mp4"
+    set -- "${sample//\//\\}"
+fi
 if [ -n "${DISPLAY:-}" ]; then
     wine_set_managed Y
     exec env LC_ALL=$WINE_LOCALE wine "$player" "$@"

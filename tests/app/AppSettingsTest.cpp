@@ -75,7 +75,8 @@ TEST_F(AppSettingsTest, SaveWritesVersionAndFirstBootAndAReloadIsEqual) {
 }
 
 TEST_F(AppSettingsTest, SaveTakesTheGeometryOfTheLiveWindows) {
-    HWND main = CreateWindowW(L"STATIC", L"", WS_OVERLAPPEDWINDOW, 30, 40, 500, 300, nullptr, nullptr, nullptr, nullptr);
+    HWND main =
+        CreateWindowW(L"STATIC", L"", WS_OVERLAPPEDWINDOW, 30, 40, 500, 300, nullptr, nullptr, nullptr, nullptr);
     HWND info = CreateWindowW(L"STATIC", L"", WS_OVERLAPPEDWINDOW, 5, 6, 250, 410, nullptr, nullptr, nullptr, nullptr);
     AppSettings settings = Fresh();
     SaveSettings(settings, main, info);
@@ -125,7 +126,9 @@ TEST_F(AppSettingsTest, UpgradeStepsRunByStoredVersionOnceEach) {
         int button;
     };
     const Box kQuality = {L"Ver.0.76(test)～Ver.0.79で再生に関わる処理を大幅に変更しました。\n", IDOK};
-    const Box kAccel = {L"Ver.0.90でショットカットキーに関する変更を行いました。\n変更を有効にするためにaccel.iniを一度削除します。\nよろしいですか？", IDYES};
+    const Box kAccel = {L"Ver.0.90でショットカットキーに関する変更を行いました。\n変更を有効にするためにaccel."
+                        L"iniを一度削除します。\nよろしいですか？",
+                        IDYES};
     const Box kCheckComment = {L"Ver.0.94で", IDOK};
     const Box kScript = {L"Ver.1.06で", IDYES};
     const Box kTemplates = {L"Ver.1.17で", IDYES};
@@ -139,8 +142,17 @@ TEST_F(AppSettingsTest, UpgradeStepsRunByStoredVersionOnceEach) {
     const std::vector<Box> fromOld = {kQuality, kAccel, kCheckComment, kScript, kTemplates, kResize, kTemplate};
     const Case cases[] = {
         {75, fromOld, true, true, true, true, true, true, true, true, true},
-        {85, {kAccel, kCheckComment, kScript, kTemplates, kResize, kTemplate}, false, false, true, true, true, true,
-         true, true, true},
+        {85,
+         {kAccel, kCheckComment, kScript, kTemplates, kResize, kTemplate},
+         false,
+         false,
+         true,
+         true,
+         true,
+         true,
+         true,
+         true,
+         true},
         {99, {kScript, kTemplates, kResize, kTemplate}, false, false, false, false, false, false, true, true, true},
         {105, {kScript, kTemplates, kResize, kTemplate}, false, false, false, false, false, false, false, true, true},
         {127, {}, false, false, false, false, false, false, false, false, false},
@@ -151,7 +163,8 @@ TEST_F(AppSettingsTest, UpgradeStepsRunByStoredVersionOnceEach) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.stored);
         const std::wstring folder = PathOf(std::to_wstring(c.stored));
-        for (const wchar_t* sub : {L"", L"\\videoinfo", L"\\archive", L"\\archive\\default", L"\\archive\\default\\filter"}) {
+        for (const wchar_t* sub :
+             {L"", L"\\videoinfo", L"\\archive", L"\\archive\\default", L"\\archive\\default\\filter"}) {
             CreateDirectoryW((folder + sub).c_str(), nullptr);
         }
         for (const wchar_t* file : {L"\\accel.ini", L"\\videoinfo\\velaplayer.js", L"\\videoinfo\\template.html",
@@ -217,11 +230,31 @@ TEST_F(AppSettingsTest, UpgradeStepsRunByStoredVersionOnceEach) {
     }
 }
 
-TEST_F(AppSettingsTest, QuestionsAnsweredNoKeepTheFiles) {
-    CreateDirectoryW(PathOf(L"videoinfo").c_str(), nullptr);
+TEST_F(AppSettingsTest, RecentFilesStayInTheIniWhenSettingsDatCannotBeWritten) {
+    AppSettings settings = Fresh();
+    CreateDirectoryW(settings.archiveFolder.c_str(), nullptr);
+    CreateDirectoryW(settings.settingsDatPath.c_str(), nullptr); // a folder in its place
+    {
+        CIniFile ini(settings.iniPath, L"main");
+        ini.Write(L"main", L"LastBootVer", 80);
+        ini.Write(L"main", L"RecentOpen0", L"C:\\動画\\a.flv");
+    }
+    MessageBoxAnswerer answerer({IDNO, IDOK, IDNO, IDNO, IDOK, IDNO});
+    LoadSettings(settings);
+    EXPECT_EQ(answerer.Seen().size(), 6u);
+    EXPECT_EQ(CIniFile(settings.iniPath, L"main").ReadString(L"main", L"RecentOpen0", L""), L"C:\\動画\\a.flv");
+}
+
+TEST_F(AppSettingsTest, QuestionsAnsweredNoAndFiltersOfTheUserKeepTheFiles) {
+    for (const wchar_t* sub : {L"videoinfo", L"filter", L"archive", L"archive\\default", L"archive\\default\\filter"}) {
+        CreateDirectoryW(PathOf(sub).c_str(), nullptr);
+    }
     WriteBytes(PathOf(L"accel.ini"), "x");
     WriteBytes(PathOf(L"videoinfo\\velaplayer.js"), "x");
     WriteBytes(PathOf(L"videoinfo\\template.html"), "x");
+    const std::wstring filter = L"\\filter\\世界の新着動画のコメントを表示しない.txt";
+    WriteBytes(PathOf(L"archive\\default") + filter, "shipped");
+    WriteBytes(Folder() + filter, "the user's own");
     AppSettings settings = Fresh();
     CIniFile(settings.iniPath, L"main").Write(L"main", L"LastBootVer", 89);
     // accel.ini, comment check notice, script, templates, resize notice, template
@@ -231,6 +264,7 @@ TEST_F(AppSettingsTest, QuestionsAnsweredNoKeepTheFiles) {
     EXPECT_TRUE(FileExists(PathOf(L"accel.ini")));
     EXPECT_TRUE(FileExists(PathOf(L"videoinfo\\velaplayer.js")));
     EXPECT_TRUE(FileExists(PathOf(L"videoinfo\\template.html")));
+    EXPECT_EQ(ReadBytes(Folder() + filter), "the user's own");
 }
 
 } // namespace

@@ -70,11 +70,23 @@ TEST(EnvironmentTest, AnswererReadsJapaneseBoxesAndPressesTheChosenButtons) {
 }
 
 TEST(EnvironmentTest, AnswererClosesABoxThatLacksTheButtonAndSaysSo) {
-    MessageBoxAnswerer answerer({IDYES});
-    const int result = MessageBoxW(nullptr, L"お知らせ", L"VelaPlayer", MB_OK);
-    EXPECT_EQ(result, IDOK);
-    ASSERT_TRUE(answerer.WaitForCount(1));
-    EXPECT_EQ(answerer.Seen()[0].pressed, -1);
+    struct Case {
+        UINT type;
+        int asked;
+        int result;
+    };
+    const Case cases[] = {
+        {MB_OK, IDYES, IDOK},
+        {MB_YESNO, IDOK, IDNO},
+        {MB_YESNOCANCEL, IDOK, IDCANCEL},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.type);
+        MessageBoxAnswerer answerer({c.asked});
+        EXPECT_EQ(MessageBoxW(nullptr, L"お知らせ", L"VelaPlayer", c.type), c.result);
+        ASSERT_TRUE(answerer.WaitForCount(1));
+        EXPECT_EQ(answerer.Seen()[0].pressed, -1);
+    }
 }
 
 class TempFolderFixtureTest : public TempFolderTest {};
@@ -83,7 +95,8 @@ std::wstring g_lastFolder;
 
 TEST_F(TempFolderFixtureTest, FolderExistsAndIsEmpty) {
     g_lastFolder = Folder();
-    EXPECT_EQ(GetFileAttributesW(Folder().c_str()) & FILE_ATTRIBUTE_DIRECTORY, static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
+    EXPECT_EQ(GetFileAttributesW(Folder().c_str()) & FILE_ATTRIBUTE_DIRECTORY,
+              static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
     WriteBytes(PathOf(L"日本語.txt"), "abc");
     CreateDirectoryW(PathOf(L"sub").c_str(), nullptr);
     WriteBytes(PathOf(L"sub\\x.bin"), std::string("\0\1", 2));

@@ -1,10 +1,12 @@
 #include "foundation/Dialogs.h"
 
+#include "foundation/StringUtil.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <dlgs.h>
+#include <shlobj.h>
 
 #include <atomic>
 #include <thread>
@@ -41,4 +43,84 @@ TEST(DialogsTest, CancelledOpenFileDialogGivesFalseAndOffersTheFilters) {
     EXPECT_FALSE(chosen);
     EXPECT_EQ(path, L"unchanged");
     EXPECT_EQ(offered, (std::vector<std::wstring>{L"コメントファイル", L"すべてのファイル(*.*)"}));
+}
+
+namespace {
+
+// On a thread of its own: waits for the process's dialog and presses the button.
+class DialogPresser {
+public:
+    explicit DialogPresser(int button)
+        : m_thread([this, button] {
+              for (int i = 0; i < 500; ++i) {
+                  HWND dialog = testing_support::FindMessageBox();
+                  if (dialog == nullptr) {
+                      Sleep(20);
+                      continue;
+                  }
+                  SendMessageW(GetDlgItem(dialog, button), BM_CLICK, 0, 0);
+                  pressed = true;
+                  return;
+              }
+          }) {}
+    ~DialogPresser() { Join(); }
+    void Join() {
+        if (m_thread.joinable()) {
+            m_thread.join();
+        }
+    }
+
+    std::atomic<bool> pressed{false};
+
+private:
+    std::thread m_thread;
+};
+
+class DialogFolderTest : public testing_support::TempFolderTest {};
+
+} // namespace
+
+TEST_F(DialogFolderTest, SaveDialogGivesTheInitialNameInTheFolderItShows) {
+    wchar_t current[MAX_PATH] = {};
+    GetCurrentDirectoryW(MAX_PATH, current);
+    SetCurrentDirectoryW(Folder().c_str());
+    struct Case {
+        int button;
+        bool chosen;
+        std::wstring path;
+    };
+    const Case cases[] = {
+        {IDOK, true, PathOf(L"保存 1.m3u")},
+        {IDCANCEL, false, L"unchanged"},
+    };
+    for (const Case& c : cases) {
+        std::wstring path = L"unchanged";
+        DialogPresser presser(c.button);
+        const bool chosen = ShowSaveFileDialog(L"保存 1.m3u", {{L"プレイリスト", L"*.m3u"}}, nullptr, path);
+        presser.Join();
+        ASSERT_TRUE(presser.pressed) << "no dialog appeared";
+        EXPECT_EQ(chosen, c.chosen);
+        EXPECT_EQ(ToLower(path), ToLower(c.path));
+    }
+    SetCurrentDirectoryW(current);
+}
+
+TEST_F(DialogFolderTest, FolderDialogGivesTheChosenFolderOrTrueWithAnEmptyPathWhenCancelled) {
+    struct Case {
+        int button;
+        std::wstring path;
+    };
+    const Case cases[] = {
+        {IDOK, Folder()},
+        {IDCANCEL, L""},
+    };
+    for (const Case& c : cases) {
+        std::wstring path = L"unchanged";
+        DialogPresser presser(c.button);
+        const bool result = ShowFolderDialog(L"保存先フォルダ", Folder(), nullptr, path, BIF_RETURNONLYFSDIRS);
+        presser.Join();
+        ASSERT_TRUE(presser.pressed) << "no dialog appeared";
+        EXPECT_TRUE(result);
+        EXPECT_EQ(ToLower(path), ToLower(c.path));
+    }
 }

@@ -91,7 +91,6 @@ std::wstring WindowText(HWND window) {
     return text;
 }
 
-
 namespace {
 
 struct FindWindowOfClass {
@@ -123,7 +122,9 @@ HWND FindTopLevelWindow(DWORD processId, const wchar_t* className, bool visibleO
 
 } // namespace
 
-HWND FindMessageBox(DWORD processId) { return FindTopLevelWindow(processId, L"#32770", true); }
+HWND FindMessageBox(DWORD processId) {
+    return FindTopLevelWindow(processId, L"#32770", true);
+}
 
 HWND FindProcessWindow(DWORD processId, const std::wstring& className) {
     return FindTopLevelWindow(processId, className.c_str(), false);
@@ -219,9 +220,14 @@ void MessageBoxAnswerer::Run() {
         HWND button = GetDlgItem(box, wanted);
         seen.pressed = wanted;
         if (button == nullptr) {
-            // The box has no such button: close it anyway so the test does not hang, and say so.
+            // The box has no such button: close it anyway so the test does not hang, and say so. A
+            // Yes/No box has neither Cancel nor OK.
             seen.pressed = -1;
-            button = GetDlgItem(box, IDCANCEL) != nullptr ? GetDlgItem(box, IDCANCEL) : GetDlgItem(box, IDOK);
+            for (const int fallback : {IDCANCEL, IDNO, IDOK}) {
+                if ((button = GetDlgItem(box, fallback)) != nullptr) {
+                    break;
+                }
+            }
         }
         SendMessageW(button, BM_CLICK, 0, 0);
         for (int i = 0; i < 250 && IsWindow(box) && IsWindowVisible(box); ++i) {
