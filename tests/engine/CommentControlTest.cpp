@@ -212,8 +212,11 @@ TEST_F(CommentControlTest, AFailedLoadLeavesTheStoreAsItWas) {
     CommentControl store(m_filter);
     ASSERT_TRUE(store.LoadCommentFile(WriteChats(L"good.xml", {Chat(0, L"", L"kept", 1)}, 5)));
     WriteBytes(PathOf(L"bad.xml"), "<packet><chat>broken");
-    EXPECT_FALSE(store.LoadCommentFile(PathOf(L"bad.xml")));
-    EXPECT_FALSE(store.LoadCommentFile(PathOf(L"missing.xml")));
+    WriteBytes(PathOf(L"empty.xml"), "");
+    WriteBytes(PathOf(L"root.xml"), "<thread><chat>not in a packet</chat></thread>");
+    for (const wchar_t* name : {L"bad.xml", L"empty.xml", L"root.xml", L"missing.xml"}) {
+        EXPECT_FALSE(store.LoadCommentFile(PathOf(name))) << testing::PrintToString(std::wstring(name));
+    }
     EXPECT_FALSE(store.IsLoading());
     ASSERT_EQ(store.GetCommentCount(), 1);
     EXPECT_EQ(store.GetCommentText(0), L"kept");

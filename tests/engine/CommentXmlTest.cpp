@@ -223,6 +223,10 @@ TEST_F(CommentXmlTest, MalformedAndHostileFilesFailCleanly) {
         deep += "<a>";
     }
     deep += "<chat>deep</chat>";
+    for (int i = 0; i < 100000; ++i) {
+        deep += "</a>";
+    }
+    deep += "</packet>"; // well-formed: only the depth is wrong
     struct Case {
         const wchar_t* name;
         std::string bytes;
@@ -238,6 +242,7 @@ TEST_F(CommentXmlTest, MalformedAndHostileFilesFailCleanly) {
         {L"binary.xml", std::string("\x00\x01\x02\xFF\xFE\x00packet", 12)},
         {L"bad-utf8.xml", "<?xml version=\"1.0\" encoding=\"UTF-8\"?><packet><chat>\xC3\x28\xFF</chat></packet>"},
         {L"unknown-entity.xml", "<packet><chat>&nbsp;</chat></packet>"},
+        {L"bad-reference.xml", "<packet><chat>&#0;&#xD800;</chat></packet>"},
         {L"deep.xml", deep},
         {L"laughs.xml", "<?xml version=\"1.0\"?><!DOCTYPE packet [<!ENTITY a \"aaaaaaaaaa\">"
                         "<!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;\"><!ENTITY c \"&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;\">"
