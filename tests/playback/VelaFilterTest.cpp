@@ -1,6 +1,7 @@
 #include "engine/CVelaFilter.h"
 
 #include "engine/CDirectShow.h"
+#include "engine/FrameCommentDrawing.h"
 #include "engine/FrameDrawing.h"
 #include "foundation/AppSettings.h"
 #include "platform/CBaseObject.h"
@@ -62,7 +63,7 @@ protected:
         m_source.Reset();
         m_sink.Reset();
         m_graph.Reset();
-        GetDirectShow().SetCommentDrawing(nullptr);
+        GetDirectShow().SetCommentDrawing(DrawComments);
         GetAppSettings() = m_savedSettings;
         // Every filter, pin and enumerator of ours is released with the graph.
         EXPECT_EQ(CBaseObject::ObjectCount(), 0);
