@@ -53,8 +53,9 @@ int32_t CFrameCommentDrawing::Draw(CommentControl& store, const AppSettings& set
 }
 
 int32_t DrawComments(const FrameBits& frame, int32_t positionMs, const POINT* mouse) {
-    static std::mutex lock;
-    static CFrameCommentDrawing drawing;
-    std::lock_guard<std::mutex> guard(lock);
-    return drawing.Draw(GetCommentControl(), GetAppSettings(), frame, positionMs, mouse);
+    // Never destroyed: a frame may still be drawn while static objects are destroyed at exit.
+    static std::mutex* const lock = new std::mutex;
+    static CFrameCommentDrawing* const drawing = new CFrameCommentDrawing;
+    std::lock_guard<std::mutex> guard(*lock);
+    return drawing->Draw(GetCommentControl(), GetAppSettings(), frame, positionMs, mouse);
 }
