@@ -1,5 +1,6 @@
 #include "engine/CDirectShow.h"
 
+#include "engine/FrameCommentDrawing.h"
 #include "engine/FrameDrawing.h"
 #include "foundation/AppSettings.h"
 #include "foundation/CBaseDebug.h"
@@ -32,6 +33,7 @@ CDirectShow& GetDirectShow() {
 }
 
 CDirectShow::CDirectShow() : m_framePump(*this) {
+    m_drawComments = DrawComments;
     InitDirectShow();
 }
 

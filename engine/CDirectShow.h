@@ -114,7 +114,8 @@ public:
     // pump and the graph's EC_COMPLETE to ask gets true; a new file or a seek starts a new pass.
     bool ClaimEndOfMedia();
 
-    // The comment drawing that the draw callback calls for each frame (null draws none).
+    // The comment drawing that the draw callback calls for each frame: DrawComments of the process's
+    // store until changed; null draws none.
     void SetCommentDrawing(DrawCommentsFn draw) { m_drawComments = draw; }
     DrawCommentsFn GetCommentDrawing() const { return m_drawComments; }
     // The index of the comment under the mouse point at the last frame, or -1.

@@ -56,8 +56,8 @@ bool MousePoint(const CDirectShow& graph, const RECT& letterbox, const BITMAPINF
     return true;
 }
 
-void DrawComments(CDirectShow& graph, BYTE* bits, const BITMAPINFOHEADER& header, int32_t positionMs,
-                  const POINT* mouse) {
+void DrawCommentsOnCanvas(CDirectShow& graph, BYTE* bits, const BITMAPINFOHEADER& header, int32_t positionMs,
+                          const POINT* mouse) {
     const DrawCommentsFn draw = graph.GetCommentDrawing();
     if (draw == nullptr) {
         return;
@@ -129,7 +129,7 @@ int DrawFrameCallback(const BYTE* heldFrame, BYTE* outputBuffer, int32_t positio
             GdiFlush();
         }
         if (settings.ViewComment) {
-            DrawComments(graph, canvas.Bits(), output, positionMs, mouse);
+            DrawCommentsOnCanvas(graph, canvas.Bits(), output, positionMs, mouse);
         }
         std::memcpy(outputBuffer, canvas.Bits(), output.biSizeImage);
     } catch (...) {

@@ -1,4 +1,5 @@
 #include "engine/CDirectShow.h"
+#include "engine/FrameCommentDrawing.h"
 
 #include "foundation/AppSettings.h"
 #include "foundation/Exception.h"
@@ -52,7 +53,7 @@ protected:
     }
     void TearDown() override {
         GetDirectShow().CloseFilterGraph();
-        GetDirectShow().SetCommentDrawing(nullptr);
+        GetDirectShow().SetCommentDrawing(DrawComments);
         GetDirectShow().FramePump().SetSeekBarDragging(false);
         GetAppSettings() = m_savedSettings;
         EXPECT_EQ(CBaseObject::ObjectCount(), 0) << "the graph kept a reference on our filter";

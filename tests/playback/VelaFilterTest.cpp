@@ -1,6 +1,10 @@
 #include "engine/CVelaFilter.h"
 
 #include "engine/CDirectShow.h"
+#include "engine/CommentControl.h"
+#include "engine/CommentLayout.h"
+#include "engine/CommentXml.h"
+#include "engine/FrameCommentDrawing.h"
 #include "engine/FrameDrawing.h"
 #include "foundation/AppSettings.h"
 #include "platform/CBaseObject.h"
@@ -62,7 +66,8 @@ protected:
         m_source.Reset();
         m_sink.Reset();
         m_graph.Reset();
-        GetDirectShow().SetCommentDrawing(nullptr);
+        GetDirectShow().SetCommentDrawing(DrawComments);
+        GetCommentControl().ClearComments();
         GetAppSettings() = m_savedSettings;
         // Every filter, pin and enumerator of ours is released with the graph.
         EXPECT_EQ(CBaseObject::ObjectCount(), 0);
@@ -213,6 +218,54 @@ TEST_F(VelaFilterGraphTest, DeliveredFramesAreLetterboxedInOurTypeWithoutTimes) 
         EXPECT_EQ(*PixelAt(captured.bytes, 512, 384, 10, 4), 0);
         EXPECT_EQ(*PixelAt(captured.bytes, 512, 384, 3, 380), 0);
     }
+}
+
+TEST_F(VelaFilterGraphTest, DeliveredFramesCarryTheCommentsAtTheLayoutsPlaces) {
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring path = std::wstring(temp) + L"vela-filter-comments.xml";
+    CommentDocument document;
+    ChatData chat;
+    chat.vpos = 100;
+    chat.mail = L"ue red";
+    chat.text = L"赤いコメント";
+    document.chats = {chat};
+    ASSERT_TRUE(WriteCommentXml(path, document));
+    CommentControl& store = GetCommentControl();
+    store.SetFrameSize(512, 384);
+    const bool loaded = store.LoadCommentFile(path);
+    DeleteFileW(path.c_str());
+    ASSERT_TRUE(loaded);
+    CommentLayout layout;
+    layout.SetFrameSize(512, 384);
+    std::vector<VisibleComment> visible;
+    layout.GetVisibleComments(store, 1500, visible);
+    ASSERT_EQ(visible.size(), 1u);
+    const VisibleComment box = visible[0];
+
+    Build(MakeRgbType(MEDIASUBTYPE_RGB24, 24, 171, 96), 512, 384);
+    ASSERT_HRESULT_SUCCEEDED(m_control->Run());
+    PushFrame frame;
+    frame.fill = 0x40;
+    m_source->Pin()->Push(frame);
+    ASSERT_TRUE(WaitForFrames(1));
+    EXPECT_EQ(m_vela->Draw(1500, false), S_OK);
+    ASSERT_TRUE(WaitForFrames(2));
+    const CapturedFrame captured = m_sink->Pin()->Frames()[1];
+    ASSERT_EQ(captured.bytes.size(), static_cast<size_t>(1536 * 384));
+    int redInside = 0;
+    int redOutside = 0;
+    for (LONG y = 0; y < 384; ++y) {
+        for (LONG x = 0; x < 512; ++x) {
+            const BYTE* p = PixelAt(captured.bytes, 512, 384, x, y);
+            if (p[2] > 200 && p[1] < 60 && p[0] < 60) {
+                const bool inside = x >= box.x && x < box.x + box.width && y >= box.y && y < box.y + box.height;
+                ++(inside ? redInside : redOutside);
+            }
+        }
+    }
+    EXPECT_GT(redInside, 50);
+    EXPECT_EQ(redOutside, 0);
 }
 
 TEST_F(VelaFilterGraphTest, SameSizeFramesKeepTheirBytes) {

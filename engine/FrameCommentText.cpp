@@ -1,0 +1,276 @@
+#include "engine/FrameCommentText.h"
+
+#include <windows.h>
+#include <gdiplus.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+
+namespace {
+
+// Larger pictures GDI may refuse, and no frame shows more of a text anyway.
+constexpr int32_t kMaxSide = 16384;
+constexpr size_t kMaxFonts = 64;
+
+COLORREF OutlineFor(COLORREF color) {
+    const int luminance = (299 * GetRValue(color) + 587 * GetGValue(color) + 114 * GetBValue(color)) / 1000;
+    return luminance < 64 ? RGB(200, 200, 200) : RGB(16, 16, 16);
+}
+
+inline uint32_t Div255(uint32_t value) {
+    value += 128;
+    return (value + (value >> 8)) >> 8;
+}
+
+// out = the largest of in over each pixel's 3 × 3 neighbourhood (rows then columns).
+void Dilate(const std::vector<uint8_t>& in, std::vector<uint8_t>& out, std::vector<uint8_t>& scratch, int32_t width,
+            int32_t height) {
+    scratch.resize(in.size());
+    out.resize(in.size());
+    for (int32_t y = 0; y < height; ++y) {
+        const uint8_t* row = in.data() + static_cast<size_t>(y) * width;
+        uint8_t* target = scratch.data() + static_cast<size_t>(y) * width;
+        for (int32_t x = 0; x < width; ++x) {
+            uint8_t value = row[x];
+            if (x > 0) {
+                value = std::max(value, row[x - 1]);
+            }
+            if (x + 1 < width) {
+                value = std::max(value, row[x + 1]);
+            }
+            target[x] = value;
+        }
+    }
+    for (int32_t y = 0; y < height; ++y) {
+        const uint8_t* above = scratch.data() + static_cast<size_t>(std::max(0, y - 1)) * width;
+        const uint8_t* row = scratch.data() + static_cast<size_t>(y) * width;
+        const uint8_t* below = scratch.data() + static_cast<size_t>(std::min(height - 1, y + 1)) * width;
+        uint8_t* target = out.data() + static_cast<size_t>(y) * width;
+        for (int32_t x = 0; x < width; ++x) {
+            target[x] = std::max(row[x], std::max(above[x], below[x]));
+        }
+    }
+}
+
+} // namespace
+
+CCommentTextRenderer::~CCommentTextRenderer() {
+    for (auto& font : m_fonts) {
+        DeleteObject(font.second);
+    }
+    FreeScratch();
+}
+
+HFONT CCommentTextRenderer::FontFor(const CommentRecord& record, float& emPixels) {
+    Gdiplus::FontFamily family;
+    WCHAR name[LF_FACESIZE] = {};
+    if (record.font->GetFamily(&family) != Gdiplus::Ok || family.GetFamilyName(name) != Gdiplus::Ok) {
+        return nullptr;
+    }
+    emPixels = record.font->GetSize();
+    if (record.font->GetUnit() == Gdiplus::UnitPoint) {
+        emPixels = emPixels * 96.0f / 72.0f;
+    }
+    const INT style = record.font->GetStyle();
+    const LONG height = std::max<LONG>(1, static_cast<LONG>(emPixels + 0.5f));
+    const std::wstring key = std::wstring(name) + L"|" + std::to_wstring(height) + L"|" + std::to_wstring(style);
+    const auto found = m_fonts.find(key);
+    if (found != m_fonts.end()) {
+        return found->second;
+    }
+    if (m_fonts.size() >= kMaxFonts) {
+        for (auto& font : m_fonts) {
+            DeleteObject(font.second);
+        }
+        m_fonts.clear();
+    }
+    LOGFONTW logFont = {};
+    logFont.lfHeight = -height;
+    logFont.lfWeight = (style & Gdiplus::FontStyleBold) ? FW_BOLD : FW_NORMAL;
+    logFont.lfItalic = (style & Gdiplus::FontStyleItalic) ? TRUE : FALSE;
+    logFont.lfUnderline = (style & Gdiplus::FontStyleUnderline) ? TRUE : FALSE;
+    logFont.lfStrikeOut = (style & Gdiplus::FontStyleStrikeout) ? TRUE : FALSE;
+    logFont.lfCharSet = DEFAULT_CHARSET;
+    logFont.lfQuality = ANTIALIASED_QUALITY;
+    wcsncpy(logFont.lfFaceName, name, LF_FACESIZE - 1);
+    const HFONT font = CreateFontIndirectW(&logFont);
+    if (font != nullptr) {
+        m_fonts.emplace(key, font);
+    }
+    return font;
+}
+
+bool CCommentTextRenderer::PrepareScratch(int32_t width, int32_t height) {
+    if (m_section != nullptr && width <= m_width && height <= m_height) {
+        return true;
+    }
+    const int32_t newWidth = std::max(width, m_width);
+    const int32_t newHeight = std::max(height, m_height);
+    FreeScratch();
+    m_dc = CreateCompatibleDC(nullptr);
+    if (m_dc == nullptr) {
+        return false;
+    }
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = newWidth;
+    info.bmiHeader.biHeight = -newHeight; // top-down
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    m_section = CreateDIBSection(m_dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (m_section == nullptr || bits == nullptr) {
+        FreeScratch();
+        return false;
+    }
+    m_oldBitmap = SelectObject(m_dc, m_section);
+    m_bits = static_cast<uint32_t*>(bits);
+    m_width = newWidth;
+    m_height = newHeight;
+    SetBkMode(m_dc, TRANSPARENT);
+    SetTextColor(m_dc, RGB(255, 255, 255));
+    SetTextAlign(m_dc, TA_TOP | TA_LEFT | TA_NOUPDATECP);
+    return true;
+}
+
+void CCommentTextRenderer::FreeScratch() {
+    if (m_dc != nullptr && m_oldBitmap != nullptr) {
+        SelectObject(m_dc, m_oldBitmap);
+    }
+    if (m_section != nullptr) {
+        DeleteObject(m_section);
+    }
+    if (m_dc != nullptr) {
+        DeleteDC(m_dc);
+    }
+    m_dc = nullptr;
+    m_section = nullptr;
+    m_oldBitmap = nullptr;
+    m_bits = nullptr;
+    m_width = 0;
+    m_height = 0;
+}
+
+CommentTextBitmap CCommentTextRenderer::Render(const CommentRecord& record) {
+    CommentTextBitmap text;
+    if (record.font == nullptr || record.chat.text.empty() || record.width <= 0 || record.height <= 0 ||
+        record.width > kMaxSide || record.height > kMaxSide || record.chat.text.size() > static_cast<size_t>(INT_MAX)) {
+        return text;
+    }
+    float emPixels = 0;
+    const HFONT font = FontFor(record, emPixels);
+    const int32_t width = record.width + 2 * CommentTextBitmap::kMargin;
+    const int32_t height = record.height + 2 * CommentTextBitmap::kMargin;
+    if (font == nullptr || !PrepareScratch(width, height)) {
+        return text;
+    }
+    for (int32_t y = 0; y < height; ++y) {
+        std::fill_n(m_bits + static_cast<size_t>(y) * m_width, width, 0u);
+    }
+    const HGDIOBJ oldFont = SelectObject(m_dc, font);
+    // GDI+ text (which the layout measured) starts a sixth of the em after its origin.
+    const int x = CommentTextBitmap::kMargin + static_cast<int>(emPixels / 6.0f + 0.5f);
+    const RECT clip = {0, 0, width, height};
+    ExtTextOutW(m_dc, x, CommentTextBitmap::kMargin, ETO_CLIPPED, &clip, record.chat.text.c_str(),
+                static_cast<UINT>(record.chat.text.size()), nullptr);
+    SelectObject(m_dc, oldFont);
+    GdiFlush();
+
+    const size_t area = static_cast<size_t>(width) * height;
+    m_text.resize(area);
+    for (int32_t y = 0; y < height; ++y) {
+        const uint32_t* row = m_bits + static_cast<size_t>(y) * m_width;
+        uint8_t* coverage = m_text.data() + static_cast<size_t>(y) * width;
+        for (int32_t column = 0; column < width; ++column) {
+            const uint32_t pixel = row[column];
+            coverage[column] =
+                static_cast<uint8_t>(std::max(pixel & 0xFF, std::max((pixel >> 8) & 0xFF, (pixel >> 16) & 0xFF)));
+        }
+    }
+    // A ring of one pixel at full strength and a second at half, so the edge is soft.
+    Dilate(m_text, m_outline, m_spread, width, height);
+    Dilate(m_outline, m_wide, m_spread, width, height);
+
+    const COLORREF outline = OutlineFor(record.color);
+    text.width = width;
+    text.height = height;
+    text.pixels.resize(area);
+    text.first.assign(height, 0);
+    text.last.assign(height, 0);
+    for (int32_t y = 0; y < height; ++y) {
+        const size_t offset = static_cast<size_t>(y) * width;
+        int32_t first = width;
+        int32_t last = 0;
+        for (int32_t column = 0; column < width; ++column) {
+            const uint32_t c = m_text[offset + column];
+            const uint32_t o =
+                std::max<uint32_t>(std::max<uint32_t>(m_outline[offset + column], m_wide[offset + column] / 2), c);
+            const uint32_t under = Div255(o * (255 - c));
+            const uint32_t a = c + under;
+            if (a == 0) {
+                text.pixels[offset + column] = 0;
+                continue;
+            }
+            const uint32_t r = std::min(a, Div255(GetRValue(record.color) * c) + Div255(GetRValue(outline) * under));
+            const uint32_t g = std::min(a, Div255(GetGValue(record.color) * c) + Div255(GetGValue(outline) * under));
+            const uint32_t b = std::min(a, Div255(GetBValue(record.color) * c) + Div255(GetBValue(outline) * under));
+            text.pixels[offset + column] = (a << 24) | (r << 16) | (g << 8) | b;
+            first = std::min(first, column);
+            last = column + 1;
+        }
+        text.first[y] = first < last ? first : 0;
+        text.last[y] = first < last ? last : 0;
+    }
+    return text;
+}
+
+void BlendCommentText(const FrameBits& frame, const CommentTextBitmap& text, int32_t x, int32_t y, uint32_t alpha) {
+    if (text.Empty() || frame.top == nullptr || alpha == 0 || (frame.bitCount != 24 && frame.bitCount != 32)) {
+        return;
+    }
+    alpha = std::min<uint32_t>(alpha, 255);
+    const int32_t left = x - CommentTextBitmap::kMargin;
+    const int32_t top = y - CommentTextBitmap::kMargin;
+    const int32_t rowBegin = std::max(0, -top);
+    const int32_t rowEnd = std::min(text.height, frame.height - top);
+    const int32_t columnMin = std::max(0, -left);
+    const int32_t columnMax = std::min(text.width, frame.width - left);
+    const int bytes = frame.bitCount / 8;
+    for (int32_t row = rowBegin; row < rowEnd; ++row) {
+        const int32_t begin = std::max(columnMin, text.first[row]);
+        const int32_t end = std::min(columnMax, text.last[row]);
+        if (begin >= end) {
+            continue;
+        }
+        const uint32_t* source = text.pixels.data() + static_cast<size_t>(row) * text.width;
+        BYTE* target = frame.top + (top + row) * frame.stride + static_cast<ptrdiff_t>(left + begin) * bytes;
+        for (int32_t column = begin; column < end; ++column, target += bytes) {
+            uint32_t pixel = source[column];
+            uint32_t a = pixel >> 24;
+            if (a == 0) {
+                continue;
+            }
+            uint32_t b = pixel & 0xFF;
+            uint32_t g = (pixel >> 8) & 0xFF;
+            uint32_t r = (pixel >> 16) & 0xFF;
+            if (alpha != 255) {
+                a = Div255(a * alpha);
+                b = Div255(b * alpha);
+                g = Div255(g * alpha);
+                r = Div255(r * alpha);
+            }
+            if (a == 255) {
+                target[0] = static_cast<BYTE>(b);
+                target[1] = static_cast<BYTE>(g);
+                target[2] = static_cast<BYTE>(r);
+                continue;
+            }
+            const uint32_t keep = 255 - a;
+            target[0] = static_cast<BYTE>(std::min<uint32_t>(255, b + Div255(target[0] * keep)));
+            target[1] = static_cast<BYTE>(std::min<uint32_t>(255, g + Div255(target[1] * keep)));
+            target[2] = static_cast<BYTE>(std::min<uint32_t>(255, r + Div255(target[2] * keep)));
+        }
+    }
+}

@@ -1,0 +1,68 @@
+#pragma once
+// A comment's text drawn once, with its outline, into a premultiplied bitmap, and the blend of such
+// a bitmap into a frame. GDI+ draws text slowly (under Wine a few ms for one outlined text, more than
+// a whole frame's blending), so each text is drawn once, by GDI in the record's font, and each frame
+// only blends.
+//
+// Thread use: a CCommentTextRenderer on one thread at a time; it reads the record's font, so it runs
+// where the record's store is held (the frame thread). The bitmaps are plain values.
+
+#include "engine/CommentRecord.h"
+#include "engine/FrameBits.h"
+
+#include <windows.h>
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+struct CommentTextBitmap {
+    // The text's origin (the comment's top left at the layout's place) lies at (margin, margin).
+    static constexpr int32_t kMargin = 2;
+
+    int32_t width = 0;
+    int32_t height = 0;
+    // Premultiplied blue, green, red, alpha, top row first.
+    std::vector<uint32_t> pixels;
+    // Per row, the columns [first, last) that hold any ink; first == last for a blank row.
+    std::vector<int32_t> first;
+    std::vector<int32_t> last;
+
+    bool Empty() const { return width == 0 || height == 0; }
+};
+
+class CCommentTextRenderer {
+public:
+    CCommentTextRenderer() = default;
+    ~CCommentTextRenderer();
+    CCommentTextRenderer(const CCommentTextRenderer&) = delete;
+    CCommentTextRenderer& operator=(const CCommentTextRenderer&) = delete;
+
+    // The record's text in its font and colour, with a dark outline so light text reads on light
+    // video (a light one for dark text). Empty when the record has no font or GDI refused.
+    CommentTextBitmap Render(const CommentRecord& record);
+
+private:
+    HFONT FontFor(const CommentRecord& record, float& emPixels);
+    bool PrepareScratch(int32_t width, int32_t height);
+    void FreeScratch();
+
+    // GDI fonts by the GDI+ font's family, pixel size and style.
+    std::map<std::wstring, HFONT> m_fonts;
+    HDC m_dc = nullptr;
+    HBITMAP m_section = nullptr;
+    HGDIOBJ m_oldBitmap = nullptr;
+    uint32_t* m_bits = nullptr;
+    int32_t m_width = 0;
+    int32_t m_height = 0;
+    // Coverage of the text and of its outline, per pixel of the scratch.
+    std::vector<uint8_t> m_text;
+    std::vector<uint8_t> m_outline;
+    std::vector<uint8_t> m_wide;
+    std::vector<uint8_t> m_spread;
+};
+
+// Blends the bitmap into the frame with the comment's top left at (x, y), clipped to the frame;
+// alpha 0 to 255 scales the whole bitmap.
+void BlendCommentText(const FrameBits& frame, const CommentTextBitmap& text, int32_t x, int32_t y, uint32_t alpha);
