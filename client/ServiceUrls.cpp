@@ -75,3 +75,13 @@ bool MakeMylistRegex(const std::wstring& url) {
 bool MakeMylistUrlRegex(const std::wstring& url) {
     return !GetRegexGroup(L"\\A" + GetServiceSitePattern() + L"my/mylist", url, 0).empty();
 }
+
+bool IsEconomyVideoUrl(const std::wstring& videoUrl) {
+    const std::wstring marker = L"low";
+    return videoUrl.size() >= marker.size() &&
+           videoUrl.compare(videoUrl.size() - marker.size(), marker.size(), marker) == 0;
+}
+
+std::wstring GetMovieTypeFromVideoUrl(const std::wstring& videoUrl) {
+    return videoUrl.find(L"?m=") != std::wstring::npos ? L"mp4" : L"flv";
+}

@@ -32,3 +32,10 @@ std::wstring MakeAbsoluteUrl(const std::wstring& text, const std::wstring& count
 bool MakeSiteUrlRegex(const std::wstring& url);
 bool MakeMylistRegex(const std::wstring& url);
 bool MakeMylistUrlRegex(const std::wstring& url);
+
+// The video file's address (the url of the getflv data) ends in "low" when the service offers only
+// the economy version.
+bool IsEconomyVideoUrl(const std::wstring& videoUrl);
+// The container the address names: "mp4" for "?m=", "flv" otherwise (the watch page's movie_type,
+// when it has one, takes precedence).
+std::wstring GetMovieTypeFromVideoUrl(const std::wstring& videoUrl);
