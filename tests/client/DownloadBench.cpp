@@ -58,7 +58,7 @@ std::string ReadSmallFile(const std::wstring& path) {
     if (file == INVALID_HANDLE_VALUE) {
         return "";
     }
-    char buffer[256];
+    char buffer[16384];
     DWORD read = 0;
     ReadFile(file, buffer, sizeof(buffer), &read, nullptr);
     CloseHandle(file);
@@ -81,19 +81,30 @@ double TimeDownloadVideo(const std::wstring& flvData, const std::wstring& page, 
     return whole ? elapsed : -1;
 }
 
-// Seconds curl reports for the whole transfer (written to a file of the same disk); negative on
-// failure. curl is a Linux program: it is started through Wine and reports through a file, since
-// Wine can neither wait for it nor read its output.
+// Seconds of a "HH:MM:SS.ffffff" time stamp at the start of a line of curl's trace; negative when none.
+double TraceSeconds(const std::string& line) {
+    int hours = 0;
+    int minutes = 0;
+    double seconds = 0;
+    if (std::sscanf(line.c_str(), "%d:%d:%lf", &hours, &minutes, &seconds) != 3) {
+        return -1;
+    }
+    return hours * 3600.0 + minutes * 60.0 + seconds;
+}
+
+// Seconds curl took from its first connection attempt to closing the connection after the whole file
+// (written to a file of the same disk), from the time stamps of its trace; negative on failure.
+// curl is a Linux program: it is started through Wine and reports through a file, since Wine can
+// neither wait for it nor read its output.
 double TimeCurl(const std::wstring& url, unsigned long long size, int run) {
     const std::string stem =
         "/tmp/vela-download-bench-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(run);
     const std::wstring windowsStem = L"Z:" + Utf8ToWide(stem);
-    const std::wstring statsPath = windowsStem + L".txt";
     std::wstring program = L"Z:" + Utf8ToWide(VELA_CURL);
     std::replace(program.begin(), program.end(), L'/', L'\\');
     // Wine hands the arguments to the Linux program as they are: none holds a blank.
-    std::wstring commandLine = program + L" -s -o " + Utf8ToWide(stem) + L".bin --stderr " + Utf8ToWide(stem) +
-                               L".txt -w %{stderr}%{size_download},%{time_total}\\n " + url;
+    std::wstring commandLine =
+        program + L" -s -v --trace-time -o " + Utf8ToWide(stem) + L".bin --stderr " + Utf8ToWide(stem) + L".txt " + url;
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process = {};
@@ -103,22 +114,28 @@ double TimeCurl(const std::wstring& url, unsigned long long size, int run) {
     }
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
-    std::string stats;
+    std::string trace;
     for (const double deadline = Seconds() + 120; Seconds() < deadline; Sleep(20)) {
-        stats = ReadSmallFile(statsPath);
-        if (stats.find('\n') != std::string::npos) {
+        trace = ReadSmallFile(windowsStem + L".txt");
+        if (trace.find("Closing connection") != std::string::npos) {
             break;
         }
     }
+    Sleep(100);
+    const unsigned long long received = FileSize(windowsStem + L".bin");
     DeleteFileW((windowsStem + L".bin").c_str());
-    DeleteFileW(statsPath.c_str());
-    unsigned long long received = 0;
-    double seconds = 0;
-    if (std::sscanf(stats.c_str(), "%llu,%lf", &received, &seconds) != 2 || received != size || seconds <= 0) {
-        std::printf("curl failed: \"%s\"\n", stats.c_str());
+    DeleteFileW((windowsStem + L".txt").c_str());
+    const size_t closing = trace.rfind('\n', trace.find("Closing connection"));
+    const double start = TraceSeconds(trace);
+    double end = TraceSeconds(trace.substr(closing == std::string::npos ? 0 : closing + 1));
+    if (end >= 0 && end < start) {
+        end += 24 * 3600; // past midnight
+    }
+    if (received != size || start < 0 || end <= start) {
+        std::printf("curl failed: %llu bytes, trace \"%s\"\n", received, trace.c_str());
         return -1;
     }
-    return seconds;
+    return end - start;
 }
 
 double Median(std::vector<double> values) {
