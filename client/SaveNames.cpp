@@ -63,11 +63,24 @@ std::wstring SafeNameWithin(const std::wstring& name, size_t room) {
     }
 }
 
+bool IsSeparator(wchar_t c) {
+    return c == L'\\' || c == L'/';
+}
+
+// Without trailing separators, except the one of a root ("\\", "C:\\").
 std::wstring WithoutTrailingSeparators(std::wstring path) {
-    while (!path.empty() && (path.back() == L'\\' || path.back() == L'/')) {
+    while (path.size() > 1 && IsSeparator(path.back()) && path[path.size() - 2] != L':') {
         path.pop_back();
     }
     return path;
+}
+
+// With no folder the result stays relative: a leading "\\" would be the drive's root.
+void AppendComponent(std::wstring& path, const std::wstring& component) {
+    if (!path.empty() && !IsSeparator(path.back())) {
+        path += L'\\';
+    }
+    path += component;
 }
 
 } // namespace
@@ -154,8 +167,7 @@ std::wstring BuildSaveFolder(const std::wstring& folder, const std::wstring& fol
             if (out.size() + 2 > kMaxFolderPath) {
                 break;
             }
-            out += L'\\';
-            out += SafeNameWithin(component, kMaxFolderPath - out.size());
+            AppendComponent(out, SafeNameWithin(component, kMaxFolderPath - out.size() - 1));
         }
         start = end + 1;
     }
@@ -164,7 +176,8 @@ std::wstring BuildSaveFolder(const std::wstring& folder, const std::wstring& fol
 
 std::wstring BuildSaveFilePath(const std::wstring& folder, const std::wstring& nameTemplate,
                                const SaveNameValues& values, const std::wstring& extension, size_t reserve) {
-    const std::wstring base = WithoutTrailingSeparators(folder) + L'\\';
+    std::wstring base = WithoutTrailingSeparators(folder);
+    AppendComponent(base, L"");
     const size_t limit = MAX_PATH - 1;
     if (base.size() + extension.size() + reserve + 1 > limit) {
         return L"";

@@ -84,6 +84,13 @@ TEST(SaveNamesTest, FoldersStayInsideTheSaveFolder) {
             << c.folderTemplate << L" " << c.title;
     }
 
+    // No folder: the result stays relative, never on the drive's root; a root keeps its separator.
+    EXPECT_EQ(BuildSaveFolder(L"", L"\\%thread%\\%title%", Values(L"t")), L"sm9\\t");
+    EXPECT_EQ(BuildSaveFilePath(L"", L"%title%", Values(L"t"), L".txt"), L"t.txt");
+    EXPECT_EQ(BuildSaveFolder(L"C:\\", L"", Values(L"t")), L"C:\\");
+    EXPECT_EQ(BuildSaveFolder(L"C:\\", L"%title%", Values(L"t")), L"C:\\t");
+    EXPECT_EQ(BuildSaveFilePath(L"C:\\", L"%title%", Values(L"t"), L".txt"), L"C:\\t.txt");
+
     const std::wstring longFolder = BuildSaveFolder(L"C:\\Save", L"%title%\\%thread%", Values(std::wstring(300, L'x')));
     EXPECT_EQ(longFolder, L"C:\\Save\\" + std::wstring(kMaxFolderPath - 8, L'x'));
 }
