@@ -44,6 +44,7 @@ protected:
 } // namespace
 
 TEST_F(VideoDownloadTest, ReportsEveryStepInOrder) {
+    GetAppSettings().UserAgent = L"VelaClientTest/video";
     ASSERT_TRUE(Download(L"sm9"));
     EXPECT_EQ(m_events.Codes(), L"-3 -5 P -4 100");
     EXPECT_EQ(m_events.TextOf(-3), L"DownloadUrl = " + Url(L"smile?v=sm9.0468"));
@@ -63,6 +64,11 @@ TEST_F(VideoDownloadTest, ReportsEveryStepInOrder) {
         }
     }
     EXPECT_EQ(last, 100);
+
+    const auto requests = m_fake.Requests();
+    ASSERT_EQ(requests.back().path, L"/smile?v=sm9.0468");
+    EXPECT_EQ(requests.back().userAgent, L"VelaClientTest/video");
+    EXPECT_NE(requests.back().cookie.find(L"user_session="), std::wstring::npos);
 }
 
 TEST_F(VideoDownloadTest, CutOffIsAFailureUntilTheResumeCompletesIt) {
