@@ -24,7 +24,7 @@ CBaseDebug& DebugLog() {
 
 namespace {
 
-const int kRuns = 3;
+const int kRuns = 5;
 const double kMegabyte = 1024.0 * 1024.0;
 
 double Seconds() {
