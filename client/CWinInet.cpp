@@ -40,6 +40,12 @@ bool CWinInet::OpenUrl(const std::wstring& userAgent, const std::wstring& url) {
     return m_hUrl != nullptr;
 }
 
+bool CWinInet::OpenSession(const std::wstring& userAgent) {
+    Close();
+    m_hSession = InternetOpenW(userAgent.c_str(), INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
+    return m_hSession != nullptr;
+}
+
 bool CWinInet::Connect(const std::wstring& serverName, INTERNET_PORT port, const std::wstring& userName,
                        const std::wstring& password, DWORD service, DWORD flags, DWORD_PTR context) {
     if (m_hSession == nullptr) {

@@ -23,6 +23,8 @@ public:
     // Closes everything opened before, then opens a direct session with the agent and a GET of the URL
     // (INTERNET_FLAG_RELOAD). True when the URL handle is open.
     bool OpenUrl(const std::wstring& userAgent, const std::wstring& url);
+    // Closes everything opened before, then opens a direct session with the agent. True when it is open.
+    bool OpenSession(const std::wstring& userAgent);
     // False without a session; otherwise replaces the connection (and a request on it).
     bool Connect(const std::wstring& serverName, INTERNET_PORT port, const std::wstring& userName,
                  const std::wstring& password, DWORD service, DWORD flags, DWORD_PTR context);

@@ -6,7 +6,6 @@
 #include "foundation/CBaseDebug.h"
 
 #include <windows.h>
-#include <shlobj.h>
 
 namespace {
 
@@ -18,13 +17,6 @@ bool Fail(CGetVelaProcessCB& callback, const wchar_t* line) {
     DebugLog() << line << EndLine;
     Report(callback, CGetVelaProcessCB::kFailed, L"");
     return false;
-}
-
-// Creates the folder with its missing parents; true when it exists afterwards.
-bool MakeFolder(const std::wstring& folder) {
-    SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr);
-    const DWORD attributes = GetFileAttributesW(folder.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
 // Written to a temporary file beside the target first, so that a failed write leaves an earlier file
@@ -75,7 +67,7 @@ bool DownloadPastLog(const std::wstring& videoId, CGetVelaProcessCB& callback, c
     const std::wstring saveFolder = BuildSaveFolder(folder, folderTemplate, values);
     const std::wstring path = BuildSaveFilePath(saveFolder, nameTemplate, values, L".xml");
     Report(callback, CGetVelaProcessCB::kLogLine, L"コメントを保存しています : " + path);
-    if (!MakeFolder(saveFolder)) {
+    if (!CreateFolderPath(saveFolder)) {
         return Fail(callback, L"Error : CreateFolderPath()");
     }
     if (path.empty() || !WriteFileReplacing(saveFolder, path, xml)) {

@@ -26,18 +26,61 @@ wchar_t FullWidth(wchar_t c) {
 }
 
 bool IsReservedName(const std::wstring& name) {
+    // Windows ignores what follows the first dot, and blanks and dots before it, in a device name.
     std::wstring stem = name.substr(0, name.find(L'.'));
+    while (!stem.empty() && stem.back() == L' ') {
+        stem.pop_back();
+    }
     for (auto& c : stem) {
         c = towupper(c);
     }
-    static const wchar_t* const kReserved[] = {L"CON", L"PRN", L"AUX", L"NUL"};
+    static const wchar_t* const kReserved[] = {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$"};
     for (const wchar_t* reserved : kReserved) {
         if (stem == reserved) {
             return true;
         }
     }
     return stem.size() == 4 && (stem.compare(0, 3, L"COM") == 0 || stem.compare(0, 3, L"LPT") == 0) &&
-           stem[3] >= L'1' && stem[3] <= L'9';
+           ((stem[3] >= L'1' && stem[3] <= L'9') || wcschr(L"\u00B9\u00B2\u00B3", stem[3]) != nullptr);
+}
+
+// The safe form of name within room characters (at least 1): cut, never between the halves of a
+// surrogate pair, and cut again when making it safe lengthened it.
+std::wstring SafeNameWithin(const std::wstring& name, size_t room) {
+    std::wstring cut = name;
+    for (;;) {
+        if (cut.size() > room) {
+            cut.resize(room);
+        }
+        if (!cut.empty() && cut.back() >= 0xD800 && cut.back() <= 0xDBFF) {
+            cut.pop_back();
+        }
+        std::wstring safe = MakeSafeFileName(cut);
+        if (safe.size() <= room) {
+            return safe;
+        }
+        room = cut.size() - 1;
+    }
+}
+
+bool IsSeparator(wchar_t c) {
+    return c == L'\\' || c == L'/';
+}
+
+// Without trailing separators, except the one of a root ("\\", "C:\\").
+std::wstring WithoutTrailingSeparators(std::wstring path) {
+    while (path.size() > 1 && IsSeparator(path.back()) && path[path.size() - 2] != L':') {
+        path.pop_back();
+    }
+    return path;
+}
+
+// With no folder the result stays relative: a leading "\\" would be the drive's root.
+void AppendComponent(std::wstring& path, const std::wstring& component) {
+    if (!path.empty() && !IsSeparator(path.back())) {
+        path += L'\\';
+    }
+    path += component;
 }
 
 } // namespace
@@ -107,12 +150,9 @@ std::wstring BuildSaveFolder(const std::wstring& folder, const std::wstring& fol
     SaveNameValues safe = values;
     safe.title = MakeSafeFileName(values.title);
     safe.videoId = MakeSafeFileName(values.videoId);
-    std::wstring expanded = ExpandNameTemplate(folderTemplate, safe);
+    const std::wstring expanded = ExpandNameTemplate(folderTemplate, safe);
 
-    std::wstring out = folder;
-    while (!out.empty() && (out.back() == L'\\' || out.back() == L'/')) {
-        out.pop_back();
-    }
+    std::wstring out = WithoutTrailingSeparators(folder);
     size_t start = 0;
     while (start <= expanded.size()) {
         size_t end = expanded.find_first_of(L"\\/", start);
@@ -124,8 +164,10 @@ std::wstring BuildSaveFolder(const std::wstring& folder, const std::wstring& fol
             component.pop_back();
         }
         if (!component.empty()) {
-            out += L'\\';
-            out += MakeSafeFileName(component);
+            if (out.size() + 2 > kMaxFolderPath) {
+                break;
+            }
+            AppendComponent(out, SafeNameWithin(component, kMaxFolderPath - out.size() - 1));
         }
         start = end + 1;
     }
@@ -133,27 +175,36 @@ std::wstring BuildSaveFolder(const std::wstring& folder, const std::wstring& fol
 }
 
 std::wstring BuildSaveFilePath(const std::wstring& folder, const std::wstring& nameTemplate,
-                               const SaveNameValues& values, const std::wstring& extension) {
-    std::wstring base = folder;
-    while (!base.empty() && (base.back() == L'\\' || base.back() == L'/')) {
-        base.pop_back();
-    }
-    base += L'\\';
-    std::wstring name = MakeSafeFileName(ExpandNameTemplate(nameTemplate, values));
+                               const SaveNameValues& values, const std::wstring& extension, size_t reserve) {
+    std::wstring base = WithoutTrailingSeparators(folder);
+    AppendComponent(base, L"");
     const size_t limit = MAX_PATH - 1;
-    if (base.size() + extension.size() + 1 > limit) {
+    if (base.size() + extension.size() + reserve + 1 > limit) {
         return L"";
     }
-    size_t room = limit - base.size() - extension.size();
-    if (name.size() > room) {
-        name.resize(room);
-        // Never end on the first half of a surrogate pair.
-        if (!name.empty() && name.back() >= 0xD800 && name.back() <= 0xDBFF) {
-            name.pop_back();
-        }
-        name = MakeSafeFileName(name);
+    const size_t room = limit - base.size() - extension.size() - reserve;
+    return base + SafeNameWithin(ExpandNameTemplate(nameTemplate, values), room) + extension;
+}
+
+bool CreateFolderPath(const std::wstring& path) {
+    const std::wstring folder = WithoutTrailingSeparators(path);
+    if (folder.empty()) {
+        return false;
     }
-    return base + name + extension;
+    DWORD attributes = GetFileAttributesW(folder.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES) {
+        return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    }
+    const size_t separator = folder.find_last_of(L"\\/");
+    // A drive ("C:") or a share root has no parent to make; CreateDirectoryW reports it.
+    if (separator != std::wstring::npos && separator > 0 && folder[separator - 1] != L':' &&
+        folder[separator - 1] != L'\\') {
+        CreateFolderPath(folder.substr(0, separator));
+    }
+    // Another thread may make the same folder meanwhile: only the end state counts.
+    CreateDirectoryW(folder.c_str(), nullptr);
+    attributes = GetFileAttributesW(folder.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
 SYSTEMTIME LocalTimeFromUnixTime(long long seconds) {

@@ -95,3 +95,13 @@ std::wstring GetMylistApiUrl(const std::wstring& country, const std::wstring& gr
 std::wstring GetDeflistApiUrl(const std::wstring& country) {
     return GetServiceBaseUrl(country) + L"api/deflist/list";
 }
+
+bool IsEconomyVideoUrl(const std::wstring& videoUrl) {
+    const std::wstring marker = L"low";
+    return videoUrl.size() >= marker.size() &&
+           videoUrl.compare(videoUrl.size() - marker.size(), marker.size(), marker) == 0;
+}
+
+std::wstring GetMovieTypeFromVideoUrl(const std::wstring& videoUrl) {
+    return videoUrl.find(L"?m=") != std::wstring::npos ? L"mp4" : L"flv";
+}

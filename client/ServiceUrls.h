@@ -46,3 +46,10 @@ std::wstring GetPostKeyUrl(const std::wstring& country, const std::wstring& thre
 // (base + "api/deflist/list").
 std::wstring GetMylistApiUrl(const std::wstring& country, const std::wstring& groupId);
 std::wstring GetDeflistApiUrl(const std::wstring& country);
+
+// The video file's address (the url of the getflv data) ends in "low" when the service offers only
+// the economy version.
+bool IsEconomyVideoUrl(const std::wstring& videoUrl);
+// The container the address names: "mp4" for "?m=", "flv" otherwise (the watch page's movie_type,
+// when it has one, takes precedence).
+std::wstring GetMovieTypeFromVideoUrl(const std::wstring& videoUrl);

@@ -11,7 +11,7 @@ packages=(
     libz-mingw-w64-dev
     fonts-ipafont-gothic fonts-wine fonts-liberation
     gstreamer1.0-libav gstreamer1.0-plugins-good
-    ffmpeg python3 locales
+    ffmpeg python3 locales curl
 )
 
 missing=()

@@ -34,6 +34,9 @@ VIDEOS = {
         "bgms": "sm100%2Cnm200",
         "owner_thread": True,
         "flv": {"thread_id": "1000000009", "l": "320"},
+        "world_tags": ["game", "test's tag"],
+        "counters": (1234, 56, 7),
+        "size": 1_000_003,
     },
     "nm10": {
         "title": "キー付きの動画",
@@ -46,6 +49,31 @@ VIDEOS = {
         "flv": {"thread_id": "1000000010", "l": "65", "needs_key": "1"},
     },
     "sm11": {"deleted": "1"},
+    # Served only in its economy version.
+    "sm12": {
+        "title": "エコノミーの動画",
+        "description": "説明",
+        "tags": ["テスト"],
+        "category": "テスト",
+        "movie_type": "mp4",
+        "bgms": "",
+        "owner_thread": False,
+        "flv": {"thread_id": "1000000012", "l": "30"},
+        "economy": True,
+        "size": 300_007,
+    },
+    # The benchmark's video, made on the fly.
+    "sm200": {
+        "title": "大きな動画",
+        "description": "説明",
+        "tags": ["テスト"],
+        "category": "テスト",
+        "movie_type": "mp4",
+        "bgms": "",
+        "owner_thread": False,
+        "flv": {"thread_id": "1000000200", "l": "600"},
+        "size": 200 * 1024 * 1024,
+    },
 }
 
 
@@ -91,6 +119,14 @@ class Reply:
         self.headers = list(headers)
 
 
+class StreamReply(Reply):
+    """A reply that declares length bytes and writes its body itself: write(wfile)."""
+
+    def __init__(self, length, write, content_type="application/octet-stream", status=200, headers=()):
+        super().__init__(b"", content_type, status, length, headers)
+        self.write = write
+
+
 def quote(text):
     return urllib.parse.quote(text, safe="")
 
@@ -109,12 +145,15 @@ def watch_page(handler, video_id):
     tags = "".join(f'<a href="tag/{quote(tag)}" rel="tag">{tag}</a>&nbsp;\n' for tag in video["tags"])
     owner = 'so.addVariable("has_owner_thread", "1");\n' if video["owner_thread"] else ""
     flv = video["flv"]
+    world_tags = "".join(f'<a href="world_tag/{quote(tag)}" rel="tag">{tag}</a>&nbsp;\n' for tag in video.get("world_tags", []))
+    views, comments, mylists = video.get("counters", (0, 0, 0))
     return Reply(
         "<!DOCTYPE html>\n<html lang=\"ja\">\n<head>\n<meta charset=\"utf-8\">\n"
         f"<title>{title} ‐ ベラベラ動画</title>\n</head>\n<body>\n"
         f"<!--↓動画説明文↓-->\n<div class=\"description\">\n<!-- google_ad_section_start -->\n"
         f"{video['description']}\n<!-- google_ad_section_end -->\n</div>\n<!--↑動画説明文↑-->\n"
         f"<div class=\"tags\">\n{tags}</div>\n"
+        f"<div class=\"world_tags\">\n{world_tags}</div>\n"
         "<script type=\"text/javascript\">\n"
         f"var so = new SWFObject(\"{handler.base_url()}swf/velaplayer.swf\", \"flvplayer\", \"952\", \"540\");\n"
         f"so.addVariable(\"category\", \"{video['category']}\");\n"
@@ -129,6 +168,10 @@ def watch_page(handler, video_id):
         f"\ttitle:\t'{title}',\n"
         "\tpostedAt:\t'2008/01/02 03:04:05',\n"
         f"\ttags:\t['{video['tags'][0]}'],\n"
+        f"\tviewCount:\t{views},\n"
+        f"\tcommentCount:\t{comments},\n"
+        f"\tmylistCount:\t{mylists},\n"
+        f"\tthumbnail:\t'{handler.base_url()}thumb?i={flv['thread_id']}',\n"
         f"\tlength:\t{flv['l']}\n"
         "};\n</script>\n</body>\n</html>\n"
     )
@@ -159,7 +202,83 @@ def getflv(handler, video_id):
             "done": "true",
         }
     )
+    pairs["url"] = quote(video_address(base, video_id, video))
     return Reply("&".join(f"{key}={value}" for key, value in pairs.items()), content_type="text/plain")
+
+
+# The video file. Its address is smile?v=ID.N for an FLV, smile?m=ID.N for an MP4, with "low" at the
+# end for the economy version. Byte i of a file is (i + seed) % 251, the seed telling the economy
+# version apart, so the bytes of each position are known and a file is made on the fly.
+def video_address(base, video_id, video):
+    key = "m" if video.get("movie_type") == "mp4" else "v"
+    return f"{base}smile?{key}={video_id}.0468{'low' if video.get('economy') else ''}"
+
+
+VIDEO_BLOCK = bytes(i % 251 for i in range(251 * 4097))
+
+
+def write_video(wfile, start, count, seed, mode):
+    """Writes count bytes from position start; the mode may cut the body, pace it or stall it."""
+    if "cut" in mode:
+        count = min(count, int(mode["cut"]))
+    stall = int(mode["stall"]) if "stall" in mode else None
+    if stall is not None:
+        count = min(count, stall)
+    piece = int(mode.get("piece", 251 * 4096))
+    delay = int(mode.get("delay_ms", 0)) / 1000
+    position, end = start, start + count
+    while position < end:
+        offset = (position + seed) % 251
+        take = min(end - position, piece, 251 * 4096)
+        wfile.write(memoryview(VIDEO_BLOCK)[offset : offset + take])
+        position += take
+        if delay and position < end:
+            time.sleep(delay)
+    if stall is not None:
+        wfile.flush()
+        time.sleep(float(mode.get("stall_seconds", 30)))
+
+
+def video_file(handler):
+    name = (handler.query.get("v") or handler.query.get("m") or [""])[0]
+    video_id, _, rest = name.partition(".")
+    video = VIDEOS.get(video_id)
+    if video is None or "size" not in video:
+        return Reply("not found", status=404)
+    economy = rest.endswith("low")
+    mode = handler.server.take_mode("video")
+    if "status" in mode:
+        return Reply("error", content_type="text/plain", status=int(mode["status"]))
+    size, seed = video["size"], 97 if economy else 0
+    start = 0
+    match = re.fullmatch(r"bytes=(\d+)-", handler.headers.get("Range", ""))
+    if match and "no_range" not in mode:
+        start = int(match.group(1))
+        if start >= size:
+            return Reply(b"", status=416, headers=[("Content-Range", f"bytes */{size}")])
+    content_type = "video/mp4" if video["movie_type"] == "mp4" else "video/x-flv"
+    write = lambda wfile: write_video(wfile, start, size - start, seed, mode)
+    if match and start < size and "no_range" not in mode:
+        return StreamReply(size - start, write, content_type, 206, [("Content-Range", f"bytes {start}-{size - 1}/{size}")])
+    return StreamReply(size, write, content_type, headers=[("Accept-Ranges", "bytes")])
+
+
+# The thumbnail at the address of the watch page's Video.thumbnail: a small JPEG-like body.
+def thumbnail(handler):
+    if handler.server.take_mode("thumbnail").get("fail"):
+        return Reply("busy", content_type="text/plain", status=503)
+    number = handler.query.get("i", [""])[0]
+    return Reply(b"\xff\xd8\xff\xe0" + number.encode() + bytes(range(256)) * 8 + b"\xff\xd9", "image/jpeg")
+
+
+# Sets the mode of the next replies of a kind ("video" or "thumbnail"): the query's values, for
+# "times" replies (default 1). Video: cut=K (K bytes, then the connection closes), stall=K (K bytes,
+# then nothing for stall_seconds), piece=B&delay_ms=D (drip B bytes every D ms), no_range=1 (a range
+# request gets the whole file), status=N. Thumbnail: fail=1 (503).
+def set_mode(handler, kind):
+    values = {key: value[0] for key, value in handler.query.items()}
+    handler.server.set_mode(kind, values, int(values.pop("times", "1")))
+    return Reply("ok", content_type="text/plain")
 
 
 def login(handler):
@@ -347,6 +466,9 @@ ROUTES = [
     ("GET", r"/my/mylist", lambda h: list_page(DEFLIST) if h.logged_in() else top_page(h)),
     ("GET", r"/api/deflist/list", deflist_api),
     ("GET", r"/ping", lambda h: Reply("<html><body>ok</body></html>")),
+    ("GET", r"/smile", video_file),
+    ("GET", r"/thumb", thumbnail),
+    ("GET", r"/_fake/(video|thumbnail)-mode", set_mode),
 ]
 
 
@@ -397,6 +519,12 @@ class Handler(http.server.BaseHTTPRequestHandler):
         for name, value in reply.headers:
             self.send_header(name, value)
         self.end_headers()
+        if isinstance(reply, StreamReply):
+            try:
+                reply.write(self.wfile)
+            except (BrokenPipeError, ConnectionResetError):
+                pass
+            return
         self.wfile.write(reply.body)
         self.wfile.flush()
 
@@ -414,6 +542,22 @@ class Server(http.server.ThreadingHTTPServer):
         self.threads = {thread: list(chats) for thread, chats in THREADS.items()}
         self.posted = []
         self.state_lock = threading.Lock()
+        self.modes = {}  # kind -> [values, replies left]
+
+    def set_mode(self, kind, values, times):
+        with self.log_lock:
+            self.modes[kind] = [values, times]
+
+    def take_mode(self, kind):
+        """The values of the kind's mode for this reply ({} when none); counts the reply."""
+        with self.log_lock:
+            entry = self.modes.get(kind)
+            if not entry:
+                return {}
+            entry[1] -= 1
+            if entry[1] <= 0:
+                del self.modes[kind]
+            return entry[0]
 
     def log_request_line(self, *fields):
         # Written before the reply, so a client that has its reply finds the line.

@@ -1,0 +1,6 @@
+#include "client/DownloadFileNameFormats.h"
+
+DownloadFileNameFormats& GetDownloadFileNameFormats() {
+    static DownloadFileNameFormats formats;
+    return formats;
+}
