@@ -392,7 +392,10 @@ HRESULT CVelaFilter::TransformHeldFrame(IMediaSample* sample) {
     const REFERENCE_TIME start = timed ? props.tStart : 0;
     if (!m_firstFrameHeld.exchange(true)) {
         // Drawn here, on the streaming thread, which may wait in a paused renderer like any sample.
-        hr = FlushDownstream();
+        hr = FlushDownstreamUnlessFlushing();
+        if (hr == S_FALSE) {
+            return S_FALSE;
+        }
         if (SUCCEEDED(hr)) {
             hr = Draw(static_cast<int32_t>((m_pInput->CurrentStartTime() + start) / 10000), true);
         }
@@ -466,7 +469,10 @@ HRESULT CVelaFilter::EndOfStream() {
 
 HRESULT CVelaFilter::BeginFlush() {
     try {
-        m_flushing = true;
+        {
+            CAutoLock lock(&m_adviseLock);
+            m_flushing = true;
+        }
         m_firstFrameHeld = false;
         SetEvent(m_runGate);
         CancelClockWait();
@@ -551,10 +557,17 @@ HRESULT CVelaFilter::FlushDownstream() {
     return S_OK;
 }
 
+HRESULT CVelaFilter::FlushDownstreamUnlessFlushing() {
+    // An upstream flush has flushed the renderer already; a flush of ours ending it early would let a
+    // sample block in the paused renderer while the upstream seek waits for the streaming thread.
+    CAutoLock lock(&m_adviseLock);
+    return m_flushing ? S_FALSE : FlushDownstream();
+}
+
 HRESULT CVelaFilter::FlushAndRedraw(int32_t positionMs) {
     try {
-        HRESULT hr = FlushDownstream();
-        if (FAILED(hr)) {
+        HRESULT hr = FlushDownstreamUnlessFlushing();
+        if (hr != S_OK) {
             return hr;
         }
         if (m_state != kPaused) {

@@ -89,6 +89,7 @@ public:
 
 private:
     HRESULT FlushDownstream();
+    HRESULT FlushDownstreamUnlessFlushing();
     void RedrawLoop();
     HRESULT WaitForSampleTime(REFERENCE_TIME sampleStart);
     // Cancels a pending clock advise and wakes the streaming thread waiting for it.
