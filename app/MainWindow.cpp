@@ -1,6 +1,7 @@
 #include "app/MainWindow.h"
 
 #include "app/Accelerators.h"
+#include "app/CloseRules.h"
 #include "app/CommandLine.h"
 #include "app/ControlBars.h"
 #include "app/MediaPlayback.h"
@@ -71,7 +72,9 @@ HMENU FindSubMenuWithCommand(HMENU menu, UINT command) {
     return nullptr;
 }
 
-HMENU RecentFilesMenu(HWND window) { return FindSubMenuWithCommand(GetMenu(window), IDM_RECENT_CLEAR); }
+HMENU RecentFilesMenu(HWND window) {
+    return FindSubMenuWithCommand(GetMenu(window), IDM_RECENT_CLEAR);
+}
 
 // Every tool window with its View command and the setting that shows it.
 struct ToolWindowEntry {
@@ -199,9 +202,9 @@ void OnDropFiles(HWND window, HDROP drop) {
 
 void OpenFileFromDialog(HWND window) {
     std::wstring path;
-    const FileDialogFilter filter = {{L"動画ファイル (" + GetAppSettings().movieFileMask + L")",
-                                      GetAppSettings().movieFileMask},
-                                     {L"すべてのファイル(*.*)", L"*.*"}};
+    const FileDialogFilter filter = {
+        {L"動画ファイル (" + GetAppSettings().movieFileMask + L")", GetAppSettings().movieFileMask},
+        {L"すべてのファイル(*.*)", L"*.*"}};
     if (ShowOpenFileDialog(window, path, filter)) {
         OpenMediaFile(path);
     }
@@ -543,10 +546,11 @@ LRESULT OnCreate(HWND window) {
 void UpdatePlayPosition(int32_t positionMs) {
     MainControls& controls = GetMainControls();
     const int32_t duration = static_cast<int32_t>(GetDurationMs());
-    controls.statusBar.SetStatusPartText(
-        0, CDirectShow::FormatPlayTime(positionMs) + L"/" + CDirectShow::FormatPlayTime(duration));
+    controls.statusBar.SetStatusPartText(0, CDirectShow::FormatPlayTime(positionMs) + L"/" +
+                                                CDirectShow::FormatPlayTime(duration));
     if (!controls.seekBarObject.IsDragging() && duration > 0) {
-        SendMessageW(controls.seekBar, TBM_SETPOS, TRUE, static_cast<LPARAM>(static_cast<int64_t>(positionMs) * 100 / duration));
+        SendMessageW(controls.seekBar, TBM_SETPOS, TRUE,
+                     static_cast<LPARAM>(static_cast<int64_t>(positionMs) * 100 / duration));
     }
 }
 
@@ -560,19 +564,9 @@ void RedrawPausedFrame(int32_t positionMs) {
 // Non-zero refuses the close.
 bool OnClose(HWND window) {
     AppSettings& settings = GetAppSettings();
-    if (GetDownloadWindow().IsDownloadRunning() && !IsExitForced()) {
-        GetDownloadWindow().Show(SW_SHOW);
-        const int answer = MessageBoxW(
-            GetDownloadWindow().GetHandle(),
-            L"ダウンロード実行中です。\nダウンロードを中断してソフトを終了してもよろしいですか？",
-            settings.appName.c_str(), MB_YESNO | MB_TOPMOST | MB_SETFOREGROUND);
-        if (answer != IDYES) {
-            return true;
-        }
-    }
-    if (GetDownloadWindow().IsSettingsSheetOpen()) {
-        Box(window, L"ダウンロードウィンドウの設定ダイアログが開かれたままです。", MB_OK);
-        SetWindowPos(GetDownloadWindow().GetHandle(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    CWndDownload& download = GetDownloadWindow();
+    if (IsCloseRefused({download.IsDownloadRunning(), IsExitForced(), download.IsSettingsSheetOpen()}, window,
+                       download)) {
         return true;
     }
     SetWindowTextW(window, settings.closingTitle.c_str());
@@ -609,8 +603,12 @@ bool OnClose(HWND window) {
 
 } // namespace
 
-void SetRunningInstance(HWND window) { g_runningInstance = window; }
-HWND GetRunningInstance() { return g_runningInstance; }
+void SetRunningInstance(HWND window) {
+    g_runningInstance = window;
+}
+HWND GetRunningInstance() {
+    return g_runningInstance;
+}
 
 void ExecuteCommandLineText(const std::wstring& text) {
     ParseCommandLine(SplitCommandLine(text), GetPlayerCommandHost());
@@ -775,8 +773,7 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         case kMsgCommandLine:
             if (wParam != 0) {
                 // Sent on as a command line, with the program in front as a start would have it.
-                const std::wstring text =
-                    L"\"" + GetProgramPath() + L"\" " + reinterpret_cast<const wchar_t*>(wParam);
+                const std::wstring text = L"\"" + GetProgramPath() + L"\" " + reinterpret_cast<const wchar_t*>(wParam);
                 SendCopyData(window, window, text);
             }
             break;
