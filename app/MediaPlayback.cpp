@@ -34,8 +34,6 @@
 
 namespace {
 
-// Message of the playlist's block that marks the playing file.
-constexpr UINT kMsgPlaylistPlayingFile = 38866;
 // Comment options of a command line that are not given.
 constexpr int kNotGiven = -4096;
 
@@ -101,8 +99,11 @@ unsigned __stdcall LoadCommentsAndPlay(void* argument) {
 }
 
 void StartCommentReload(const std::wstring& path, const std::vector<std::wstring>& group, bool play) {
-    auto* load = new CommentLoad{++g_loadGeneration, path, OptionValue(group, L"comment_readnum="),
-                                 OptionValue(group, L"comment_readstart="), OptionValue(group, L"comment_shift="),
+    auto* load = new CommentLoad{++g_loadGeneration,
+                                 path,
+                                 OptionValue(group, L"comment_readnum="),
+                                 OptionValue(group, L"comment_readstart="),
+                                 OptionValue(group, L"comment_shift="),
                                  play};
     if (load->readCount == kNotGiven) {
         load->readCount = -1;
@@ -146,7 +147,8 @@ void SetCommentFontSizesForVideo(CDirectShow& graph) {
     CommentFontSizes sizes;
     const int32_t width = graph.GetSourceVideoWidth();
     const int32_t height = graph.GetSourceVideoHeight();
-    const bool small = width <= 0 || height <= 0 || (!GetAppSettings().MovieSizeFixComment && (width < 512 || height < 384));
+    const bool small =
+        width <= 0 || height <= 0 || (!GetAppSettings().MovieSizeFixComment && (width < 512 || height < 384));
     if (small) {
         sizes.medium = 13;
         sizes.big = 20;
@@ -188,9 +190,22 @@ PlayingMedia& GetPlayingMedia() {
     return media;
 }
 
-bool IsLoadingComments() { return g_loadsRunning > 0; }
+bool IsLoadingComments() {
+    return g_loadsRunning > 0;
+}
 
-bool IsGraphReady() { return GetDirectShow().IsGraphReady(); }
+void WaitForCommentLoads(DWORD timeoutMs) {
+    const DWORD start = GetTickCount();
+    while (IsLoadingComments() && GetTickCount() - start < timeoutMs) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_SENDMESSAGE);
+        MSG message;
+        PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+}
+
+bool IsGraphReady() {
+    return GetDirectShow().IsGraphReady();
+}
 
 int GetPlayState() {
     if (!IsGraphReady()) {
@@ -206,14 +221,30 @@ int GetPlayState() {
     }
 }
 
-void PlayMedia() { GetDirectShow().Play(); }
-void PauseMedia() { GetDirectShow().Pause(); }
-void StopMedia() { GetDirectShow().Stop(); }
-long long GetPositionMs() { return GetDirectShow().GetPos() / 10000; }
-long long GetDurationMs() { return GetDirectShow().GetDurationMs(); }
-void SeekMs(long long milliseconds) { GetDirectShow().SeekMs(static_cast<int32_t>(milliseconds)); }
-void SeekPercent(int percent) { GetDirectShow().SeekPercent(percent); }
-bool SetPlaybackRate(double rate) { return GetDirectShow().SetRate(rate); }
+void PlayMedia() {
+    GetDirectShow().Play();
+}
+void PauseMedia() {
+    GetDirectShow().Pause();
+}
+void StopMedia() {
+    GetDirectShow().Stop();
+}
+long long GetPositionMs() {
+    return GetDirectShow().GetPos() / 10000;
+}
+long long GetDurationMs() {
+    return GetDirectShow().GetDurationMs();
+}
+void SeekMs(long long milliseconds) {
+    GetDirectShow().SeekMs(static_cast<int32_t>(milliseconds));
+}
+void SeekPercent(int percent) {
+    GetDirectShow().SeekPercent(percent);
+}
+bool SetPlaybackRate(double rate) {
+    return GetDirectShow().SetRate(rate);
+}
 
 void ApplyVolume() {
     CDirectShow& graph = GetDirectShow();
@@ -291,8 +322,8 @@ bool OpenMediaFile(const std::wstring& requested, const std::vector<std::wstring
     }
 
     if (GetPlayListWindow().GetHandle() != nullptr) {
-        SendMessageW(GetPlayListWindow().GetHandle(), kMsgPlaylistPlayingFile, reinterpret_cast<WPARAM>(video.c_str()),
-                     0);
+        SendMessageW(GetPlayListWindow().GetHandle(), CWndPlayList::kMsgPlayingFile,
+                     reinterpret_cast<WPARAM>(video.c_str()), 0);
     }
     DebugLog() << L"動画ファイル : " << video << EndLine;
     DebugLog() << L"動画ファイルの読み込み中..." << EndLine;
@@ -301,9 +332,10 @@ bool OpenMediaFile(const std::wstring& requested, const std::vector<std::wstring
     try {
         graph.OpenMovie(video, main);
     } catch (const utl::exception::CException& e) {
-        ShowOpenFailure(L"ファイル形式に対応したフィルタがインストールされていません。\nフィルタのインストールを行って下さい。\n\n"
-                        L"ファイルの読み込みに失敗しました。\n",
-                        L"◆ファイルの読み込みに失敗しました : ", e);
+        ShowOpenFailure(
+            L"ファイル形式に対応したフィルタがインストールされていません。\nフィルタのインストールを行って下さい。\n\n"
+            L"ファイルの読み込みに失敗しました。\n",
+            L"◆ファイルの読み込みに失敗しました : ", e);
         return false;
     }
     try {
@@ -315,7 +347,8 @@ bool OpenMediaFile(const std::wstring& requested, const std::vector<std::wstring
         ApplyVolume();
         StartTimer(graph);
     } catch (const utl::exception::CException& e) {
-        ShowOpenFailure(L"ファイル形式に対応したフィルタがインストールされていない、または、ファイルが動画ファイルでない可能性があります。\n\n"
+        ShowOpenFailure(L"ファイル形式に対応したフィルタがインストールされていない、または、ファイルが動画ファイルでな"
+                        L"い可能性があります。\n\n"
                         L"動画ファイルの初期化処理でエラーが発生しました。\n",
                         L"◆動画ファイルの初期化処理に失敗しました : ", e);
         DebugLog() << L"フィルタ(コーデック)が使用できない状態になっている可能性があります" << EndLine;
@@ -372,7 +405,17 @@ void PlayNextByPlayWay() {
     SendMessageW(GetMainControls().seekBar, TBM_SETPOS, TRUE, 100);
     const int32_t way = GetAppSettings().PlayWay;
     if (way == 1) {
+        // A graph that has reported its end is stopped first: a seek alone did not make it stream
+        // again under Wine, and from stopped a seek and a run restart it on either platform.
+        if (IsGraphReady()) {
+            CAutoLock lock(&GetDirectShow().GraphLock());
+            Microsoft::WRL::ComPtr<IMediaControl> control;
+            if (SUCCEEDED(GetDirectShow().GetGraphBuilder()->QueryInterface(IID_PPV_ARGS(&control)))) {
+                control->Stop();
+            }
+        }
         SendMessageW(main, kMsgSeek, 0, 0);
+        SendMessageW(main, kMsgPlay, 0, 0);
     } else if (way == 0 || way == 2 || way == 3) {
         SendMessageW(main, kMsgPause, 0, 0);
         if (way == 2) {
