@@ -3,6 +3,7 @@
 #include "app/Accelerators.h"
 #include "app/CloseRules.h"
 #include "app/CommandLine.h"
+#include "app/FilterMenu.h"
 #include "app/ControlBars.h"
 #include "app/MediaPlayback.h"
 #include "app/PlayerCommandHost.h"
@@ -310,9 +311,16 @@ void OnCommand(HWND window, WORD command) {
     case IDM_ABOUT:
         Box(window, settings.appName + L" Ver." + settings.version, MB_OK | MB_ICONINFORMATION);
         break;
+    case IDM_RELOAD_FILTER:
+        ReloadFilters();
+        BuildFilterMenu(GetMenu(window));
+        break;
     case IDM_PLAYLIST_LOADED:
         break;
     default:
+        if (command >= IDM_FILTER_FIRST && command <= IDM_FILTER_LAST) {
+            ToggleFilterFile(GetMenu(window), command);
+        }
         if (command >= IDM_RECENT_FIRST && command <= IDM_RECENT_LAST) {
             const auto& files = GetRecentFiles().Files();
             const size_t index = command - IDM_RECENT_FIRST;
@@ -321,14 +329,6 @@ void OnCommand(HWND window, WORD command) {
             }
         }
         break;
-    }
-}
-
-void AppendFilterEntry(const FilterEntryRecord& record) {
-    const AppSettings& settings = GetAppSettings();
-    CreateDirectoryW(settings.filterFolder.c_str(), nullptr);
-    if (!CSectionFile(settings.filterFolder + L"\\" + record.fileName).AppendLine(record.kind, record.value)) {
-        DebugLog() << L"フィルタの追加に失敗しました" << EndLine;
     }
 }
 
@@ -485,6 +485,8 @@ LRESULT OnCreate(HWND window) {
         LoadSettings(settings);
     }
 
+    BuildFilterMenu(GetMenu(window));
+    ReloadFilters();
     HINSTANCE instance = GetModuleHandleW(nullptr);
     g_popupMenu = LoadMenuW(instance, L"MAIN_POPUP");
     g_selectCommentPopup = LoadMenuW(instance, L"MAIN_POPUP_SELECTCOMMENT");
@@ -767,7 +769,10 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
             return 0;
         case kMsgFilterEntry:
             if (wParam != 0) {
-                AppendFilterEntry(*reinterpret_cast<const FilterEntryRecord*>(wParam));
+                AddFilterEntry(GetMenu(window), *reinterpret_cast<const FilterEntryRecord*>(wParam));
+            } else {
+                ReloadFilters();
+                BuildFilterMenu(GetMenu(window));
             }
             return 0;
         case kMsgCommandLine:
