@@ -36,7 +36,10 @@ LRESULT SendText(HWND target, const void* bytes, DWORD size, ULONG_PTR dwData) {
     data.dwData = dwData;
     data.cbData = size;
     data.lpData = const_cast<void*>(bytes);
-    return SendMessageW(target, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));
+    // A player that stops answering fails the test instead of hanging it.
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(target, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data), SMTO_NORMAL, 15000, &result);
+    return static_cast<LRESULT>(result);
 }
 
 LRESULT SendCommandLine(HWND target, const std::wstring& text) {
