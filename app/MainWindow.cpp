@@ -311,6 +311,9 @@ void OnCommand(HWND window, WORD command) {
     case IDM_ABOUT:
         Box(window, settings.appName + L" Ver." + settings.version, MB_OK | MB_ICONINFORMATION);
         break;
+    case IDM_FULL_SCREEN:
+        ToggleFullScreen();
+        break;
     case IDM_RELOAD_FILTER:
         ReloadFilters();
         BuildFilterMenu(GetMenu(window));
@@ -571,6 +574,8 @@ bool OnClose(HWND window) {
                        download)) {
         return true;
     }
+    // The windowed placement is the one saved.
+    SetFullScreen(false);
     SetWindowTextW(window, settings.closingTitle.c_str());
     for (const ToolWindowEntry* entry = ToolWindows(); entry->window != nullptr; ++entry) {
         if (entry->window->GetHandle() != nullptr) {
@@ -635,6 +640,7 @@ void UpdateMainMenuAndState() {
     check(IDM_ENABLE_FILTER, settings.EnableFilter);
     check(IDM_CHECK_MULTI_BOOT, settings.CheckMultiBoot);
     check(IDM_OFFLINE_MODE, settings.OfflineMode);
+    check(IDM_FULL_SCREEN, GetPlayingMedia().fullScreen);
     const bool ready = IsGraphReady();
     EnableMenuItem(menu, IDM_CLOSE_FILE, MF_BYCOMMAND | (ready ? MF_ENABLED : MF_GRAYED));
     CStatusBar& status = GetMainControls().statusBar;

@@ -43,6 +43,22 @@ std::atomic<unsigned> g_loadGeneration{0};
 std::atomic<int> g_loadsRunning{0};
 std::mutex g_loadLock;
 
+// The window as it was before full screen.
+struct WindowedState {
+    LONG_PTR style = 0;
+    WINDOWPLACEMENT placement = {};
+    HMENU menu = nullptr;
+};
+WindowedState g_windowed;
+constexpr UINT_PTR kCursorHideTimer = 0x7F01;
+
+void CALLBACK HideCursorTimerProc(HWND window, UINT, UINT_PTR timer, DWORD) {
+    KillTimer(window, timer);
+    if (GetDirectShow().IsGraphReady()) {
+        GetDirectShow().HideVideoCursor(true);
+    }
+}
+
 struct CommentLoad {
     unsigned generation;
     std::wstring path;
@@ -425,4 +441,57 @@ void PlayNextByPlayWay() {
         }
     }
     UpdateMainMenuAndState();
+}
+
+void SetFullScreen(bool on) {
+    HWND main = GetMainWindow();
+    PlayingMedia& media = GetPlayingMedia();
+    if (main == nullptr || on == media.fullScreen) {
+        return;
+    }
+    MainControls& controls = GetMainControls();
+    const HWND bars[] = {controls.toolBar, controls.seekBar, controls.muteButton, controls.volumeBar,
+                         controls.statusBar.m_hWnd};
+    if (on) {
+        g_windowed.style = GetWindowLongPtrW(main, GWL_STYLE);
+        g_windowed.placement.length = sizeof(WINDOWPLACEMENT);
+        GetWindowPlacement(main, &g_windowed.placement);
+        g_windowed.menu = GetMenu(main);
+        MONITORINFO monitor = {};
+        monitor.cbSize = sizeof(monitor);
+        GetMonitorInfoW(MonitorFromWindow(main, MONITOR_DEFAULTTONEAREST), &monitor);
+        for (HWND bar : bars) {
+            ShowWindow(bar, SW_HIDE);
+        }
+        SetMenu(main, nullptr);
+        SetWindowLongPtrW(main, GWL_STYLE, (g_windowed.style & ~WS_OVERLAPPEDWINDOW) | WS_POPUP);
+        const RECT& area = monitor.rcMonitor;
+        SetWindowPos(main, HWND_TOP, area.left, area.top, area.right - area.left, area.bottom - area.top,
+                     SWP_FRAMECHANGED | SWP_SHOWWINDOW);
+        SetTimer(main, kCursorHideTimer, 1500, HideCursorTimerProc);
+    } else {
+        KillTimer(main, kCursorHideTimer);
+        if (IsGraphReady()) {
+            GetDirectShow().HideVideoCursor(false);
+        }
+        SetWindowLongPtrW(main, GWL_STYLE, g_windowed.style);
+        SetMenu(main, g_windowed.menu);
+        for (HWND bar : bars) {
+            ShowWindow(bar, SW_SHOW);
+        }
+        SetWindowPlacement(main, &g_windowed.placement);
+        SetWindowPos(main, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
+    }
+    media.fullScreen = on;
+    // The video follows the client area, which the bars no longer share in full screen.
+    LayoutMainWindow(main);
+    if (IsGraphReady()) {
+        GetDirectShow().SetVideoArea(GetVideoArea(main));
+        GetDirectShow().FitVideoWindow();
+    }
+    UpdateMainMenuAndState();
+}
+
+void ToggleFullScreen() {
+    SetFullScreen(!GetPlayingMedia().fullScreen);
 }

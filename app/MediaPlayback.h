@@ -45,3 +45,7 @@ bool OpenMediaFile(const std::wstring& path, const std::vector<std::wstring>& gr
 void CloseMediaFile();
 // The end of the media: repeat, pause, or the next file by the play order setting.
 void PlayNextByPlayWay();
+// Full screen: the window takes its monitor without frame, menu and bars, and the video cursor hides
+// after 1500 ms; off brings back the style, menu, bars and placement of before.
+void SetFullScreen(bool on);
+void ToggleFullScreen();

@@ -106,6 +106,33 @@ TEST_F(MainWindowTest, NextStartCommandRunsOnceAndIsCleared) {
     EXPECT_STREQ(kept, L"");
 }
 
+TEST_F(MainWindowTest, FullScreenTakesTheMonitorAndComesBack) {
+    ProgramProcess player;
+    HWND main = StartPlayer(player);
+    ASSERT_NE(main, nullptr);
+    RECT windowed = {};
+    GetWindowRect(main, &windowed);
+    HWND status = FindWindowExW(main, nullptr, L"msctls_statusbar32", nullptr);
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof(monitor);
+    GetMonitorInfoW(MonitorFromWindow(main, MONITOR_DEFAULTTONEAREST), &monitor);
+
+    SendMessageW(main, WM_COMMAND, 8875, 0);
+    RECT full = {};
+    GetWindowRect(main, &full);
+    EXPECT_TRUE(EqualRect(&full, &monitor.rcMonitor));
+    EXPECT_EQ(GetMenu(main), nullptr);
+    EXPECT_FALSE(IsWindowVisible(status));
+
+    SendMessageW(main, WM_COMMAND, 8875, 0);
+    RECT back = {};
+    GetWindowRect(main, &back);
+    EXPECT_TRUE(EqualRect(&back, &windowed));
+    EXPECT_NE(GetMenu(main), nullptr);
+    EXPECT_TRUE(IsWindowVisible(status));
+    Close(player, main);
+}
+
 TEST_F(MainWindowTest, CopyDataIsValidatedAndGetQueriesAreAnswered) {
     ProgramProcess player;
     HWND main = StartPlayer(player);
