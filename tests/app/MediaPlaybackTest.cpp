@@ -4,6 +4,7 @@
 #include "app/MediaPlayback.h"
 #include "engine/FramePump.h"
 #include "foundation/AppSettings.h"
+#include "foundation/CSectionFile.h"
 #include "tests/app/PlayerFixture.h"
 
 #include <shlobj.h>
@@ -172,6 +173,21 @@ TEST_F(MediaPlaybackTest, CommentAndShortcutFilesLeadToTheirVideo) {
         },
         15000));
     EXPECT_EQ(Query(main, L"get -mediafile"), other);
+    Close(player, main);
+}
+
+TEST_F(MediaPlaybackTest, InformationFileCommandRunsOnceInsteadOfTheOpen) {
+    // The command opens the same video again: that open plays it instead of running the command again.
+    const std::wstring video = CopySample(L"short.mp4", L"info(sm4).mp4");
+    ASSERT_TRUE(
+        CSectionFile(PathOf(L"info(sm4).txt")).SetSection(L"command", L"\"" + video + L"\"\nplayer -shift time=1000"));
+    ProgramProcess player;
+    HWND main = StartPlayer(player, L"\"" + video + L"\"");
+    ASSERT_NE(main, nullptr);
+    ASSERT_TRUE(PumpMessagesUntil([&] { return WindowText(main) == L"info(sm4).mp4 - VelaPlayer"; }, 15000));
+    const std::wstring log = LogOf(main);
+    EXPECT_EQ(Count(log, L"動画情報コマンド : \"" + video + L"\" player -shift time=1000\r\n"), 1u);
+    EXPECT_EQ(Count(log, L"動画ファイル : " + video + L"\r\n"), 1u);
     Close(player, main);
 }
 
