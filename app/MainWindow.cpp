@@ -1,7 +1,9 @@
 #include "app/MainWindow.h"
 
 #include "app/Accelerators.h"
+#include "app/CloseRules.h"
 #include "app/CommandLine.h"
+#include "app/FilterMenu.h"
 #include "app/ControlBars.h"
 #include "app/MediaPlayback.h"
 #include "app/PlayerCommandHost.h"
@@ -71,7 +73,9 @@ HMENU FindSubMenuWithCommand(HMENU menu, UINT command) {
     return nullptr;
 }
 
-HMENU RecentFilesMenu(HWND window) { return FindSubMenuWithCommand(GetMenu(window), IDM_RECENT_CLEAR); }
+HMENU RecentFilesMenu(HWND window) {
+    return FindSubMenuWithCommand(GetMenu(window), IDM_RECENT_CLEAR);
+}
 
 // Every tool window with its View command and the setting that shows it.
 struct ToolWindowEntry {
@@ -199,9 +203,9 @@ void OnDropFiles(HWND window, HDROP drop) {
 
 void OpenFileFromDialog(HWND window) {
     std::wstring path;
-    const FileDialogFilter filter = {{L"動画ファイル (" + GetAppSettings().movieFileMask + L")",
-                                      GetAppSettings().movieFileMask},
-                                     {L"すべてのファイル(*.*)", L"*.*"}};
+    const FileDialogFilter filter = {
+        {L"動画ファイル (" + GetAppSettings().movieFileMask + L")", GetAppSettings().movieFileMask},
+        {L"すべてのファイル(*.*)", L"*.*"}};
     if (ShowOpenFileDialog(window, path, filter)) {
         OpenMediaFile(path);
     }
@@ -307,9 +311,19 @@ void OnCommand(HWND window, WORD command) {
     case IDM_ABOUT:
         Box(window, settings.appName + L" Ver." + settings.version, MB_OK | MB_ICONINFORMATION);
         break;
+    case IDM_FULL_SCREEN:
+        ToggleFullScreen();
+        break;
+    case IDM_RELOAD_FILTER:
+        ReloadFilters();
+        BuildFilterMenu(GetMenu(window));
+        break;
     case IDM_PLAYLIST_LOADED:
         break;
     default:
+        if (command >= IDM_FILTER_FIRST && command <= IDM_FILTER_LAST) {
+            ToggleFilterFile(GetMenu(window), command);
+        }
         if (command >= IDM_RECENT_FIRST && command <= IDM_RECENT_LAST) {
             const auto& files = GetRecentFiles().Files();
             const size_t index = command - IDM_RECENT_FIRST;
@@ -318,14 +332,6 @@ void OnCommand(HWND window, WORD command) {
             }
         }
         break;
-    }
-}
-
-void AppendFilterEntry(const FilterEntryRecord& record) {
-    const AppSettings& settings = GetAppSettings();
-    CreateDirectoryW(settings.filterFolder.c_str(), nullptr);
-    if (!CSectionFile(settings.filterFolder + L"\\" + record.fileName).AppendLine(record.kind, record.value)) {
-        DebugLog() << L"フィルタの追加に失敗しました" << EndLine;
     }
 }
 
@@ -482,6 +488,8 @@ LRESULT OnCreate(HWND window) {
         LoadSettings(settings);
     }
 
+    BuildFilterMenu(GetMenu(window));
+    ReloadFilters();
     HINSTANCE instance = GetModuleHandleW(nullptr);
     g_popupMenu = LoadMenuW(instance, L"MAIN_POPUP");
     g_selectCommentPopup = LoadMenuW(instance, L"MAIN_POPUP_SELECTCOMMENT");
@@ -543,10 +551,11 @@ LRESULT OnCreate(HWND window) {
 void UpdatePlayPosition(int32_t positionMs) {
     MainControls& controls = GetMainControls();
     const int32_t duration = static_cast<int32_t>(GetDurationMs());
-    controls.statusBar.SetStatusPartText(
-        0, CDirectShow::FormatPlayTime(positionMs) + L"/" + CDirectShow::FormatPlayTime(duration));
+    controls.statusBar.SetStatusPartText(0, CDirectShow::FormatPlayTime(positionMs) + L"/" +
+                                                CDirectShow::FormatPlayTime(duration));
     if (!controls.seekBarObject.IsDragging() && duration > 0) {
-        SendMessageW(controls.seekBar, TBM_SETPOS, TRUE, static_cast<LPARAM>(static_cast<int64_t>(positionMs) * 100 / duration));
+        SendMessageW(controls.seekBar, TBM_SETPOS, TRUE,
+                     static_cast<LPARAM>(static_cast<int64_t>(positionMs) * 100 / duration));
     }
 }
 
@@ -560,21 +569,13 @@ void RedrawPausedFrame(int32_t positionMs) {
 // Non-zero refuses the close.
 bool OnClose(HWND window) {
     AppSettings& settings = GetAppSettings();
-    if (GetDownloadWindow().IsDownloadRunning() && !IsExitForced()) {
-        GetDownloadWindow().Show(SW_SHOW);
-        const int answer = MessageBoxW(
-            GetDownloadWindow().GetHandle(),
-            L"ダウンロード実行中です。\nダウンロードを中断してソフトを終了してもよろしいですか？",
-            settings.appName.c_str(), MB_YESNO | MB_TOPMOST | MB_SETFOREGROUND);
-        if (answer != IDYES) {
-            return true;
-        }
-    }
-    if (GetDownloadWindow().IsSettingsSheetOpen()) {
-        Box(window, L"ダウンロードウィンドウの設定ダイアログが開かれたままです。", MB_OK);
-        SetWindowPos(GetDownloadWindow().GetHandle(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    CWndDownload& download = GetDownloadWindow();
+    if (IsCloseRefused({download.IsDownloadRunning(), IsExitForced(), download.IsSettingsSheetOpen()}, window,
+                       download)) {
         return true;
     }
+    // The windowed placement is the one saved.
+    SetFullScreen(false);
     SetWindowTextW(window, settings.closingTitle.c_str());
     for (const ToolWindowEntry* entry = ToolWindows(); entry->window != nullptr; ++entry) {
         if (entry->window->GetHandle() != nullptr) {
@@ -609,8 +610,12 @@ bool OnClose(HWND window) {
 
 } // namespace
 
-void SetRunningInstance(HWND window) { g_runningInstance = window; }
-HWND GetRunningInstance() { return g_runningInstance; }
+void SetRunningInstance(HWND window) {
+    g_runningInstance = window;
+}
+HWND GetRunningInstance() {
+    return g_runningInstance;
+}
 
 void ExecuteCommandLineText(const std::wstring& text) {
     ParseCommandLine(SplitCommandLine(text), GetPlayerCommandHost());
@@ -635,6 +640,7 @@ void UpdateMainMenuAndState() {
     check(IDM_ENABLE_FILTER, settings.EnableFilter);
     check(IDM_CHECK_MULTI_BOOT, settings.CheckMultiBoot);
     check(IDM_OFFLINE_MODE, settings.OfflineMode);
+    check(IDM_FULL_SCREEN, GetPlayingMedia().fullScreen);
     const bool ready = IsGraphReady();
     EnableMenuItem(menu, IDM_CLOSE_FILE, MF_BYCOMMAND | (ready ? MF_ENABLED : MF_GRAYED));
     CStatusBar& status = GetMainControls().statusBar;
@@ -769,14 +775,16 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
             return 0;
         case kMsgFilterEntry:
             if (wParam != 0) {
-                AppendFilterEntry(*reinterpret_cast<const FilterEntryRecord*>(wParam));
+                AddFilterEntry(GetMenu(window), *reinterpret_cast<const FilterEntryRecord*>(wParam));
+            } else {
+                ReloadFilters();
+                BuildFilterMenu(GetMenu(window));
             }
             return 0;
         case kMsgCommandLine:
             if (wParam != 0) {
                 // Sent on as a command line, with the program in front as a start would have it.
-                const std::wstring text =
-                    L"\"" + GetProgramPath() + L"\" " + reinterpret_cast<const wchar_t*>(wParam);
+                const std::wstring text = L"\"" + GetProgramPath() + L"\" " + reinterpret_cast<const wchar_t*>(wParam);
                 SendCopyData(window, window, text);
             }
             break;

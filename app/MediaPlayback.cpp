@@ -34,8 +34,6 @@
 
 namespace {
 
-// Message of the playlist's block that marks the playing file.
-constexpr UINT kMsgPlaylistPlayingFile = 38866;
 // Comment options of a command line that are not given.
 constexpr int kNotGiven = -4096;
 
@@ -44,6 +42,22 @@ bool g_infoCommandRunning = false;
 std::atomic<unsigned> g_loadGeneration{0};
 std::atomic<int> g_loadsRunning{0};
 std::mutex g_loadLock;
+
+// The window as it was before full screen.
+struct WindowedState {
+    LONG_PTR style = 0;
+    WINDOWPLACEMENT placement = {};
+    HMENU menu = nullptr;
+};
+WindowedState g_windowed;
+constexpr UINT_PTR kCursorHideTimer = 0x7F01;
+
+void CALLBACK HideCursorTimerProc(HWND window, UINT, UINT_PTR timer, DWORD) {
+    KillTimer(window, timer);
+    if (GetDirectShow().IsGraphReady()) {
+        GetDirectShow().HideVideoCursor(true);
+    }
+}
 
 struct CommentLoad {
     unsigned generation;
@@ -101,8 +115,11 @@ unsigned __stdcall LoadCommentsAndPlay(void* argument) {
 }
 
 void StartCommentReload(const std::wstring& path, const std::vector<std::wstring>& group, bool play) {
-    auto* load = new CommentLoad{++g_loadGeneration, path, OptionValue(group, L"comment_readnum="),
-                                 OptionValue(group, L"comment_readstart="), OptionValue(group, L"comment_shift="),
+    auto* load = new CommentLoad{++g_loadGeneration,
+                                 path,
+                                 OptionValue(group, L"comment_readnum="),
+                                 OptionValue(group, L"comment_readstart="),
+                                 OptionValue(group, L"comment_shift="),
                                  play};
     if (load->readCount == kNotGiven) {
         load->readCount = -1;
@@ -146,7 +163,8 @@ void SetCommentFontSizesForVideo(CDirectShow& graph) {
     CommentFontSizes sizes;
     const int32_t width = graph.GetSourceVideoWidth();
     const int32_t height = graph.GetSourceVideoHeight();
-    const bool small = width <= 0 || height <= 0 || (!GetAppSettings().MovieSizeFixComment && (width < 512 || height < 384));
+    const bool small =
+        width <= 0 || height <= 0 || (!GetAppSettings().MovieSizeFixComment && (width < 512 || height < 384));
     if (small) {
         sizes.medium = 13;
         sizes.big = 20;
@@ -188,9 +206,22 @@ PlayingMedia& GetPlayingMedia() {
     return media;
 }
 
-bool IsLoadingComments() { return g_loadsRunning > 0; }
+bool IsLoadingComments() {
+    return g_loadsRunning > 0;
+}
 
-bool IsGraphReady() { return GetDirectShow().IsGraphReady(); }
+void WaitForCommentLoads(DWORD timeoutMs) {
+    const DWORD start = GetTickCount();
+    while (IsLoadingComments() && GetTickCount() - start < timeoutMs) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_SENDMESSAGE);
+        MSG message;
+        PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+}
+
+bool IsGraphReady() {
+    return GetDirectShow().IsGraphReady();
+}
 
 int GetPlayState() {
     if (!IsGraphReady()) {
@@ -206,14 +237,30 @@ int GetPlayState() {
     }
 }
 
-void PlayMedia() { GetDirectShow().Play(); }
-void PauseMedia() { GetDirectShow().Pause(); }
-void StopMedia() { GetDirectShow().Stop(); }
-long long GetPositionMs() { return GetDirectShow().GetPos() / 10000; }
-long long GetDurationMs() { return GetDirectShow().GetDurationMs(); }
-void SeekMs(long long milliseconds) { GetDirectShow().SeekMs(static_cast<int32_t>(milliseconds)); }
-void SeekPercent(int percent) { GetDirectShow().SeekPercent(percent); }
-bool SetPlaybackRate(double rate) { return GetDirectShow().SetRate(rate); }
+void PlayMedia() {
+    GetDirectShow().Play();
+}
+void PauseMedia() {
+    GetDirectShow().Pause();
+}
+void StopMedia() {
+    GetDirectShow().Stop();
+}
+long long GetPositionMs() {
+    return GetDirectShow().GetPos() / 10000;
+}
+long long GetDurationMs() {
+    return GetDirectShow().GetDurationMs();
+}
+void SeekMs(long long milliseconds) {
+    GetDirectShow().SeekMs(static_cast<int32_t>(milliseconds));
+}
+void SeekPercent(int percent) {
+    GetDirectShow().SeekPercent(percent);
+}
+bool SetPlaybackRate(double rate) {
+    return GetDirectShow().SetRate(rate);
+}
 
 void ApplyVolume() {
     CDirectShow& graph = GetDirectShow();
@@ -291,8 +338,8 @@ bool OpenMediaFile(const std::wstring& requested, const std::vector<std::wstring
     }
 
     if (GetPlayListWindow().GetHandle() != nullptr) {
-        SendMessageW(GetPlayListWindow().GetHandle(), kMsgPlaylistPlayingFile, reinterpret_cast<WPARAM>(video.c_str()),
-                     0);
+        SendMessageW(GetPlayListWindow().GetHandle(), CWndPlayList::kMsgPlayingFile,
+                     reinterpret_cast<WPARAM>(video.c_str()), 0);
     }
     DebugLog() << L"動画ファイル : " << video << EndLine;
     DebugLog() << L"動画ファイルの読み込み中..." << EndLine;
@@ -301,9 +348,10 @@ bool OpenMediaFile(const std::wstring& requested, const std::vector<std::wstring
     try {
         graph.OpenMovie(video, main);
     } catch (const utl::exception::CException& e) {
-        ShowOpenFailure(L"ファイル形式に対応したフィルタがインストールされていません。\nフィルタのインストールを行って下さい。\n\n"
-                        L"ファイルの読み込みに失敗しました。\n",
-                        L"◆ファイルの読み込みに失敗しました : ", e);
+        ShowOpenFailure(
+            L"ファイル形式に対応したフィルタがインストールされていません。\nフィルタのインストールを行って下さい。\n\n"
+            L"ファイルの読み込みに失敗しました。\n",
+            L"◆ファイルの読み込みに失敗しました : ", e);
         return false;
     }
     try {
@@ -315,7 +363,8 @@ bool OpenMediaFile(const std::wstring& requested, const std::vector<std::wstring
         ApplyVolume();
         StartTimer(graph);
     } catch (const utl::exception::CException& e) {
-        ShowOpenFailure(L"ファイル形式に対応したフィルタがインストールされていない、または、ファイルが動画ファイルでない可能性があります。\n\n"
+        ShowOpenFailure(L"ファイル形式に対応したフィルタがインストールされていない、または、ファイルが動画ファイルでな"
+                        L"い可能性があります。\n\n"
                         L"動画ファイルの初期化処理でエラーが発生しました。\n",
                         L"◆動画ファイルの初期化処理に失敗しました : ", e);
         DebugLog() << L"フィルタ(コーデック)が使用できない状態になっている可能性があります" << EndLine;
@@ -372,7 +421,17 @@ void PlayNextByPlayWay() {
     SendMessageW(GetMainControls().seekBar, TBM_SETPOS, TRUE, 100);
     const int32_t way = GetAppSettings().PlayWay;
     if (way == 1) {
+        // A graph that has reported its end is stopped first: a seek alone did not make it stream
+        // again under Wine, and from stopped a seek and a run restart it on either platform.
+        if (IsGraphReady()) {
+            CAutoLock lock(&GetDirectShow().GraphLock());
+            Microsoft::WRL::ComPtr<IMediaControl> control;
+            if (SUCCEEDED(GetDirectShow().GetGraphBuilder()->QueryInterface(IID_PPV_ARGS(&control)))) {
+                control->Stop();
+            }
+        }
         SendMessageW(main, kMsgSeek, 0, 0);
+        SendMessageW(main, kMsgPlay, 0, 0);
     } else if (way == 0 || way == 2 || way == 3) {
         SendMessageW(main, kMsgPause, 0, 0);
         if (way == 2) {
@@ -382,4 +441,57 @@ void PlayNextByPlayWay() {
         }
     }
     UpdateMainMenuAndState();
+}
+
+void SetFullScreen(bool on) {
+    HWND main = GetMainWindow();
+    PlayingMedia& media = GetPlayingMedia();
+    if (main == nullptr || on == media.fullScreen) {
+        return;
+    }
+    MainControls& controls = GetMainControls();
+    const HWND bars[] = {controls.toolBar, controls.seekBar, controls.muteButton, controls.volumeBar,
+                         controls.statusBar.m_hWnd};
+    if (on) {
+        g_windowed.style = GetWindowLongPtrW(main, GWL_STYLE);
+        g_windowed.placement.length = sizeof(WINDOWPLACEMENT);
+        GetWindowPlacement(main, &g_windowed.placement);
+        g_windowed.menu = GetMenu(main);
+        MONITORINFO monitor = {};
+        monitor.cbSize = sizeof(monitor);
+        GetMonitorInfoW(MonitorFromWindow(main, MONITOR_DEFAULTTONEAREST), &monitor);
+        for (HWND bar : bars) {
+            ShowWindow(bar, SW_HIDE);
+        }
+        SetMenu(main, nullptr);
+        SetWindowLongPtrW(main, GWL_STYLE, (g_windowed.style & ~WS_OVERLAPPEDWINDOW) | WS_POPUP);
+        const RECT& area = monitor.rcMonitor;
+        SetWindowPos(main, HWND_TOP, area.left, area.top, area.right - area.left, area.bottom - area.top,
+                     SWP_FRAMECHANGED | SWP_SHOWWINDOW);
+        SetTimer(main, kCursorHideTimer, 1500, HideCursorTimerProc);
+    } else {
+        KillTimer(main, kCursorHideTimer);
+        if (IsGraphReady()) {
+            GetDirectShow().HideVideoCursor(false);
+        }
+        SetWindowLongPtrW(main, GWL_STYLE, g_windowed.style);
+        SetMenu(main, g_windowed.menu);
+        for (HWND bar : bars) {
+            ShowWindow(bar, SW_SHOW);
+        }
+        SetWindowPlacement(main, &g_windowed.placement);
+        SetWindowPos(main, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
+    }
+    media.fullScreen = on;
+    // The video follows the client area, which the bars no longer share in full screen.
+    LayoutMainWindow(main);
+    if (IsGraphReady()) {
+        GetDirectShow().SetVideoArea(GetVideoArea(main));
+        GetDirectShow().FitVideoWindow();
+    }
+    UpdateMainMenuAndState();
+}
+
+void ToggleFullScreen() {
+    SetFullScreen(!GetPlayingMedia().fullScreen);
 }

@@ -4,6 +4,8 @@
 //
 // Thread use: UI thread.
 
+#include <windows.h>
+
 #include <string>
 #include <vector>
 
@@ -18,6 +20,9 @@ struct PlayingMedia {
 PlayingMedia& GetPlayingMedia();
 // True while a comment load runs; opening another file is refused meanwhile.
 bool IsLoadingComments();
+// Waits (answering sent messages) until no comment load runs, or the time-out: at the exit, since a
+// load works in the comment store that static destruction ends.
+void WaitForCommentLoads(DWORD timeoutMs);
 
 // The graph of the playing media.
 bool IsGraphReady();
@@ -40,3 +45,7 @@ bool OpenMediaFile(const std::wstring& path, const std::vector<std::wstring>& gr
 void CloseMediaFile();
 // The end of the media: repeat, pause, or the next file by the play order setting.
 void PlayNextByPlayWay();
+// Full screen: the window takes its monitor without frame, menu and bars, and the video cursor hides
+// after 1500 ms; off brings back the style, menu, bars and placement of before.
+void SetFullScreen(bool on);
+void ToggleFullScreen();

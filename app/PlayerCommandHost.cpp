@@ -20,8 +20,6 @@ namespace {
 
 // Message of the video-information window's block that takes a query's answer.
 constexpr UINT kMsgVideoInfoReply = 39866;
-// Message of the playlist's block that adds a file to the list.
-constexpr UINT kMsgPlaylistAddFile = 38865;
 
 class PlayerCommandHost : public CommandLineHost {
 public:
@@ -40,7 +38,8 @@ public:
     }
     void AddToPlaylist(const std::wstring& path) override {
         GetPlayListWindow().Show(SW_HIDE);
-        SendMessageW(GetPlayListWindow().GetHandle(), kMsgPlaylistAddFile, reinterpret_cast<WPARAM>(path.c_str()), 0);
+        SendMessageW(GetPlayListWindow().GetHandle(), CWndPlayList::kMsgAddFile, reinterpret_cast<WPARAM>(path.c_str()),
+                     0);
     }
     void OpenMediaFile(const std::wstring& path, const CommandArgs& group) override { ::OpenMediaFile(path, group); }
 
@@ -93,6 +92,7 @@ public:
         state.videoPath = media.videoPath;
         state.commentPath = media.commentPath;
         state.infoPath = media.infoPath;
+        state.playlistFiles = GetPlayListWindow().GetFiles();
         state.state = ::IsGraphReady() ? GetPlayState() : -1;
         if (state.state >= 0) {
             state.positionMs = GetPositionMs();

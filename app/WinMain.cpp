@@ -2,6 +2,7 @@
 // window and the message loop.
 
 #include "app/MainWindow.h"
+#include "app/MediaPlayback.h"
 #include "app/MessageLoop.h"
 #include "app/resource.h"
 #include "foundation/AppSettings.h"
@@ -77,8 +78,9 @@ int Run(HINSTANCE instance, MSG& message) {
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }
-    // The keep-alive thread is never stopped or joined.
+    // The keep-alive thread is never stopped or joined; a comment load is let finish before the store goes.
     keepAlive.IsRunning();
+    WaitForCommentLoads(30000);
     return static_cast<int>(message.wParam);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
-// The playlist window. The list, its files and its play order come with the playlist itself; this holds the
-// window, its notify targets and the requests the main window makes of it.
+// The playlist window. The list view, playlist files and their loading come with the playlist itself; this
+// holds the window, its notify targets, the files added to it (message 38865) with the playing one
+// (message 38866), and the requests the main window makes of it.
 //
 // Thread use: UI thread.
 
@@ -11,6 +12,10 @@
 
 class CWndPlayList : public CToolWindow {
 public:
+    // Messages of the playlist's block: wParam is the address of a path, valid during the call.
+    static constexpr UINT kMsgAddFile = 38865;
+    static constexpr UINT kMsgPlayingFile = 38866;
+
     CWndPlayList() : CToolWindow(L"CWndPlayList", L" - プレイリスト", 38864) {}
     // The second notify target: the start-up load of the list has ended (WM_COMMAND 8000).
     void SetLoadEndedNotify(const NotifyTarget& target) { m_loadEnded = target; }
@@ -20,12 +25,20 @@ public:
     std::wstring GetPrevFile(const std::wstring& current);
     std::wstring GetNextFile(const std::wstring& current);
     std::wstring GetRandomFile(const std::wstring& current);
+    const std::vector<std::wstring>& GetFiles() const { return m_files; }
     // The child dialog that takes dialog keys, and the window's own accelerator table (null until built).
     HWND GetDialogWindow() const { return nullptr; }
     HACCEL GetAccelerator() const { return nullptr; }
 
+    LRESULT WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) override;
+
 private:
+    // The entry of path, or of the playing file when path is not in the list; -1 when neither is.
+    int IndexOf(const std::wstring& path) const;
+
     NotifyTarget m_loadEnded;
+    std::vector<std::wstring> m_files;
+    std::wstring m_playing;
 };
 
 // The process's one playlist window object.

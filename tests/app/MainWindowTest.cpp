@@ -1,100 +1,36 @@
 // The real player under Wine: single instance, command lines from other processes, the forwarding of
 // the tool windows' messages.
 
-#include "tests/support/TestSupport.h"
-
-#include <atomic>
+#include "tests/app/PlayerFixture.h"
 
 using namespace testing_support;
+using namespace player_testing;
 
 namespace {
 
-// A window of the test that receives the player's WM_COPYDATA replies.
-class ReplyWindow {
+// A window of this test process that passes for a running player.
+class FakePlayerWindow {
 public:
-    ReplyWindow() {
+    FakePlayerWindow(const wchar_t* title, WNDPROC proc) {
         WNDCLASSW wc = {};
-        wc.lpfnWndProc = Proc;
+        wc.lpfnWndProc = proc;
         wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"PlayerReplyWindow";
+        wc.lpszClassName = L"CVelaPlayer";
         RegisterClassW(&wc);
-        m_window = CreateWindowW(L"PlayerReplyWindow", L"", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
+        m_window = CreateWindowW(L"CVelaPlayer", title, WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
                                  GetModuleHandleW(nullptr), nullptr);
-        SetPropW(m_window, L"reply", this);
     }
-    ~ReplyWindow() { DestroyWindow(m_window); }
+    ~FakePlayerWindow() {
+        DestroyWindow(m_window);
+        UnregisterClassW(L"CVelaPlayer", GetModuleHandleW(nullptr));
+    }
     HWND Handle() const { return m_window; }
-    std::vector<std::wstring> replies;
 
 private:
-    static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-        auto* self = static_cast<ReplyWindow*>(GetPropW(window, L"reply"));
-        if (self != nullptr && message == WM_COPYDATA) {
-            const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
-            std::wstring text(static_cast<const wchar_t*>(data->lpData), data->cbData / 2);
-            text.resize(text.find(L'\0') == std::wstring::npos ? text.size() : text.find(L'\0'));
-            self->replies.push_back(text);
-            return TRUE;
-        }
-        return DefWindowProcW(window, message, wParam, lParam);
-    }
-    HWND m_window = nullptr;
+    HWND m_window;
 };
 
-LRESULT SendText(HWND target, const void* bytes, DWORD size, ULONG_PTR dwData = 0) {
-    COPYDATASTRUCT data = {};
-    data.dwData = dwData;
-    data.cbData = size;
-    data.lpData = const_cast<void*>(bytes);
-    return SendMessageW(target, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));
-}
-
-LRESULT SendCommandLine(HWND target, const std::wstring& text) {
-    return SendText(target, text.c_str(), static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
-}
-
-int CountPlayerWindows() {
-    int count = 0;
-    for (HWND window = FindWindowW(L"CVelaPlayer", nullptr); window != nullptr;
-         window = FindWindowExW(nullptr, window, L"CVelaPlayer", nullptr)) {
-        ++count;
-    }
-    return count;
-}
-
-class MainWindowTest : public TempFolderTest {
-protected:
-    void SetUp() override {
-        TempFolderTest::SetUp();
-        m_program = CopyProgramTo(L"VelaPlayer.exe", Folder());
-        ASSERT_FALSE(m_program.empty());
-        // A known user: no first-start greeting, no upgrade questions.
-        WriteBytes(PathOf(L"velaplayer.ini"), "[main]\r\nLastBootVer=128\r\nFirstBoot=0\r\n");
-    }
-
-    HWND StartPlayer(ProgramProcess& process, const std::wstring& arguments = L"") {
-        if (!process.Start(m_program, arguments)) {
-            return nullptr;
-        }
-        HWND main = process.WaitForWindow(L"CVelaPlayer");
-        // Shown at the end of its creation.
-        PumpMessagesUntil([&] { return main != nullptr && IsWindowVisible(main); });
-        return main;
-    }
-
-    static std::wstring LogOf(HWND main) {
-        DWORD pid = 0;
-        GetWindowThreadProcessId(main, &pid);
-        return WindowText(GetDlgItem(FindProcessWindow(pid, L"CBaseDebug"), 1));
-    }
-
-    static void Close(ProgramProcess& process, HWND main) {
-        PostMessageW(main, WM_CLOSE, 0, 0);
-        EXPECT_EQ(process.WaitForExit(), 0);
-    }
-
-    std::wstring m_program;
-};
+class MainWindowTest : public PlayerTest {};
 
 TEST_F(MainWindowTest, SecondStartHandsItsCommandLineOverAndSavesNothing) {
     ProgramProcess first;
@@ -121,27 +57,79 @@ TEST_F(MainWindowTest, SecondStartHandsItsCommandLineOverAndSavesNothing) {
 }
 
 TEST_F(MainWindowTest, StartWaitsWhileTheRunningInstanceIsClosing) {
-    // A window of the player's class that reads as closing.
-    WNDCLASSW wc = {};
-    wc.lpfnWndProc = DefWindowProcW;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"CVelaPlayer";
-    RegisterClassW(&wc);
-    HWND closing = CreateWindowW(L"CVelaPlayer", L"終了しています...", WS_OVERLAPPED, 0, 0, 10, 10, nullptr,
-                                 nullptr, GetModuleHandleW(nullptr), nullptr);
+    FakePlayerWindow closing(L"終了しています...", DefWindowProcW);
     ProgramProcess player;
     ASSERT_TRUE(player.Start(m_program));
     PumpMessagesFor(1500);
     EXPECT_EQ(FindProcessWindow(player.ProcessId(), L"CVelaPlayer"), nullptr);
 
     // Once the old window's title changes, the new instance starts on its own instead of handing over.
-    SetWindowTextW(closing, L"VelaPlayer");
+    SetWindowTextW(closing.Handle(), L"VelaPlayer");
     HWND main = player.WaitForWindow(L"CVelaPlayer");
     ASSERT_NE(main, nullptr);
     PumpMessagesFor(500);
     EXPECT_TRUE(IsWindow(main));
-    DestroyWindow(closing);
-    UnregisterClassW(L"CVelaPlayer", GetModuleHandleW(nullptr));
+    Close(player, main);
+}
+
+// A running instance that does not take the request: the new one opens the file itself and keeps
+// its settings.
+LRESULT CALLBACK RefusingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    return message == WM_COPYDATA ? 0 : DefWindowProcW(window, message, wParam, lParam);
+}
+
+TEST_F(MainWindowTest, HandOverThatIsNotTakenStartsNormally) {
+    FakePlayerWindow refusing(L"VelaPlayer", RefusingProc);
+    const std::wstring video = PathOf(L"渡す動画.flv");
+    WriteBytes(video, "x");
+    ProgramProcess player;
+    ASSERT_TRUE(player.Start(m_program, L"\"" + video + L"\""));
+    MessageBoxAnswerer answerer({IDOK}, player.ProcessId()); // the file is no real video
+    HWND main = player.WaitForWindow(L"CVelaPlayer");
+    ASSERT_NE(main, nullptr);
+    ASSERT_TRUE(PumpMessagesUntil([&] { return IsWindowVisible(main) != FALSE; }));
+    EXPECT_TRUE(PumpMessagesUntil([&] { return LogOf(main).find(L"動画ファイル : " + video) != std::wstring::npos; }));
+    EXPECT_TRUE(answerer.WaitForCount(1, 10000));
+    Close(player, main);
+    EXPECT_NE(ReadBytes(PathOf(L"velaplayer.ini")).find("WindowTopmost="), std::string::npos) << "settings saved";
+}
+
+TEST_F(MainWindowTest, NextStartCommandRunsOnceAndIsCleared) {
+    AddSettings("NextBootCommandLine=info msg=next-start-command -inactive\r\n");
+    ProgramProcess player;
+    HWND main = StartPlayer(player);
+    ASSERT_NE(main, nullptr);
+    EXPECT_TRUE(PumpMessagesUntil([&] { return LogOf(main).find(L"next-start-command\r\n") != std::wstring::npos; }));
+    Close(player, main);
+    wchar_t kept[64] = L"?";
+    GetPrivateProfileStringW(L"main", L"NextBootCommandLine", L"?", kept, 64, PathOf(L"velaplayer.ini").c_str());
+    EXPECT_STREQ(kept, L"");
+}
+
+TEST_F(MainWindowTest, FullScreenTakesTheMonitorAndComesBack) {
+    ProgramProcess player;
+    HWND main = StartPlayer(player);
+    ASSERT_NE(main, nullptr);
+    RECT windowed = {};
+    GetWindowRect(main, &windowed);
+    HWND status = FindWindowExW(main, nullptr, L"msctls_statusbar32", nullptr);
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof(monitor);
+    GetMonitorInfoW(MonitorFromWindow(main, MONITOR_DEFAULTTONEAREST), &monitor);
+
+    SendMessageW(main, WM_COMMAND, 8875, 0);
+    RECT full = {};
+    GetWindowRect(main, &full);
+    EXPECT_TRUE(EqualRect(&full, &monitor.rcMonitor));
+    EXPECT_EQ(GetMenu(main), nullptr);
+    EXPECT_FALSE(IsWindowVisible(status));
+
+    SendMessageW(main, WM_COMMAND, 8875, 0);
+    RECT back = {};
+    GetWindowRect(main, &back);
+    EXPECT_TRUE(EqualRect(&back, &windowed));
+    EXPECT_NE(GetMenu(main), nullptr);
+    EXPECT_TRUE(IsWindowVisible(status));
     Close(player, main);
 }
 

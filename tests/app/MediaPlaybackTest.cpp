@@ -1,0 +1,253 @@
+// Opening and playing media: the real player on the sample videos, and the kinds of file that lead to
+// a video.
+
+#include "app/MediaPlayback.h"
+#include "engine/FramePump.h"
+#include "foundation/AppSettings.h"
+#include "foundation/CSectionFile.h"
+#include "tests/app/PlayerFixture.h"
+
+#include <shlobj.h>
+#include <shobjidl.h>
+
+#include <algorithm>
+
+using namespace testing_support;
+using namespace player_testing;
+
+namespace {
+
+constexpr UINT kMsgPlayState = 0x8004;
+
+class MediaPlaybackTest : public PlayerTest {
+protected:
+    // A comment file of count comments for the video ID sm6, spread over 30 s.
+    void WriteComments(const std::wstring& path, int count) {
+        std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<packet>\n";
+        for (int i = 0; i < count; ++i) {
+            xml += "<chat thread=\"1\" no=\"" + std::to_string(i + 1) + "\" vpos=\"" + std::to_string(i * 7 % 3000) +
+                   "\" mail=\"naka\" user_id=\"u\">comment " + std::to_string(i) + "</chat>\n";
+        }
+        WriteBytes(path, xml + "</packet>\n");
+    }
+
+    static size_t Count(const std::wstring& text, const std::wstring& piece) {
+        size_t count = 0;
+        for (size_t at = text.find(piece); at != std::wstring::npos; at = text.find(piece, at + 1)) {
+            ++count;
+        }
+        return count;
+    }
+
+    static long long TimeOf(const std::wstring& answer) {
+        return !answer.empty() && answer.find_first_not_of(L"0123456789") == std::wstring::npos ? std::stoll(answer)
+                                                                                                : -1;
+    }
+};
+
+// A shortcut at link that points to target.
+bool MakeShortcut(const std::wstring& link, const std::wstring& target) {
+    IShellLinkW* shell = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                reinterpret_cast<void**>(&shell)))) {
+        return false;
+    }
+    IPersistFile* file = nullptr;
+    const bool made = SUCCEEDED(shell->SetPath(target.c_str())) &&
+                      SUCCEEDED(shell->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))) &&
+                      SUCCEEDED(file->Save(link.c_str(), TRUE));
+    if (file != nullptr) {
+        file->Release();
+    }
+    shell->Release();
+    return made;
+}
+
+TEST_F(MediaPlaybackTest, PlaysTheSampleWithItsCommentsAndAnswersItsTime) {
+    const std::wstring video = CopySample(L"sample(sm9).mp4", L"sample(sm9).mp4");
+    const std::wstring comments = CopySample(L"sample(sm9).xml", L"sample(sm9).xml");
+    ASSERT_FALSE(video.empty());
+    ProgramProcess player;
+    // The shift of the same command line is the file's own, applied once its comments are in.
+    HWND main = StartPlayer(player, L"\"" + video + L"\" player -shift time=2000");
+    ASSERT_NE(main, nullptr);
+    ASSERT_TRUE(PumpMessagesUntil([&] { return WindowText(main) == L"sample(sm9).mp4 - VelaPlayer"; }, 15000));
+    ASSERT_TRUE(PumpMessagesUntil([&] { return SendMessageW(main, kMsgPlayState, 0, 0) == 2; }, 15000));
+    ASSERT_TRUE(PumpMessagesUntil([&] { return LogOf(main).find(L"再生開始\r\n") != std::wstring::npos; }));
+    const std::wstring log = LogOf(main);
+    EXPECT_LT(log.find(L"コメントデータ読み込み中...\r\n"), log.find(L"コメントの時間軸変更 : 2\r\n"));
+    EXPECT_NE(log.find(L"コメントの時間軸変更 : 2\r\n"), std::wstring::npos);
+    EXPECT_NE(log.find(L"更新間隔 = "), std::wstring::npos);
+    EXPECT_EQ(Query(main, L"get -commentfile"), comments);
+    EXPECT_EQ(Query(main, L"get -mediastate"), L"Running");
+
+    const long long first = TimeOf(Query(main, L"get -time"));
+    PumpMessagesFor(1500);
+    const long long second = TimeOf(Query(main, L"get -time"));
+    EXPECT_GE(first, 0);
+    EXPECT_GT(second, first + 500);
+    EXPECT_LT(second, 30000);
+    EXPECT_EQ(TimeOf(Query(main, L"get -length")) / 1000, 30);
+
+    // A second open while the comments of the first still load is refused.
+    const std::wstring big = CopySample(L"sample(sm9).mp4", L"big(sm6).mp4");
+    WriteComments(PathOf(L"big(sm6).xml"), 60000);
+    SendCommandLine(main, L"x \"" + big + L"\"");
+    SendCommandLine(main, L"x \"" + video + L"\"");
+    EXPECT_TRUE(PumpMessagesUntil(
+        [&] { return LogOf(main).find(L"コメントの読み込みが完了していません\r\n") != std::wstring::npos; }, 15000));
+    EXPECT_TRUE(PumpMessagesUntil([&] { return Count(LogOf(main), L"再生開始\r\n") == 2; }, 30000));
+    EXPECT_EQ(WindowText(main), L"big(sm6).mp4 - VelaPlayer");
+    Close(player, main);
+}
+
+TEST_F(MediaPlaybackTest, RepeatPlaysTheFileAgainAtItsEnd) {
+    AddSettings("PlayWay=1\r\n");
+    const std::wstring clip = CopySample(L"short.mp4", L"short(sm1).mp4");
+    ProgramProcess player;
+    HWND main = StartPlayer(player, L"\"" + clip + L"\"");
+    ASSERT_NE(main, nullptr);
+    ASSERT_TRUE(PumpMessagesUntil([&] { return SendMessageW(main, kMsgPlayState, 0, 0) == 2; }, 15000));
+    // The position runs to the end and starts again from 0, on every pass.
+    long long latest = 0;
+    int passes = 1;
+    PumpMessagesUntil(
+        [&] {
+            const long long now = TimeOf(Query(main, L"get -time"));
+            if (latest >= 1500 && now >= 0 && now + 1000 < latest) {
+                ++passes;
+                latest = 0;
+            }
+            latest = std::max(latest, now);
+            return passes == 3;
+        },
+        20000);
+    EXPECT_EQ(passes, 3);
+    EXPECT_EQ(SendMessageW(main, kMsgPlayState, 0, 0), 2);
+    Close(player, main);
+}
+
+TEST_F(MediaPlaybackTest, NextPlaysExactlyTheFollowingPlaylistEntry) {
+    AddSettings("PlayWay=2\r\n");
+    const std::wstring a = CopySample(L"short.mp4", L"a(sm1).mp4");
+    const std::wstring b = CopySample(L"sample(sm9).mp4", L"b(sm2).mp4");
+    const std::wstring c = CopySample(L"short.mp4", L"c(sm3).mp4");
+    ProgramProcess player;
+    HWND main = StartPlayer(player);
+    ASSERT_NE(main, nullptr);
+    for (const std::wstring* file : {&a, &b, &c}) {
+        SendCommandLine(main, L"x \"" + *file + L"\" -addlist");
+    }
+    SendCommandLine(main, L"x \"" + a + L"\"");
+    ASSERT_TRUE(PumpMessagesUntil([&] { return Query(main, L"get -file") == a + L"\n" + b + L"\n" + c; }));
+    ASSERT_TRUE(PumpMessagesUntil([&] { return WindowText(main) == L"b(sm2).mp4 - VelaPlayer"; }, 20000));
+    PumpMessagesFor(2000);
+    const std::wstring log = LogOf(main);
+    EXPECT_EQ(Count(log, L"動画ファイル : " + b), 1u);
+    EXPECT_EQ(Count(log, L"動画ファイル : " + c), 0u);
+    EXPECT_EQ(WindowText(main), L"b(sm2).mp4 - VelaPlayer");
+    EXPECT_EQ(SendMessageW(main, kMsgPlayState, 0, 0), 2);
+    Close(player, main);
+}
+
+TEST_F(MediaPlaybackTest, CommentAndShortcutFilesLeadToTheirVideo) {
+    const std::wstring video = CopySample(L"short.mp4", L"clip(sm7).mp4");
+    const std::wstring comments = CopySample(L"sample(sm9).xml", L"clip(sm7).xml");
+    const std::wstring other = CopySample(L"short.mp4", L"other(sm5).mp4");
+    ASSERT_TRUE(MakeShortcut(PathOf(L"inner.lnk"), other));
+    ASSERT_TRUE(MakeShortcut(PathOf(L"outer.lnk"), PathOf(L"inner.lnk")));
+    ProgramProcess player;
+    HWND main = StartPlayer(player, L"\"" + comments + L"\"");
+    ASSERT_NE(main, nullptr);
+    ASSERT_TRUE(PumpMessagesUntil([&] { return WindowText(main) == L"clip(sm7).mp4 - VelaPlayer"; }, 15000));
+    EXPECT_EQ(Query(main, L"get -mediafile"), video);
+    EXPECT_EQ(Query(main, L"get -commentfile"), comments);
+    ASSERT_TRUE(PumpMessagesUntil([&] { return LogOf(main).find(L"再生開始\r\n") != std::wstring::npos; }, 15000));
+
+    // Asked again while the comment load is still ending (it logs before it clears its flag).
+    ASSERT_TRUE(PumpMessagesUntil(
+        [&] {
+            SendCommandLine(main, L"x \"" + PathOf(L"outer.lnk") + L"\"");
+            PumpMessagesFor(300);
+            return WindowText(main) == L"other(sm5).mp4 - VelaPlayer";
+        },
+        15000));
+    EXPECT_EQ(Query(main, L"get -mediafile"), other);
+    Close(player, main);
+}
+
+TEST_F(MediaPlaybackTest, InformationFileCommandRunsOnceInsteadOfTheOpen) {
+    // The command opens the same video again: that open plays it instead of running the command again.
+    const std::wstring video = CopySample(L"short.mp4", L"info(sm4).mp4");
+    ASSERT_TRUE(
+        CSectionFile(PathOf(L"info(sm4).txt")).SetSection(L"command", L"\"" + video + L"\"\nplayer -shift time=1000"));
+    ProgramProcess player;
+    HWND main = StartPlayer(player, L"\"" + video + L"\"");
+    ASSERT_NE(main, nullptr);
+    ASSERT_TRUE(PumpMessagesUntil([&] { return WindowText(main) == L"info(sm4).mp4 - VelaPlayer"; }, 15000));
+    const std::wstring log = LogOf(main);
+    EXPECT_EQ(Count(log, L"動画情報コマンド : \"" + video + L"\" player -shift time=1000\r\n"), 1u);
+    EXPECT_EQ(Count(log, L"動画ファイル : " + video + L"\r\n"), 1u);
+    Close(player, main);
+}
+
+TEST(RefreshIntervalTest, FollowsFrameTimeQualityAndBounds) {
+    struct Case {
+        int32_t minMs, maxMs;
+        UINT expected[5][4]; // frame times 0 (unknown: 40), 20, 40, 50, 100 × quality 0-3
+    };
+    const Case cases[] = {
+        {0, 0, {{160, 80, 60, 40}, {80, 40, 30, 20}, {160, 80, 60, 40}, {160, 80, 60, 50}, {160, 80, 60, 100}}},
+        {30, 60, {{160, 80, 60, 40}, {120, 60, 45, 30}, {160, 80, 60, 40}, {160, 80, 60, 50}, {160, 80, 60, 60}}},
+    };
+    const UINT frames[] = {0, 20, 40, 50, 100};
+    for (const Case& c : cases) {
+        AppSettings settings;
+        settings.MinAvgTimePerFrame = c.minMs;
+        settings.MaxAvgTimePerFrame = c.maxMs;
+        for (int f = 0; f < 5; ++f) {
+            for (int quality = 0; quality < 4; ++quality) {
+                settings.VideoPlayQuality = quality;
+                EXPECT_EQ(CalcRefreshInterval(true, frames[f], settings), c.expected[f][quality])
+                    << frames[f] << " ms, quality " << quality << ", bounds " << c.minMs << "-" << c.maxMs;
+                EXPECT_EQ(CalcRefreshInterval(false, frames[f], settings), 250u);
+            }
+        }
+    }
+}
+
+// Kinds that lead to no video: each ends in its box and opens nothing.
+TEST_F(MediaPlaybackTest, FilesWithoutVideoEndInTheirBox) {
+    WriteBytes(PathOf(L"alone(sm8).xml"), "<packet/>");
+    WriteBytes(PathOf(L"alone(sm8).txt"), "");
+    WriteBytes(PathOf(L"broken.lnk"), "not a shortcut");
+    struct Case {
+        std::wstring path;
+        int button;
+        std::wstring text;
+    };
+    const Case cases[] = {
+        {PathOf(L"missing.mp4"), IDOK, L"ファイルが見つかりません。\n\n" + PathOf(L"missing.mp4")},
+        {PathOf(L"alone(sm8).xml"), IDNO,
+         L"コメントファイルに対応する動画ファイルが見つかりません。\n" + PathOf(L"alone(sm8).xml") +
+             L"再生する動画ファイルを手動で選択しますか？"},
+        {PathOf(L"alone(sm8).txt"), IDOK,
+         PathOf(L"alone(sm8).txt") + L"\n\n動画情報ファイルに対応する動画ファイルが見つかりません。"},
+        {PathOf(L"broken.lnk"), IDOK,
+         L"ショートカットに対応する動画ファイルが見つかりません。\n" + PathOf(L"broken.lnk")},
+        // A folder is taken for a video, which no filter reads.
+        {Folder(), IDOK,
+         L"Error : "
+         L"\nファイル形式に対応したフィルタがインストールされていません。\nフィルタのインストールを行って下さい。"
+         L"\n\nファイルの読み込みに失敗しました。\n"},
+    };
+    for (const Case& c : cases) {
+        MessageBoxAnswerer answerer({c.button});
+        EXPECT_FALSE(OpenMediaFile(c.path)) << testing::PrintToString(c.path);
+        ASSERT_TRUE(answerer.WaitForCount(1)) << testing::PrintToString(c.path);
+        EXPECT_EQ(answerer.Seen()[0].text, c.text);
+        EXPECT_FALSE(GetPlayingMedia().open);
+    }
+}
+
+} // namespace

@@ -1,0 +1,111 @@
+#include "tests/app/PlayerFixture.h"
+
+using namespace testing_support;
+
+namespace player_testing {
+
+ReplyWindow::ReplyWindow() {
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = Proc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"PlayerReplyWindow";
+    RegisterClassW(&wc);
+    m_window = CreateWindowW(L"PlayerReplyWindow", L"", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
+                             GetModuleHandleW(nullptr), nullptr);
+    SetPropW(m_window, L"reply", this);
+}
+
+ReplyWindow::~ReplyWindow() {
+    DestroyWindow(m_window);
+}
+
+LRESULT CALLBACK ReplyWindow::Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* self = static_cast<ReplyWindow*>(GetPropW(window, L"reply"));
+    if (self != nullptr && message == WM_COPYDATA) {
+        const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+        std::wstring text(static_cast<const wchar_t*>(data->lpData), data->cbData / 2);
+        text.resize(text.find(L'\0') == std::wstring::npos ? text.size() : text.find(L'\0'));
+        self->replies.push_back(text);
+        return TRUE;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+LRESULT SendText(HWND target, const void* bytes, DWORD size, ULONG_PTR dwData) {
+    COPYDATASTRUCT data = {};
+    data.dwData = dwData;
+    data.cbData = size;
+    data.lpData = const_cast<void*>(bytes);
+    // A player that stops answering fails the test instead of hanging it.
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(target, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data), SMTO_NORMAL, 15000, &result);
+    return static_cast<LRESULT>(result);
+}
+
+LRESULT SendCommandLine(HWND target, const std::wstring& text) {
+    return SendText(target, text.c_str(), static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+}
+
+int CountPlayerWindows() {
+    int count = 0;
+    for (HWND window = FindWindowW(L"CVelaPlayer", nullptr); window != nullptr;
+         window = FindWindowExW(nullptr, window, L"CVelaPlayer", nullptr)) {
+        ++count;
+    }
+    return count;
+}
+
+void PlayerTest::SetUp() {
+    TempFolderTest::SetUp();
+    m_program = CopyProgramTo(L"VelaPlayer.exe", Folder());
+    ASSERT_FALSE(m_program.empty());
+    // A known user: no first-start greeting, no upgrade questions.
+    m_mainSettings = "LastBootVer=128\r\nFirstBoot=0\r\n";
+    WriteBytes(PathOf(L"velaplayer.ini"), "[main]\r\n" + m_mainSettings);
+}
+
+HWND PlayerTest::StartPlayer(ProgramProcess& process, const std::wstring& arguments) {
+    WriteBytes(PathOf(L"velaplayer.ini"), "[main]\r\n" + m_mainSettings);
+    if (!process.Start(m_program, arguments)) {
+        return nullptr;
+    }
+    HWND main = process.WaitForWindow(L"CVelaPlayer");
+    // Shown at the end of its creation.
+    PumpMessagesUntil([&] { return main != nullptr && IsWindowVisible(main); });
+    return main;
+}
+
+std::wstring PlayerTest::CopySample(const std::wstring& sample, const std::wstring& name) {
+    wchar_t self[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring source = self;
+    source = source.substr(0, source.find_last_of(L'\\')) + L"\\app-samples\\" + sample;
+    const std::wstring target = PathOf(name);
+    return CopyFileW(source.c_str(), target.c_str(), FALSE) ? target : std::wstring();
+}
+
+std::wstring PlayerTest::Query(HWND main, const std::wstring& query) {
+    const size_t before = m_reply.replies.size();
+    const std::wstring hwnd = std::to_wstring(reinterpret_cast<uintptr_t>(m_reply.Handle()));
+    SendCommandLine(main, L"x " + query + L" hwnd=" + hwnd);
+    if (!PumpMessagesUntil([&] { return m_reply.replies.size() > before; })) {
+        return L"?";
+    }
+    const std::wstring& reply = m_reply.replies.back();
+    const bool wrapped =
+        reply.size() >= 11 && reply.compare(0, 5, L"<PRE>") == 0 && reply.compare(reply.size() - 6, 6, L"</PRE>") == 0;
+    return wrapped ? reply.substr(5, reply.size() - 11) : L"?" + reply;
+}
+
+std::wstring PlayerTest::LogOf(HWND main) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(main, &pid);
+    return WindowText(GetDlgItem(FindProcessWindow(pid, L"CBaseDebug"), 1));
+}
+
+void PlayerTest::Close(ProgramProcess& process, HWND main) {
+    PostMessageW(main, WM_CLOSE, 0, 0);
+    EXPECT_EQ(process.WaitForExit(), 0);
+}
+
+} // namespace player_testing
