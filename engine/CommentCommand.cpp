@@ -1,5 +1,7 @@
 #include "engine/CommentCommand.h"
 
+#include "foundation/StringUtil.h"
+
 #include <cwchar>
 
 namespace {
@@ -49,27 +51,14 @@ bool WordIs(const wchar_t* word, size_t length, const wchar_t* literal) {
     return std::wcslen(literal) == length && std::wmemcmp(word, literal, length) == 0;
 }
 
-int HexValue(wchar_t c) {
-    if (c >= L'0' && c <= L'9') {
-        return c - L'0';
-    }
-    if (c >= L'a' && c <= L'f') {
-        return c - L'a' + 10;
-    }
-    if (c >= L'A' && c <= L'F') {
-        return c - L'A' + 10;
-    }
-    return -1;
-}
-
 bool ParseColorCode(const wchar_t* word, size_t length, COLORREF& color) {
     if (length != 7 || word[0] != L'#') {
         return false;
     }
     int rgb[3];
     for (int i = 0; i < 3; ++i) {
-        const int high = HexValue(word[1 + 2 * i]);
-        const int low = HexValue(word[2 + 2 * i]);
+        const int high = HexDigitValue(word[1 + 2 * i]);
+        const int low = HexDigitValue(word[2 + 2 * i]);
         if (high < 0 || low < 0) {
             return false;
         }

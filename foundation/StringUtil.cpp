@@ -99,7 +99,9 @@ std::wstring TrimSlashes(const std::wstring& text) {
     return text;
 }
 
-std::wstring EncloseInSlashes(const std::wstring& text) { return L"/" + text + L"/"; }
+std::wstring EncloseInSlashes(const std::wstring& text) {
+    return L"/" + text + L"/";
+}
 
 namespace {
 
@@ -107,8 +109,8 @@ std::string FromWide(UINT codePage, const std::wstring& text) {
     if (text.empty()) {
         return std::string();
     }
-    const int size = WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                         nullptr, nullptr);
+    const int size =
+        WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
     std::string out(size > 0 ? size : 0, '\0');
     if (size > 0) {
         WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), &out[0], size, nullptr, nullptr);
@@ -130,10 +132,18 @@ std::wstring ToWide(UINT codePage, const std::string& text) {
 
 } // namespace
 
-std::string WideToAnsi(const std::wstring& text) { return FromWide(CP_ACP, text); }
-std::wstring AnsiToWide(const std::string& text) { return ToWide(CP_ACP, text); }
-std::string WideToUtf8(const std::wstring& text) { return FromWide(CP_UTF8, text); }
-std::wstring Utf8ToWide(const std::string& text) { return ToWide(CP_UTF8, text); }
+std::string WideToAnsi(const std::wstring& text) {
+    return FromWide(CP_ACP, text);
+}
+std::wstring AnsiToWide(const std::string& text) {
+    return ToWide(CP_ACP, text);
+}
+std::string WideToUtf8(const std::wstring& text) {
+    return FromWide(CP_UTF8, text);
+}
+std::wstring Utf8ToWide(const std::string& text) {
+    return ToWide(CP_UTF8, text);
+}
 
 std::vector<std::wstring> SplitCommandLine(const std::wstring& text) {
     std::vector<std::wstring> args;
@@ -170,4 +180,17 @@ std::wstring GetArgValueFirst(const std::vector<std::wstring>& args, const std::
         }
     }
     return defaultValue;
+}
+
+int HexDigitValue(wchar_t c) {
+    if (c >= L'0' && c <= L'9') {
+        return c - L'0';
+    }
+    if (c >= L'a' && c <= L'f') {
+        return c - L'a' + 10;
+    }
+    if (c >= L'A' && c <= L'F') {
+        return c - L'A' + 10;
+    }
+    return -1;
 }

@@ -21,6 +21,8 @@ bool EraseBetween(std::wstring& text, const std::wstring& startMarker, const std
 std::wstring ToLower(const std::wstring& text);
 // The decimal integer value of the whole text (an optional sign and digits); 0 when it is none.
 int ToIntOrZero(const std::wstring& text);
+// The value of a hexadecimal digit (either case); -1 for any other character.
+int HexDigitValue(wchar_t c);
 
 bool ContainsString(const std::vector<std::wstring>& texts, const std::wstring& text);
 // Removes every element equal to an earlier one, keeping the order.

@@ -21,23 +21,6 @@ std::wstring UrlEncode(const std::wstring& text) {
     return encoded;
 }
 
-namespace {
-
-int HexValue(wchar_t c) {
-    if (c >= L'0' && c <= L'9') {
-        return c - L'0';
-    }
-    if (c >= L'A' && c <= L'F') {
-        return c - L'A' + 10;
-    }
-    if (c >= L'a' && c <= L'f') {
-        return c - L'a' + 10;
-    }
-    return -1;
-}
-
-} // namespace
-
 std::wstring UrlDecode(const std::wstring& text) {
     // Sequences are gathered as bytes first, since one character may take several of them; plain runs
     // are converted whole, so that a surrogate pair stays together.
@@ -45,10 +28,10 @@ std::wstring UrlDecode(const std::wstring& text) {
     std::wstring plain;
     for (size_t i = 0; i < text.size(); ++i) {
         const wchar_t c = text[i];
-        if (c == L'%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 && HexValue(text[i + 2]) >= 0) {
+        if (c == L'%' && i + 2 < text.size() && HexDigitValue(text[i + 1]) >= 0 && HexDigitValue(text[i + 2]) >= 0) {
             bytes += WideToUtf8(plain);
             plain.clear();
-            bytes += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
+            bytes += static_cast<char>(HexDigitValue(text[i + 1]) * 16 + HexDigitValue(text[i + 2]));
             i += 2;
         } else {
             plain += c == L'+' ? L' ' : c;
