@@ -53,8 +53,9 @@ public:
     explicit DialogPresser(int button)
         : m_thread([this, button] {
               for (int i = 0; i < 500; ++i) {
+                  // Visible only once its initialisation (and so the folder dialog's start folder) is done.
                   HWND dialog = testing_support::FindMessageBox();
-                  if (dialog == nullptr) {
+                  if (dialog == nullptr || !IsWindowVisible(dialog)) {
                       Sleep(20);
                       continue;
                   }
