@@ -9,6 +9,7 @@
 #include "app/resource.h"
 #include "CWndCommentList/CWndCommentList.h"
 #include "engine/CDirectShow.h"
+#include "engine/CCommentFilter.h"
 #include "engine/CommentControl.h"
 #include "engine/FramePump.h"
 #include "foundation/AppSettings.h"
@@ -95,6 +96,8 @@ unsigned __stdcall LoadCommentsAndPlay(void* argument) {
                 SendMessageW(main, kMsgPause, 0, 0);
             }
             LogViaMainWindow(L"コメントデータ読み込み中...");
+            // The video's own NG list lies beside its comment file.
+            GetCommentFilter().LoadLocalFilter(load->path);
             CommentControl& store = GetCommentControl();
             if (!store.LoadCommentFile(load->path, load->readCount, load->readStart)) {
                 LogViaMainWindow(L"コメントファイルの読み込みに失敗しました : " + load->path);

@@ -3,6 +3,7 @@
 #include "foundation/CBaseDebug.h"
 
 #include <boost/regex.hpp>
+#include <memory>
 #include <mutex>
 #include <set>
 #include <unordered_map>
@@ -22,23 +23,32 @@ void ReportBadPattern(const std::wstring& pattern, const char* what) {
     DebugLog() << L"Error : Regex : " << pattern << L" : " << what << EndLine;
 }
 
-// Compiled patterns are kept per thread, since a pattern is usually applied many times.
-const boost::wregex* Compile(const std::wstring& pattern) {
-    thread_local std::unordered_map<std::wstring, boost::wregex> cache;
-    auto found = cache.find(pattern);
-    if (found != cache.end()) {
-        return &found->second;
-    }
-    try {
-        boost::wregex compiled(pattern);
-        if (cache.size() >= 128) {
-            cache.clear();
+// Compiled patterns are shared by every thread (a compiled pattern may be used by several threads at
+// once). Not thread_local: with emulated TLS, an object's storage is freed before its destructor runs
+// at thread exit, so a worker thread that had used a pattern corrupted the heap as it ended. The cache
+// is never freed, so that patterns still work during static destruction.
+std::shared_ptr<const boost::wregex> Compile(const std::wstring& pattern) {
+    static auto* lock = new std::mutex;
+    static auto* cache = new std::unordered_map<std::wstring, std::shared_ptr<const boost::wregex>>;
+    {
+        std::lock_guard<std::mutex> guard(*lock);
+        auto found = cache->find(pattern);
+        if (found != cache->end()) {
+            return found->second;
         }
-        return &cache.emplace(pattern, std::move(compiled)).first->second;
+    }
+    std::shared_ptr<const boost::wregex> compiled;
+    try {
+        compiled = std::make_shared<const boost::wregex>(pattern);
     } catch (const std::exception& e) {
         ReportBadPattern(pattern, e.what());
         return nullptr;
     }
+    std::lock_guard<std::mutex> guard(*lock);
+    if (cache->size() >= 128) {
+        cache->clear(); // users still hold theirs
+    }
+    return cache->emplace(pattern, std::move(compiled)).first->second;
 }
 
 // Matching can fail at run time too (a pattern too complex for the text).
@@ -55,7 +65,7 @@ template <typename Fn> bool Guarded(const std::wstring& pattern, Fn&& fn) {
 
 bool RegexSearch(const std::wstring& text, const std::wstring& pattern, std::vector<std::wstring>& out) {
     out.clear();
-    const boost::wregex* re = Compile(pattern);
+    const std::shared_ptr<const boost::wregex> re = Compile(pattern);
     if (re == nullptr) {
         return false;
     }
@@ -72,12 +82,12 @@ bool RegexSearch(const std::wstring& text, const std::wstring& pattern, std::vec
 }
 
 bool RegexMatch(const std::wstring& text, const std::wstring& pattern) {
-    const boost::wregex* re = Compile(pattern);
+    const std::shared_ptr<const boost::wregex> re = Compile(pattern);
     return re != nullptr && Guarded(pattern, [&] { return boost::regex_match(text, *re); });
 }
 
 bool RegexReplace(std::wstring& text, const std::wstring& pattern, const std::wstring& format) {
-    const boost::wregex* re = Compile(pattern);
+    const std::shared_ptr<const boost::wregex> re = Compile(pattern);
     if (re == nullptr) {
         return false;
     }
@@ -89,7 +99,7 @@ bool RegexReplace(std::wstring& text, const std::wstring& pattern, const std::ws
 }
 
 void RegexGrep(int group, const std::wstring& text, const std::wstring& pattern, std::vector<std::wstring>& out) {
-    const boost::wregex* re = Compile(pattern);
+    const std::shared_ptr<const boost::wregex> re = Compile(pattern);
     if (re == nullptr) {
         return;
     }
