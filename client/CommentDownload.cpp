@@ -4,6 +4,7 @@
 #include "client/SaveNames.h"
 #include "client/WatchPage.h"
 #include "foundation/CBaseDebug.h"
+#include "foundation/TextFile.h"
 
 #include <windows.h>
 
@@ -17,28 +18,6 @@ bool Fail(CGetVelaProcessCB& callback, const wchar_t* line) {
     DebugLog() << line << EndLine;
     Report(callback, CGetVelaProcessCB::kFailed, L"");
     return false;
-}
-
-// Written to a temporary file beside the target first, so that a failed write leaves an earlier file
-// of the same name as it was.
-bool WriteFileReplacing(const std::wstring& folder, const std::wstring& path, const std::string& bytes) {
-    wchar_t temporary[MAX_PATH] = {};
-    if (GetTempFileNameW(folder.c_str(), L"xml", 0, temporary) == 0) {
-        return false;
-    }
-    HANDLE file = CreateFileW(temporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    bool written = false;
-    if (file != INVALID_HANDLE_VALUE) {
-        DWORD count = 0;
-        written =
-            WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &count, nullptr) && count == bytes.size();
-        written = CloseHandle(file) && written;
-    }
-    if (!written || !MoveFileExW(temporary, path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-        DeleteFileW(temporary);
-        return false;
-    }
-    return true;
 }
 
 } // namespace
@@ -70,7 +49,7 @@ bool DownloadPastLog(const std::wstring& videoId, CGetVelaProcessCB& callback, c
     if (!CreateFolderPath(saveFolder)) {
         return Fail(callback, L"Error : CreateFolderPath()");
     }
-    if (path.empty() || !WriteFileReplacing(saveFolder, path, xml)) {
+    if (path.empty() || !WriteFileReplacing(path, xml.data(), xml.size())) {
         return Fail(callback, L"Error : SaveXML()");
     }
     Report(callback, CGetVelaProcessCB::kFileWritten, path);

@@ -2,6 +2,7 @@
 
 #include "foundation/CBaseDebug.h"
 #include "foundation/StringUtil.h"
+#include "foundation/TextFile.h"
 
 #include <cctype>
 #include <climits>
@@ -481,21 +482,5 @@ bool WriteCommentXml(const std::wstring& path, const CommentDocument& document) 
     }
     text += L"</packet>\n";
     const std::string bytes = WideToUtf8(text);
-
-    const std::wstring temporary = path + L".tmp";
-    HANDLE file =
-        CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return false;
-    }
-    DWORD written = 0;
-    const bool complete = bytes.size() <= MAXDWORD &&
-                          WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-                          written == bytes.size();
-    CloseHandle(file);
-    if (!complete || !MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-        DeleteFileW(temporary.c_str());
-        return false;
-    }
-    return true;
+    return WriteFileReplacing(path, bytes.data(), bytes.size());
 }

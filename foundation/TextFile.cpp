@@ -109,12 +109,13 @@ std::wstring FolderOf(const std::wstring& path) {
     return path.substr(0, slash);
 }
 
-bool WriteAll(HANDLE file, const std::vector<unsigned char>& bytes) {
+bool WriteAll(HANDLE file, const void* data, size_t size) {
+    const auto* bytes = static_cast<const unsigned char*>(data);
     size_t done = 0;
-    while (done < bytes.size()) {
-        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1 << 20));
+    while (done < size) {
+        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(size - done, 1 << 20));
         DWORD written = 0;
-        if (!WriteFile(file, bytes.data() + done, chunk, &written, nullptr) || written == 0) {
+        if (!WriteFile(file, bytes + done, chunk, &written, nullptr) || written == 0) {
             return false;
         }
         done += written;
@@ -155,6 +156,11 @@ bool ReadTextFile(const std::wstring& path, std::wstring& text) {
 }
 
 bool WriteTextFile(const std::wstring& path, const std::wstring& text) {
+    const std::vector<unsigned char> bytes = EncodeText(text);
+    return WriteFileReplacing(path, bytes.data(), bytes.size());
+}
+
+bool WriteFileReplacing(const std::wstring& path, const void* data, size_t size) {
     if (path.empty()) {
         return false;
     }
@@ -166,7 +172,7 @@ bool WriteTextFile(const std::wstring& path, const std::wstring& text) {
     {
         FileHandle file(
             CreateFileW(temporary, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-        ok = file.IsValid() && WriteAll(file.Get(), EncodeText(text)) && FlushFileBuffers(file.Get()) && file.Close();
+        ok = file.IsValid() && WriteAll(file.Get(), data, size) && FlushFileBuffers(file.Get()) && file.Close();
     }
     ok = ok && ReplaceWith(temporary, path);
     if (!ok) {

@@ -2,6 +2,7 @@
 // Whole text files as the program stores them: UTF-16LE with the mark FF FE and CR LF line ends on
 // disk, LF alone in memory. Files without the mark are read in the ANSI code page.
 
+#include <cstddef>
 #include <string>
 
 // Clears text, then reads the file. True when the resulting text is not empty.
@@ -11,6 +12,10 @@ bool ReadTextFile(const std::wstring& path, std::wstring& text);
 // one line end). The text goes to a temporary file in the same folder that then replaces the file,
 // so a failed or interrupted write leaves the old file whole. True when the file was replaced.
 bool WriteTextFile(const std::wstring& path, const std::wstring& text);
+
+// Writes the bytes as they are, through a temporary file in the same folder that then replaces the
+// file, as WriteTextFile does. True when the file was replaced.
+bool WriteFileReplacing(const std::wstring& path, const void* data, size_t size);
 
 enum class TextFileStatus {
     Read,

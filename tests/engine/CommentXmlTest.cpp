@@ -168,7 +168,10 @@ TEST_F(CommentXmlTest, WrittenChatsReadBackEqual) {
     for (size_t i = 0; i < read.chats.size(); ++i) {
         EXPECT_EQ(read.chats[i], written.chats[i]) << i;
     }
-    EXPECT_FALSE(FileExists(path + L".tmp"));
+    // The temporary file the write went through is gone.
+    std::vector<std::wstring> files;
+    EnumerateFiles(Folder(), L"*", files, false, false, false);
+    EXPECT_EQ(files, std::vector<std::wstring>{L"written.xml"});
 
     // What XML 1.0 cannot hold is replaced, and the file stays readable.
     CommentDocument control;
