@@ -1,10 +1,10 @@
 #pragma once
-// The memory device context and DIB section that the draw callback builds each output frame in.
-// Drawing happens there, in system memory, rather than in the output buffer, which may live in the
-// renderer's own (slow to read) memory.
+// A memory device context with a DIB section selected into it. The draw callback builds each output
+// frame in one: drawing happens there, in system memory, rather than in the output buffer, which may
+// live in the renderer's own (slow to read) memory. The comment text renderer draws its texts in another.
 //
-// Thread use: whoever holds the filter's frame lock (the draw callback); freed on the UI thread once
-// no frame is drawn any more.
+// Thread use: one thread at a time (for the frame, whoever holds the filter's frame lock; it is freed
+// on the UI thread once no frame is drawn any more).
 
 #include <windows.h>
 

@@ -59,7 +59,6 @@ CCommentTextRenderer::~CCommentTextRenderer() {
     for (auto& font : m_fonts) {
         DeleteObject(font.second);
     }
-    FreeScratch();
 }
 
 HFONT CCommentTextRenderer::FontFor(const CommentRecord& record, float& emPixels) {
@@ -102,55 +101,25 @@ HFONT CCommentTextRenderer::FontFor(const CommentRecord& record, float& emPixels
 }
 
 bool CCommentTextRenderer::PrepareScratch(int32_t width, int32_t height) {
-    if (m_section != nullptr && width <= m_width && height <= m_height) {
+    const int32_t presentWidth = ScratchWidth();
+    const int32_t presentHeight = -m_scratch.Header().biHeight;
+    if (m_scratch.Bits() != nullptr && width <= presentWidth && height <= presentHeight) {
         return true;
     }
-    const int32_t newWidth = std::max(width, m_width);
-    const int32_t newHeight = std::max(height, m_height);
-    FreeScratch();
-    m_dc = CreateCompatibleDC(nullptr);
-    if (m_dc == nullptr) {
+    BITMAPINFOHEADER header = {};
+    header.biSize = sizeof(BITMAPINFOHEADER);
+    header.biWidth = std::max(width, presentWidth);
+    header.biHeight = -std::max(height, presentHeight); // top-down
+    header.biPlanes = 1;
+    header.biBitCount = 32;
+    header.biCompression = BI_RGB;
+    if (!m_scratch.Prepare(header)) {
         return false;
     }
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = newWidth;
-    info.bmiHeader.biHeight = -newHeight; // top-down
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    m_section = CreateDIBSection(m_dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (m_section == nullptr || bits == nullptr) {
-        FreeScratch();
-        return false;
-    }
-    m_oldBitmap = SelectObject(m_dc, m_section);
-    m_bits = static_cast<uint32_t*>(bits);
-    m_width = newWidth;
-    m_height = newHeight;
-    SetBkMode(m_dc, TRANSPARENT);
-    SetTextColor(m_dc, RGB(255, 255, 255));
-    SetTextAlign(m_dc, TA_TOP | TA_LEFT | TA_NOUPDATECP);
+    SetBkMode(m_scratch.Dc(), TRANSPARENT);
+    SetTextColor(m_scratch.Dc(), RGB(255, 255, 255));
+    SetTextAlign(m_scratch.Dc(), TA_TOP | TA_LEFT | TA_NOUPDATECP);
     return true;
-}
-
-void CCommentTextRenderer::FreeScratch() {
-    if (m_dc != nullptr && m_oldBitmap != nullptr) {
-        SelectObject(m_dc, m_oldBitmap);
-    }
-    if (m_section != nullptr) {
-        DeleteObject(m_section);
-    }
-    if (m_dc != nullptr) {
-        DeleteDC(m_dc);
-    }
-    m_dc = nullptr;
-    m_section = nullptr;
-    m_oldBitmap = nullptr;
-    m_bits = nullptr;
-    m_width = 0;
-    m_height = 0;
 }
 
 CommentTextBitmap CCommentTextRenderer::Render(const CommentRecord& record) {
@@ -167,21 +136,21 @@ CommentTextBitmap CCommentTextRenderer::Render(const CommentRecord& record) {
         return text;
     }
     for (int32_t y = 0; y < height; ++y) {
-        std::fill_n(m_bits + static_cast<size_t>(y) * m_width, width, 0u);
+        std::fill_n(ScratchBits() + static_cast<size_t>(y) * ScratchWidth(), width, 0u);
     }
-    const HGDIOBJ oldFont = SelectObject(m_dc, font);
+    const HGDIOBJ oldFont = SelectObject(m_scratch.Dc(), font);
     // GDI+ text (which the layout measured) starts a sixth of the em after its origin.
     const int x = CommentTextBitmap::kMargin + static_cast<int>(emPixels / 6.0f + 0.5f);
     const RECT clip = {0, 0, width, height};
-    ExtTextOutW(m_dc, x, CommentTextBitmap::kMargin, ETO_CLIPPED, &clip, record.chat.text.c_str(),
+    ExtTextOutW(m_scratch.Dc(), x, CommentTextBitmap::kMargin, ETO_CLIPPED, &clip, record.chat.text.c_str(),
                 static_cast<UINT>(record.chat.text.size()), nullptr);
-    SelectObject(m_dc, oldFont);
+    SelectObject(m_scratch.Dc(), oldFont);
     GdiFlush();
 
     const size_t area = static_cast<size_t>(width) * height;
     m_text.resize(area);
     for (int32_t y = 0; y < height; ++y) {
-        const uint32_t* row = m_bits + static_cast<size_t>(y) * m_width;
+        const uint32_t* row = ScratchBits() + static_cast<size_t>(y) * ScratchWidth();
         uint8_t* coverage = m_text.data() + static_cast<size_t>(y) * width;
         for (int32_t column = 0; column < width; ++column) {
             const uint32_t pixel = row[column];

@@ -9,6 +9,7 @@
 
 #include "engine/CommentRecord.h"
 #include "engine/FrameBits.h"
+#include "engine/FrameCanvas.h"
 
 #include <windows.h>
 
@@ -45,17 +46,14 @@ public:
 
 private:
     HFONT FontFor(const CommentRecord& record, float& emPixels);
+    // The scratch grows to hold the largest text so far; it is 32-bit and top-down.
     bool PrepareScratch(int32_t width, int32_t height);
-    void FreeScratch();
+    uint32_t* ScratchBits() const { return reinterpret_cast<uint32_t*>(m_scratch.Bits()); }
+    int32_t ScratchWidth() const { return m_scratch.Header().biWidth; }
 
     // GDI fonts by the GDI+ font's family, pixel size and style.
     std::map<std::wstring, HFONT> m_fonts;
-    HDC m_dc = nullptr;
-    HBITMAP m_section = nullptr;
-    HGDIOBJ m_oldBitmap = nullptr;
-    uint32_t* m_bits = nullptr;
-    int32_t m_width = 0;
-    int32_t m_height = 0;
+    CFrameCanvas m_scratch;
     // Coverage of the text and of its outline, per pixel of the scratch.
     std::vector<uint8_t> m_text;
     std::vector<uint8_t> m_outline;
