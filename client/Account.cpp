@@ -1,7 +1,7 @@
 #include "client/Account.h"
 
 #include "client/FlvData.h"
-#include "client/HttpPost.h"
+#include "client/HttpAccess.h"
 #include "client/ServiceUrls.h"
 #include "client/WatchPage.h"
 #include "foundation/AppSettings.h"

@@ -100,3 +100,72 @@ bool OpenUrlChecked(std::wstring& page, const std::wstring& url) {
     }
     return true;
 }
+
+bool PostURLData(const std::wstring& url, const std::wstring& contentType, const std::string& body,
+                 std::string& reply) {
+    reply.clear();
+    wchar_t host[INTERNET_MAX_HOST_NAME_LENGTH] = {};
+    std::wstring path(url.size() + 1, L'\0');
+    URL_COMPONENTSW parts = {};
+    parts.dwStructSize = sizeof(parts);
+    parts.lpszHostName = host;
+    parts.dwHostNameLength = INTERNET_MAX_HOST_NAME_LENGTH;
+    parts.lpszUrlPath = &path[0];
+    parts.dwUrlPathLength = static_cast<DWORD>(path.size());
+    // The query is part of the object that is requested; cracked separately it would be lost.
+    std::wstring query(url.size() + 1, L'\0');
+    parts.lpszExtraInfo = &query[0];
+    parts.dwExtraInfoLength = static_cast<DWORD>(query.size());
+    if (!InternetCrackUrlW(url.c_str(), 0, 0, &parts)) {
+        LogWithErrorText(L"Error : InternetCrackUrl()");
+        return false;
+    }
+    const std::wstring object = std::wstring(parts.lpszUrlPath, parts.dwUrlPathLength) +
+                                std::wstring(parts.lpszExtraInfo, parts.dwExtraInfoLength);
+
+    InternetHandle session(
+        InternetOpenW(GetAppSettings().UserAgent.c_str(), INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
+    if (!session) {
+        LogWithErrorText(L"Error : InternetOpen()");
+        return false;
+    }
+    InternetHandle connection(
+        InternetConnectW(session.get(), host, parts.nPort, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
+    if (!connection) {
+        LogWithErrorText(L"Error : InternetConnect()");
+        return false;
+    }
+    // The login form lies on the secure host and sends the client on to the plain site.
+    DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTP |
+                  INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS;
+    if (parts.nScheme == INTERNET_SCHEME_HTTPS) {
+        flags |= INTERNET_FLAG_SECURE;
+    }
+    InternetHandle request(
+        HttpOpenRequestW(connection.get(), L"POST", object.c_str(), nullptr, nullptr, nullptr, flags, 0));
+    if (!request) {
+        LogWithErrorText(L"Error : HttpOpenRequest()");
+        return false;
+    }
+    const std::wstring headers = L"Content-Type: " + contentType + L"\r\n";
+    if (!HttpSendRequestW(request.get(), headers.c_str(), static_cast<DWORD>(headers.size()),
+                          const_cast<char*>(body.data()), static_cast<DWORD>(body.size()))) {
+        LogWithErrorText(L"Error : HttpSendRequest()");
+        return false;
+    }
+    DWORD status = 0;
+    DWORD size = sizeof(status);
+    if (!HttpQueryInfoW(request.get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr)) {
+        LogWithErrorText(L"Error : HttpQueryInfo()");
+        return false;
+    }
+    if (!ReadWholeBody(request.get(), reply)) {
+        LogWithErrorText(L"Error : InternetReadFile()");
+        return false;
+    }
+    if (status < 200 || status >= 300) {
+        DebugLog() << L"Error : HttpSendRequest() HTTP " << static_cast<int>(status) << EndLine;
+        return false;
+    }
+    return true;
+}

@@ -1,6 +1,6 @@
 #pragma once
-// One-shot HTTP GETs over WinInet that fetch a whole reply into a wide text. Cookies are WinInet's own:
-// a login made in this process is seen by later requests.
+// One-shot HTTP exchanges over WinInet: GETs that fetch a whole reply into a wide text, and a POST.
+// Cookies are WinInet's own: a login made in this process is seen by later requests.
 //
 // Thread use: any thread; each call opens and closes its own session and blocks until it ends.
 
@@ -20,3 +20,8 @@ bool GetURLDataUTF8(const std::wstring& userAgent, const std::wstring& url, std:
 // GetURLDataUTF8 with the setting UserAgent and INTERNET_FLAG_EXISTING_CONNECT; logs
 // "URLのオープンに失敗しました" when nothing could be read.
 bool OpenUrlChecked(std::wstring& page, const std::wstring& url);
+
+// A POST: a cookie the reply sets is kept for later requests of the process, and redirects are
+// followed with it. Sends body with the content type and the setting UserAgent; reply gets the reply's bytes. False,
+// with a log line naming the failed call, when the exchange fails or the status is not 2xx.
+bool PostURLData(const std::wstring& url, const std::wstring& contentType, const std::string& body, std::string& reply);

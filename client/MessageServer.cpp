@@ -2,7 +2,6 @@
 
 #include "client/FlvData.h"
 #include "client/HttpAccess.h"
-#include "client/HttpPost.h"
 #include "client/ServiceUrls.h"
 #include "foundation/AppSettings.h"
 #include "foundation/CBaseDebug.h"
