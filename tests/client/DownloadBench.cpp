@@ -9,6 +9,7 @@
 #include "foundation/CBaseDebug.h"
 #include "foundation/StringUtil.h"
 #include "tests/fakeservice/FakeService.h"
+#include "tests/support/BenchClock.h"
 
 #include <windows.h>
 
@@ -27,16 +28,7 @@ namespace {
 const int kRuns = 5;
 const double kMegabyte = 1024.0 * 1024.0;
 
-double Seconds() {
-    static const LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
+using testing_support::Seconds;
 
 class QuietCallback : public CGetVelaProcessCB {
 public:

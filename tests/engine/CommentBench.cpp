@@ -11,6 +11,7 @@
 #include "foundation/AppSettings.h"
 #include "foundation/CBaseDebug.h"
 #include "tests/engine/CommentFileGenerator.h"
+#include "tests/support/BenchClock.h"
 
 #include <windows.h>
 #include <objbase.h>
@@ -27,16 +28,7 @@ CBaseDebug& DebugLog() {
 
 namespace {
 
-double Seconds() {
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
+using testing_support::Seconds;
 
 // A document set up as the comment reader sets it up, parsing the file (fromText false: the parser
 // reads the file; true: the text the comment reader decodes), and thrown away.

@@ -15,6 +15,7 @@
 #include "engine/FrameDrawing.h"
 #include "foundation/AppSettings.h"
 #include "foundation/CBaseDebug.h"
+#include "tests/support/BenchClock.h"
 
 #include <windows.h>
 #include <gdiplus.h>
@@ -36,16 +37,7 @@ constexpr int32_t kFrameStepMs = 33;
 constexpr int32_t kFirstMs = 6000; // comments have been entering for 6 s: the screen is full
 constexpr int kFrames = 240;
 
-double Seconds() {
-    static const LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
+using testing_support::Seconds;
 
 // Comments of 15 Japanese characters, 80 % scrolling, 10 % at the top, 10 % at the bottom, posted
 // evenly so that about onScreen of them are visible at once.
