@@ -4,6 +4,7 @@
 //
 // Thread use: UI thread.
 
+#include "foundation/PrivateMessages.h"
 #include "windows/CToolWindow.h"
 
 #include <string>
@@ -11,7 +12,7 @@
 
 class CWndCommentList : public CToolWindow {
 public:
-    CWndCommentList() : CToolWindow(L"CWndCommentList", L" - コメントリスト", 40865) {}
+    CWndCommentList() : CToolWindow(L"CWndCommentList", L" - コメントリスト", kMsgCommentListHandle) {}
     // Re-times all rows when the comment time shift changes.
     void ApplyTimeShift(int shiftMs);
     HWND GetDialogWindow() const { return nullptr; }

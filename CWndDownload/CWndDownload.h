@@ -4,13 +4,14 @@
 //
 // Thread use: UI thread.
 
+#include "foundation/PrivateMessages.h"
 #include "windows/CToolWindow.h"
 
 #include <string>
 
 class CWndDownload : public CToolWindow {
 public:
-    CWndDownload() : CToolWindow(L"CWndDownload", L" - ダウンロードウィンドウ", 37864) {}
+    CWndDownload() : CToolWindow(L"CWndDownload", L" - ダウンロードウィンドウ", kMsgDownloadHandle) {}
 
     // Stores the caption, the settings path and the list-file path (the settings file's folder +
     // "DownList.dat").

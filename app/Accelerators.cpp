@@ -80,12 +80,6 @@ void Replace(std::atomic<HACCEL>& slot, HACCEL table) {
     }
 }
 
-unsigned __stdcall BuildThread(void* argument) {
-    std::unique_ptr<std::wstring> folder(static_cast<std::wstring*>(argument));
-    BuildAccelerators(*folder);
-    return 0;
-}
-
 } // namespace
 
 bool ParseAcceleratorKey(const std::wstring& text, ACCEL& accel) {
@@ -143,11 +137,7 @@ void BuildAccelerators(const std::wstring& programFolder) {
 }
 
 void StartBuildingAccelerators(const std::wstring& programFolder) {
-    auto* argument = new std::wstring(programFolder);
-    DWORD threadId = 0;
-    if (!StartRuntimeThread(BuildThread, argument, &threadId)) {
-        delete argument;
-    }
+    StartWorker({L"BuildAccelerators", false}, [programFolder] { BuildAccelerators(programFolder); });
 }
 
 HACCEL GetMainAccelerator() { return g_main; }

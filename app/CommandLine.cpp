@@ -1,7 +1,10 @@
 #include "app/CommandLine.h"
 
+#include "app/resource.h"
+
 #include "foundation/AppSettings.h"
 #include "foundation/CBaseDebug.h"
+#include "foundation/PrivateMessages.h"
 #include "foundation/PathUtil.h"
 #include "foundation/Regex.h"
 #include "foundation/StringUtil.h"
@@ -53,9 +56,9 @@ void DispatchPlayer(const CommandArgs& group, CommandLineHost& host) {
             host.Stop();
         }
     } else if (Has(group, L"-prev")) {
-        host.SendMainCommand(8310);
+        host.SendMainCommand(IDM_PREV_FILE);
     } else if (Has(group, L"-next")) {
-        host.SendMainCommand(8311);
+        host.SendMainCommand(IDM_NEXT_FILE);
     } else if (Has(group, L"-seek")) {
         int percent = IntValue(group, L"pos_percent=", L"0");
         if (percent == 0) {
@@ -373,12 +376,12 @@ bool IsSendableMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     // Their parameters are taken as addresses of texts or records.
     case WM_COPYDATA:
-    case 0x9002:
-    case 0x9005:
-    case 0x9007:
-    case 0x9BBB:
+    case kMsgLogLine:
+    case kMsgCommandLine:
+    case kMsgVideoData:
+    case kMsgRunScript:
         return false;
-    case 0x9004:
+    case kMsgFilterEntry:
         return wParam == 0;
     // System messages with plain numbers that a request may use.
     case WM_CLOSE:
@@ -396,7 +399,7 @@ bool IsSendableMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return false;
     }
     // Messages forwarded to the tool windows may carry texts; only their parameterless ones pass.
-    if (message >= 37864 && message <= 42863) {
+    if (IsToolWindowBlockMessage(message)) {
         return wParam == 0 && lParam == 0;
     }
     return true;

@@ -46,12 +46,7 @@ bool g_fullyCreated = false;
 std::wstring g_videoData;
 // Command lines taken by WM_COPYDATA, run after the sender has its answer.
 std::deque<std::wstring> g_pendingCommandLines;
-constexpr UINT kMsgRunPendingCommandLine = WM_APP + 0x100;
 
-// The first and last message of each tool window's block.
-constexpr UINT kDownloadBlock = 37864, kPlaylistBlock = 38864, kVideoInfoBlock = 39864, kCommentListBlock = 40864,
-               kCommentPostBlock = 41864, kBlockSize = 1000;
-constexpr UINT kCommentPostHandleQuery = 41865;
 
 int Box(HWND owner, const std::wstring& text, UINT flags) {
     return MessageBoxW(owner, text.c_str(), GetAppSettings().appName.c_str(), flags | MB_TOPMOST | MB_SETFOREGROUND);
@@ -132,14 +127,10 @@ HWND BlockTarget(UINT message) {
     return hidden != nullptr ? hidden->GetHandle() : nullptr;
 }
 
-bool IsBlockMessage(UINT message) {
-    return message >= kDownloadBlock && message < kCommentPostBlock + kBlockSize;
-}
-
 LRESULT ForwardBlockMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     if (message >= kCommentPostBlock) {
         // Only the handle is answered; the window is never made for a forwarded message.
-        return message == kCommentPostHandleQuery ? reinterpret_cast<LRESULT>(GetCommentPostWindow().GetHandle()) : 0;
+        return message == kMsgCommentPostHandle ? reinterpret_cast<LRESULT>(GetCommentPostWindow().GetHandle()) : 0;
     }
     HWND target = BlockTarget(message);
     return target != nullptr ? SendMessageW(target, message, wParam, lParam) : 0;
@@ -653,7 +644,7 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         if (IsGraphReady()) {
             GetDirectShow().NotifyOwnerMessage(window, message, wParam, lParam);
         }
-        if (IsBlockMessage(message)) {
+        if (IsToolWindowBlockMessage(message)) {
             return ForwardBlockMessage(message, wParam, lParam);
         }
         switch (message) {
@@ -731,10 +722,10 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
             }
             return 0;
         }
-        case kPlayPositionMessage:
+        case kMsgPlayPosition:
             UpdatePlayPosition(static_cast<int32_t>(wParam));
             return 0;
-        case kEndOfMediaMessage:
+        case kMsgEndOfMedia:
             if (IsGraphReady()) {
                 PlayNextByPlayWay();
             }
@@ -763,7 +754,7 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
             }
             UpdateMainMenuAndState();
             return 0;
-        case kMainWindowLogLine:
+        case kMsgLogLine:
             if (wParam != 0) {
                 DebugLog().AppendLine(reinterpret_cast<const wchar_t*>(wParam));
             }

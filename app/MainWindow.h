@@ -4,22 +4,11 @@
 //
 // Thread use: UI thread; other threads reach it only through the private messages.
 
+#include "foundation/PrivateMessages.h"
+
 #include <windows.h>
 
 #include <string>
-
-// Private messages: from the graph and the tray (0x8001-0x800A), from workers and tool windows (0x9001-0x9008).
-constexpr UINT kMsgGraphEvent = 0x8001;
-constexpr UINT kMsgPause = 0x8002;
-constexpr UINT kMsgPlay = 0x8003;
-constexpr UINT kMsgPlayState = 0x8004;
-constexpr UINT kMsgUpdateMenu = 0x9001;
-constexpr UINT kMsgSeek = 0x9003;
-constexpr UINT kMsgFilterEntry = 0x9004;
-constexpr UINT kMsgCommandLine = 0x9005;
-constexpr UINT kMsgRedrawPaused = 0x9006;
-constexpr UINT kMsgVideoData = 0x9007;
-constexpr UINT kMsgPostResult = 0x9008;
 
 // The record that message 0x9004 carries by address.
 struct FilterEntryRecord {

@@ -31,7 +31,6 @@
 
 #include <atomic>
 #include <memory>
-#include <mutex>
 
 namespace {
 
@@ -42,7 +41,7 @@ bool g_infoCommandRunning = false;
 // Each comment load gets a number; a load that a newer one superseded does not play.
 std::atomic<unsigned> g_loadGeneration{0};
 std::atomic<int> g_loadsRunning{0};
-std::mutex g_loadLock;
+CCritSec g_loadLock;
 
 // The window as it was before full screen.
 struct WindowedState {
@@ -84,58 +83,50 @@ std::wstring FindVideoOf(const std::wstring& path) {
     return FindRelatedMovieFile(GetFileName(path), RemoveTrailingSlash(GetDirectoryPath(path)));
 }
 
-unsigned __stdcall LoadCommentsAndPlay(void* argument) {
-    std::unique_ptr<CommentLoad> load(static_cast<CommentLoad*>(argument));
+void LoadCommentsAndPlay(const CommentLoad& load) {
     HWND main = GetMainWindow();
-    CoInitialize(nullptr);
     {
-        std::lock_guard<std::mutex> serial(g_loadLock);
-        if (load->generation == g_loadGeneration) {
+        CAutoLock serial(g_loadLock);
+        if (load.generation == g_loadGeneration) {
             const bool wait = GetAppSettings().ViewCommentLoadWait;
             if (wait && SendMessageW(main, kMsgPlayState, 0, 0) == 2) {
                 SendMessageW(main, kMsgPause, 0, 0);
             }
             LogViaMainWindow(L"コメントデータ読み込み中...");
             // The video's own NG list lies beside its comment file.
-            GetCommentFilter().LoadLocalFilter(load->path);
+            GetCommentFilter().LoadLocalFilter(load.path);
             CommentControl& store = GetCommentControl();
-            if (!store.LoadCommentFile(load->path, load->readCount, load->readStart)) {
-                LogViaMainWindow(L"コメントファイルの読み込みに失敗しました : " + load->path);
-            } else if (load->shift != kNotGiven && load->shift != 0 && store.ShiftCommentTimes(load->shift)) {
+            if (!store.LoadCommentFile(load.path, load.readCount, load.readStart)) {
+                LogViaMainWindow(L"コメントファイルの読み込みに失敗しました : " + load.path);
+            } else if (load.shift != kNotGiven && load.shift != 0 && store.ShiftCommentTimes(load.shift)) {
                 // Applied after the load's own records are in, so that it is not lost to the clear.
-                GetAppSettings().CommentTimeShift = load->shift;
-                LogViaMainWindow(L"コメントの時間軸変更 : " + std::to_wstring(load->shift / 1000));
+                GetAppSettings().CommentTimeShift = load.shift;
+                LogViaMainWindow(L"コメントの時間軸変更 : " + std::to_wstring(load.shift / 1000));
             }
         }
     }
-    if (load->generation == g_loadGeneration && load->play) {
+    if (load.generation == g_loadGeneration && load.play) {
         LogViaMainWindow(L"再生開始");
         SendMessageW(main, kMsgPlay, 0, 0);
     }
-    --g_loadsRunning;
-    CoUninitialize();
-    return 0;
 }
 
 void StartCommentReload(const std::wstring& path, const std::vector<std::wstring>& group, bool play) {
-    auto* load = new CommentLoad{++g_loadGeneration,
-                                 path,
-                                 OptionValue(group, L"comment_readnum="),
-                                 OptionValue(group, L"comment_readstart="),
-                                 OptionValue(group, L"comment_shift="),
-                                 play};
-    if (load->readCount == kNotGiven) {
-        load->readCount = -1;
+    CommentLoad load{++g_loadGeneration,
+                     path,
+                     OptionValue(group, L"comment_readnum="),
+                     OptionValue(group, L"comment_readstart="),
+                     OptionValue(group, L"comment_shift="),
+                     play};
+    if (load.readCount == kNotGiven) {
+        load.readCount = -1;
     }
-    if (load->readStart == kNotGiven) {
-        load->readStart = -1;
+    if (load.readStart == kNotGiven) {
+        load.readStart = -1;
     }
     ++g_loadsRunning;
-    DWORD threadId = 0;
-    if (!StartRuntimeThread(LoadCommentsAndPlay, load, &threadId)) {
-        delete load;
-        --g_loadsRunning;
-    }
+    // The end step lowers the count also when the load throws, or every later open would be refused.
+    StartWorker({L"LoadCommentsAndPlay", true}, [load] { LoadCommentsAndPlay(load); }, [] { --g_loadsRunning; });
 }
 
 UINT RefreshInterval(CDirectShow& graph) {
@@ -341,7 +332,7 @@ bool OpenMediaFile(const std::wstring& requested, const std::vector<std::wstring
     }
 
     if (GetPlayListWindow().GetHandle() != nullptr) {
-        SendMessageW(GetPlayListWindow().GetHandle(), CWndPlayList::kMsgPlayingFile,
+        SendMessageW(GetPlayListWindow().GetHandle(), kMsgPlaylistPlayingFile,
                      reinterpret_cast<WPARAM>(video.c_str()), 0);
     }
     DebugLog() << L"動画ファイル : " << video << EndLine;

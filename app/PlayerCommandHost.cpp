@@ -18,9 +18,6 @@
 
 namespace {
 
-// Message of the video-information window's block that takes a query's answer.
-constexpr UINT kMsgVideoInfoReply = 39866;
-
 class PlayerCommandHost : public CommandLineHost {
 public:
     void ExecuteDownloadCommand(const CommandArgs& group) override {
@@ -38,7 +35,7 @@ public:
     }
     void AddToPlaylist(const std::wstring& path) override {
         GetPlayListWindow().Show(SW_HIDE);
-        SendMessageW(GetPlayListWindow().GetHandle(), CWndPlayList::kMsgAddFile, reinterpret_cast<WPARAM>(path.c_str()),
+        SendMessageW(GetPlayListWindow().GetHandle(), kMsgPlaylistAddFile, reinterpret_cast<WPARAM>(path.c_str()),
                      0);
     }
     void OpenMediaFile(const std::wstring& path, const CommandArgs& group) override { ::OpenMediaFile(path, group); }

@@ -1,11 +1,11 @@
 #pragma once
 // The task-tray icon of the main window. UI thread.
 
+#include "foundation/PrivateMessages.h"
+
 #include <windows.h>
 
-// Message the tray icon sends to the main window.
-constexpr UINT kMsgTrayIcon = 0x800A;
-
+// The icon sends kMsgTrayIcon to the main window.
 bool AddTrayIcon(HWND mainWindow);
 // Removes the icon whenever it exists.
 void RemoveTrayIcon();

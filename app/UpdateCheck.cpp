@@ -17,20 +17,20 @@ namespace {
 constexpr int64_t kAskInterval = 24 * 60 * 60;
 constexpr FILEOP_FLAGS kSilent = 0x614;
 
-unsigned __stdcall UpdateCheckThread(void*) {
+void CheckForUpdate() {
     AppSettings& settings = GetAppSettings();
     if (!IsInternetConnected()) {
-        return 0;
+        return;
     }
     const std::wstring updaterIni = settings.archiveFolder + L"\\VelaPlayerUpdate\\VelaPlayerUpdate.ini";
     const std::wstring url = CIniFile(updaterIni, L"Update").Read(L"", L"UrlVersion", L"");
     std::wstring latest;
     if (url.empty() || !GetURLData(latest, url)) {
-        return 0;
+        return;
     }
     const int64_t now = static_cast<int64_t>(std::time(nullptr));
     if (!IsNewerVersion(latest, settings.version) || now - settings.LastNotifyUpdate < kAskInterval) {
-        return 0;
+        return;
     }
     settings.LastNotifyUpdate = now;
     const std::wstring question = L"新しいバージョン(Ver." + latest + L")が公開されています。\n更新しますか？";
@@ -38,7 +38,6 @@ unsigned __stdcall UpdateCheckThread(void*) {
                     MB_YESNO | MB_ICONQUESTION | MB_TOPMOST | MB_SETFOREGROUND) == IDYES) {
         StartUpdater();
     }
-    return 0;
 }
 
 } // namespace
@@ -76,6 +75,5 @@ void StartUpdateCheck() {
     if (!settings.NotifyVerup || settings.OfflineMode) {
         return;
     }
-    DWORD threadId = 0;
-    StartRuntimeThread(UpdateCheckThread, nullptr, &threadId);
+    StartWorker({L"UpdateCheck", false}, CheckForUpdate);
 }

@@ -27,7 +27,7 @@ namespace {
 const AppSettings& g_settingsFirst = GetAppSettings();
 CBaseDebug& g_logSecond = DebugLog();
 
-unsigned __stdcall KeepAliveThread(void*) {
+void KeepAlive() {
     for (;;) {
         Sleep(1000);
         MSG message;
@@ -49,8 +49,7 @@ HWND FindRunningInstance() {
 }
 
 int Run(HINSTANCE instance, MSG& message) {
-    CWorkerThread keepAlive(KeepAliveThread);
-    keepAlive.Start(nullptr);
+    CWorkerThread keepAlive = StartWorker({L"KeepAlive", false}, KeepAlive);
     SetRunningInstance(FindRunningInstance());
 
     WNDCLASSEXW wc = {};

@@ -26,12 +26,12 @@ std::wstring AskMainWindowText(UINT message) {
 }
 
 bool IsSettingsOpen() {
-    return SendMessageW(GetMainWindow(), kDownloadIsSettingsOpen, 0, 0) != 0;
+    return SendMessageW(GetMainWindow(), kMsgDownloadIsSettingsOpen, 0, 0) != 0;
 }
 
 bool ReadAccount(std::wstring& mail, std::wstring& password) {
-    mail = AskMainWindowText(kDownloadGetMail);
-    password = AskMainWindowText(kDownloadGetPass);
+    mail = AskMainWindowText(kMsgDownloadGetMail);
+    password = AskMainWindowText(kMsgDownloadGetPass);
     return !mail.empty() && !password.empty();
 }
 
@@ -44,7 +44,7 @@ bool GetAccount(HWND owner, std::wstring& mail, std::wstring& password) {
     if (!IsSettingsOpen()) {
         MessageBoxW(owner, L"ログイン情報を入力して下さい。", GetAppSettings().appName.c_str(),
                     MB_OK | MB_ICONINFORMATION | MB_SETFOREGROUND | MB_TOPMOST);
-        SendMessageW(GetMainWindow(), kDownloadOpenSettings, 0, 0);
+        SendMessageW(GetMainWindow(), kMsgDownloadOpenSettings, 0, 0);
     }
     while (!ReadAccount(mail, password) && IsSettingsOpen()) {
         Sleep(kSettingsPollMs);

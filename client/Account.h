@@ -9,6 +9,8 @@
 // Thread use: a worker thread. The calls send messages to the main window, whose thread must be free to
 // answer them, and GetFlvDataFromHtml may show a message box and wait for the settings sheet.
 
+#include "foundation/PrivateMessages.h"
+
 #include <windows.h>
 
 #include <string>
@@ -17,11 +19,6 @@
 extern const wchar_t kLoginMailField[];
 extern const wchar_t kLoginPasswordField[];
 
-// Messages of the download block, sent to the main window.
-constexpr UINT kDownloadOpenSettings = 37885; // opens the settings sheet; returns when it is closed
-constexpr UINT kDownloadGetPass = 37898;      // the plain password (a pointer to its text)
-constexpr UINT kDownloadGetMail = 37899;      // the mail address (a pointer to its text)
-constexpr UINT kDownloadIsSettingsOpen = 37900;
 
 // Posts the account to the login form. Logs "ログイン中..." and then "ログインに成功しました", or
 // "Error : Login()" when the exchange failed or the page it leads to still offers the login form. One

@@ -371,7 +371,7 @@ void CDirectShow::SetNotifyWindow(HWND window) {
     if (!m_pMediaEventEx) {
         VELA_THROW(L"SetNotifyWindow", 0);
     }
-    const HRESULT hr = m_pMediaEventEx->SetNotifyWindow(reinterpret_cast<OAHWND>(window), kGraphEventMessage, 0);
+    const HRESULT hr = m_pMediaEventEx->SetNotifyWindow(reinterpret_cast<OAHWND>(window), kMsgGraphEvent, 0);
     if (FAILED(hr)) {
         VELA_THROW(L"SetNotifyWindow", hr);
     }

@@ -11,7 +11,8 @@
 #include "engine/FrameBits.h"
 #include "engine/FrameCanvas.h"
 #include "engine/FramePump.h"
-#include "platform/CCritSec.h"
+#include "foundation/CCritSec.h"
+#include "foundation/PrivateMessages.h"
 
 #include <windows.h>
 
@@ -23,13 +24,6 @@
 #include <string>
 #include <vector>
 
-// Graph events are announced to the notify window with this message.
-constexpr UINT kGraphEventMessage = 0x8001;
-// Posted to the owner window given to OpenMovie: wParam the play position in ms (UpdatePlayPosition).
-constexpr UINT kPlayPositionMessage = 0x8020;
-// Posted to the owner window when the frame pump finds the position at the duration; the player runs
-// its end-of-media handling for it.
-constexpr UINT kEndOfMediaMessage = 0x8021;
 
 class CDirectShow {
 public:

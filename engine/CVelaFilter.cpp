@@ -2,7 +2,7 @@
 
 #include "foundation/AppSettings.h"
 #include "foundation/CBaseDebug.h"
-#include "platform/WaitDispatching.h"
+#include "foundation/WaitDispatching.h"
 
 #include <mmsystem.h>
 

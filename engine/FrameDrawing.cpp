@@ -85,7 +85,7 @@ int DrawFrameCallback(const BYTE* heldFrame, BYTE* outputBuffer, int32_t positio
         CDirectShow& graph = GetDirectShow();
         const AppSettings& settings = GetAppSettings();
         // Posted: a sent message would wait for the UI thread, which may itself wait for this frame.
-        graph.PostToOwner(kPlayPositionMessage, static_cast<WPARAM>(positionMs), 0);
+        graph.PostToOwner(kMsgPlayPosition, static_cast<WPARAM>(positionMs), 0);
 
         const BITMAPINFOHEADER input = filter->GetInputHeader();
         const BITMAPINFOHEADER output = filter->GetOutputHeader();

@@ -2,7 +2,7 @@
 
 #include "engine/CDirectShow.h"
 #include "foundation/AppSettings.h"
-#include "platform/WaitDispatching.h"
+#include "foundation/WaitDispatching.h"
 
 #include <mmsystem.h>
 
@@ -102,11 +102,11 @@ void CFramePump::Tick() {
                 const LONGLONG position = m_graph.GetPos();
                 if (position == m_graph.GetDuration()) {
                     if (m_graph.ClaimEndOfMedia()) {
-                        m_graph.PostToOwner(kEndOfMediaMessage, 0, 0);
+                        m_graph.PostToOwner(kMsgEndOfMedia, 0, 0);
                     }
                 } else {
                     positionMs = static_cast<int32_t>(position / 10000);
-                    m_graph.PostToOwner(kPlayPositionMessage, static_cast<WPARAM>(positionMs), 0);
+                    m_graph.PostToOwner(kMsgPlayPosition, static_cast<WPARAM>(positionMs), 0);
                     filter = m_graph.GetVelaFilter();
                 }
             }

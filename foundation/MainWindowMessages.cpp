@@ -12,7 +12,7 @@ void SetMainWindow(HWND window) { g_mainWindow = window; }
 HWND GetMainWindow() { return g_mainWindow; }
 
 LRESULT LogViaMainWindow(const std::wstring& text) {
-    return SendMessageW(GetMainWindow(), kMainWindowLogLine, reinterpret_cast<WPARAM>(text.c_str()), 0);
+    return SendMessageW(GetMainWindow(), kMsgLogLine, reinterpret_cast<WPARAM>(text.c_str()), 0);
 }
 
 LRESULT SendCopyData(HWND target, HWND sender, const std::wstring& text) {
@@ -33,6 +33,6 @@ LRESULT SendOptionToMainWindow(const std::wstring& path) {
 
 LRESULT SendMainWindowStrings(const std::wstring& script, const std::wstring& language) {
     const std::wstring silent = script + L"%__SILENT__%";
-    return SendMessageW(GetMainWindow(), kMainWindowRunScript, reinterpret_cast<WPARAM>(silent.c_str()),
+    return SendMessageW(GetMainWindow(), kMsgRunScript, reinterpret_cast<WPARAM>(silent.c_str()),
                         reinterpret_cast<LPARAM>(language.c_str()));
 }

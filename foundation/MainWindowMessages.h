@@ -1,14 +1,12 @@
 #pragma once
 // Requests to the player's main window from any thread. The main window registers itself at creation.
 
+#include "foundation/PrivateMessages.h"
+
 #include <windows.h>
 
 #include <string>
 
-// Message 0x9002: wParam a zero-terminated wide text, appended as one log line on the UI thread.
-constexpr UINT kMainWindowLogLine = 0x9002;
-// Message 0x9BBB: wParam a script text, lParam its language (both zero-terminated wide texts).
-constexpr UINT kMainWindowRunScript = 0x9BBB;
 
 void SetMainWindow(HWND window);
 HWND GetMainWindow();

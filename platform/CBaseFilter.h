@@ -6,7 +6,7 @@
 // to the constructor, which the filter's pins share.
 
 #include "platform/CBaseObject.h"
-#include "platform/CCritSec.h"
+#include "foundation/CCritSec.h"
 
 #include <windows.h>
 

@@ -6,7 +6,7 @@
 // Thread use: any thread; connection state is guarded by the filter's lock.
 
 #include "platform/CBaseObject.h"
-#include "platform/CCritSec.h"
+#include "foundation/CCritSec.h"
 #include "platform/CMediaType.h"
 
 #include <windows.h>

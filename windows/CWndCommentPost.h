@@ -4,6 +4,7 @@
 //
 // Thread use: UI thread.
 
+#include "foundation/PrivateMessages.h"
 #include "windows/CToolWindow.h"
 
 #include <string>
@@ -11,7 +12,7 @@
 
 class CWndCommentPost : public CToolWindow {
 public:
-    CWndCommentPost() : CToolWindow(L"CWndCommentPost", L" - コメント投稿ウィンドウ", 41865) {}
+    CWndCommentPost() : CToolWindow(L"CWndCommentPost", L" - コメント投稿ウィンドウ", kMsgCommentPostHandle) {}
     // The player option "-postcomment" with the values of its group.
     void PostFromCommandLine(const std::vector<std::wstring>& group);
     // The playback state changed.

@@ -4,6 +4,7 @@
 //
 // Thread use: UI thread.
 
+#include "foundation/PrivateMessages.h"
 #include "windows/CToolWindow.h"
 
 #include <string>
@@ -11,7 +12,7 @@
 
 class CWndInfo : public CToolWindow {
 public:
-    CWndInfo() : CToolWindow(L"CWndInfo", L" - 動画情報ウィンドウ", 39865) {}
+    CWndInfo() : CToolWindow(L"CWndInfo", L" - 動画情報ウィンドウ", kMsgVideoInfoHandle) {}
     // Shows a target in the page: script, about:blank for an empty text, or an address.
     void Move(const std::wstring& target);
     // The inner HTML of the page element with that id; false when there is none.

@@ -57,9 +57,9 @@ std::wstring CWndPlayList::GetRandomFile(const std::wstring& current) {
 }
 
 LRESULT CWndPlayList::WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if ((message == kMsgAddFile || message == kMsgPlayingFile) && wParam != 0) {
+    if ((message == kMsgPlaylistAddFile || message == kMsgPlaylistPlayingFile) && wParam != 0) {
         const std::wstring path = reinterpret_cast<const wchar_t*>(wParam);
-        if (message == kMsgAddFile) {
+        if (message == kMsgPlaylistAddFile) {
             m_files.push_back(path);
         } else {
             m_playing = path;

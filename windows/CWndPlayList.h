@@ -5,6 +5,7 @@
 //
 // Thread use: UI thread.
 
+#include "foundation/PrivateMessages.h"
 #include "windows/CToolWindow.h"
 
 #include <string>
@@ -12,11 +13,7 @@
 
 class CWndPlayList : public CToolWindow {
 public:
-    // Messages of the playlist's block: wParam is the address of a path, valid during the call.
-    static constexpr UINT kMsgAddFile = 38865;
-    static constexpr UINT kMsgPlayingFile = 38866;
-
-    CWndPlayList() : CToolWindow(L"CWndPlayList", L" - プレイリスト", 38864) {}
+    CWndPlayList() : CToolWindow(L"CWndPlayList", L" - プレイリスト", kMsgPlaylistHandle) {}
     // The second notify target: the start-up load of the list has ended (WM_COMMAND 8000).
     void SetLoadEndedNotify(const NotifyTarget& target) { m_loadEnded = target; }
     // Empties the list; with confirm it asks first and does nothing on No.

@@ -3,6 +3,7 @@
 #include "foundation/AppSettings.h"
 #include "foundation/CBaseDebug.h"
 #include "foundation/StringUtil.h"
+#include "foundation/PrivateMessages.h"
 #include "tests/support/TestSupport.h"
 
 using namespace testing_support;
@@ -166,8 +167,8 @@ TEST_F(CommandLineTest, KindsActAsTheirTablesSay) {
 }
 
 TEST_F(CommandLineTest, SendMsgRefusesMessagesThatCarryAddresses) {
-    const std::pair<UINT, WPARAM> refused[] = {{WM_COPYDATA, 0}, {0x9002, 0}, {0x9004, 1234}, {0x9005, 0},
-                                               {0x9BBB, 0},      {WM_SETTEXT, 0}, {38865, 1}};
+    const std::pair<UINT, WPARAM> refused[] = {{WM_COPYDATA, 0}, {kMsgLogLine, 0}, {kMsgFilterEntry, 1234}, {kMsgCommandLine, 0},
+                                               {kMsgRunScript, 0}, {WM_SETTEXT, 0}, {kMsgPlaylistAddFile, 1}};
     for (const auto& message : refused) {
         RecordingHost host;
         ParseCommandLine({L"sendmsg", L"msg=" + std::to_wstring(message.first),
@@ -176,8 +177,8 @@ TEST_F(CommandLineTest, SendMsgRefusesMessagesThatCarryAddresses) {
         EXPECT_TRUE(host.calls.empty()) << message.first;
     }
     EXPECT_NE(LogText().find(L"sendmsg : このメッセージは送信できません : msg=74"), std::wstring::npos);
-    EXPECT_TRUE(IsSendableMessage(37864, 0, 0));
-    EXPECT_TRUE(IsSendableMessage(0x9003, 5000, 0));
+    EXPECT_TRUE(IsSendableMessage(kMsgDownloadHandle, 0, 0));
+    EXPECT_TRUE(IsSendableMessage(kMsgSeek, 5000, 0));
 }
 
 TEST_F(CommandLineTest, ShiftIsReportedOnlyWhenTheStoreTookIt) {

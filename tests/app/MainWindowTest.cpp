@@ -1,6 +1,7 @@
 // The real player under Wine: single instance, command lines from other processes, the forwarding of
 // the tool windows' messages.
 
+#include "foundation/PrivateMessages.h"
 #include "tests/app/PlayerFixture.h"
 
 using namespace testing_support;
@@ -173,10 +174,10 @@ TEST_F(MainWindowTest, BlockMessagesReachTheirToolWindows) {
     };
     // The playlist and download windows are made hidden at the start; the others by their first message.
     const Case cases[] = {
-        {37864, L"CWndDownload", true},
-        {38864, L"CWndPlayList", true},
-        {39865, L"CWndInfo", false},
-        {40865, L"CWndCommentList", false},
+        {kMsgDownloadHandle, L"CWndDownload", true},
+        {kMsgPlaylistHandle, L"CWndPlayList", true},
+        {kMsgVideoInfoHandle, L"CWndInfo", false},
+        {kMsgCommentListHandle, L"CWndCommentList", false},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(FindProcessWindow(player.ProcessId(), c.className) != nullptr, c.madeAtStart) << c.message;
@@ -185,7 +186,7 @@ TEST_F(MainWindowTest, BlockMessagesReachTheirToolWindows) {
         EXPECT_EQ(answer, FindProcessWindow(player.ProcessId(), c.className)) << c.message;
         EXPECT_FALSE(IsWindowVisible(answer)) << c.message;
     }
-    EXPECT_EQ(SendMessageW(main, 41865, 0, 0), 0);
+    EXPECT_EQ(SendMessageW(main, kMsgCommentPostHandle, 0, 0), 0);
     EXPECT_EQ(FindProcessWindow(player.ProcessId(), L"CWndCommentPost"), nullptr);
 
     // The View command shows a tool window; its close box hides it again through the main window.

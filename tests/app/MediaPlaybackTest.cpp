@@ -5,6 +5,7 @@
 #include "engine/FramePump.h"
 #include "foundation/AppSettings.h"
 #include "foundation/CSectionFile.h"
+#include "foundation/PrivateMessages.h"
 #include "tests/app/PlayerFixture.h"
 
 #include <shlobj.h>
@@ -17,7 +18,6 @@ using namespace player_testing;
 
 namespace {
 
-constexpr UINT kMsgPlayState = 0x8004;
 
 class MediaPlaybackTest : public PlayerTest {
 protected:

@@ -61,22 +61,22 @@ private:
     static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
         auto* self = reinterpret_cast<AccountWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
         switch (message) {
-        case kDownloadGetMail:
+        case kMsgDownloadGetMail:
             return reinterpret_cast<LRESULT>(self->m_mail.c_str());
-        case kDownloadGetPass:
+        case kMsgDownloadGetPass:
             self->m_plainPass = UnscrambleCredential(self->m_scrambledPass);
             return reinterpret_cast<LRESULT>(self->m_plainPass.c_str());
-        case kDownloadIsSettingsOpen:
+        case kMsgDownloadIsSettingsOpen:
             ++self->openStateQuestions;
             return self->m_sheetOpen ? 1 : 0;
-        case kDownloadOpenSettings:
+        case kMsgDownloadOpenSettings:
             // The sheet is modal: the send returns once it has been closed.
             ++self->openRequests;
             if (self->onOpen == OnOpen::kFillAccount) {
                 self->SetAccount(kMail, kPassword);
             }
             return 0;
-        case kMainWindowLogLine:
+        case kMsgLogLine:
             // A worker's log line reaches the log through the main window.
             DebugLog() << reinterpret_cast<const wchar_t*>(wParam) << EndLine;
             return 0;

@@ -43,7 +43,7 @@ private:
             self->commands.push_back(wParam);
             return 0;
         }
-        if (self != nullptr && message == kMainWindowLogLine) {
+        if (self != nullptr && message == kMsgLogLine) {
             const wchar_t* text = reinterpret_cast<const wchar_t*>(wParam);
             self->logLines.push_back(text);
             DebugLog().AppendLine(text);

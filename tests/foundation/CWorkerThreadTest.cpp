@@ -1,4 +1,5 @@
 #include "foundation/CWorkerThread.h"
+#include "foundation/Exception.h"
 
 #include "tests/support/TestSupport.h"
 
@@ -7,6 +8,7 @@
 #include <algorithm>
 #include <atomic>
 #include <set>
+#include <stdexcept>
 #include <thread>
 #include <vector>
 
@@ -117,12 +119,13 @@ TEST(CWorkerThreadTest, EndedThreadIsNotMistakenForANewThreadThatGotItsId) {
     for (int i = 0; i < 1000 && !reuseSeen; ++i) {
         Gate gate;
         DWORD id = 0;
-        UniqueThreadHandle other = StartRuntimeThread(PassGate, &gate, &id);
-        ASSERT_TRUE(other);
+        CWorkerThread other = StartWorker({L"other", false}, [&gate] { PassGate(&gate); });
+        ASSERT_TRUE(other.IsStarted());
+        id = other.GetThreadId();
         reuseSeen = freedIds.count(id) != 0;
         ASSERT_FALSE(ended.IsRunning()) << "while thread " << id << " runs";
         gate.release.Set();
-        WaitForSingleObject(other.get(), INFINITE);
+        ASSERT_TRUE(other.Wait(INFINITE));
         freedIds.insert(id);
     }
     EXPECT_TRUE(reuseSeen) << "no thread ID was handed out twice, so the case was not shown";
@@ -202,17 +205,140 @@ TEST(CWorkerThreadTest, ConcurrentAppendsLoseNothingAndKeepEarlierRecordsInPlace
     }
 }
 
-TEST(CWorkerThreadTest, WaitMillisecondsWaitsTheGivenTimeNotWholeSeconds) {
+TEST(CWorkerThreadTest, WaitMillisecondsSleepsInStepsOfAtMostASecondUntilTheTimeHasPassed) {
+    // A clock that advances by what is slept, plus a little, as a busy machine's would.
+    class FakeClock : public CWaitClock {
+    public:
+        DWORD Now() override { return now; }
+        void Sleep(DWORD milliseconds) override {
+            sleeps.push_back(milliseconds);
+            now += milliseconds + 3;
+        }
+        DWORD now = 0xFFFFFF00; // the tick count wraps around during the wait
+        std::vector<DWORD> sleeps;
+    };
     struct Case {
         DWORD wait;
-        ULONGLONG atMost;
+        std::vector<DWORD> sleeps;
     };
-    for (const Case& c : {Case{0, 100}, Case{120, 900}, Case{1100, 1900}}) {
+    const Case cases[] = {
+        {0, {}},
+        {120, {120}},
+        {1100, {1000, 97}},
+        {2500, {1000, 1000, 494}},
+    };
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.wait);
-        const ULONGLONG begin = GetTickCount64();
-        WaitMilliseconds(c.wait);
-        const ULONGLONG elapsed = GetTickCount64() - begin;
-        EXPECT_GE(elapsed, c.wait);
-        EXPECT_LE(elapsed, c.atMost);
+        FakeClock clock;
+        WaitMilliseconds(c.wait, clock);
+        EXPECT_EQ(clock.sleeps, c.sleeps);
     }
+}
+
+namespace {
+
+// Counts its copies alive and remembers the thread that destroyed the last one.
+struct Tracked {
+    explicit Tracked(std::atomic<int>& alive, std::atomic<DWORD>& destroyedOn) : alive(&alive), destroyedOn(&destroyedOn) {
+        ++alive;
+    }
+    Tracked(const Tracked& other) : alive(other.alive), destroyedOn(other.destroyedOn) { ++*alive; }
+    ~Tracked() {
+        if (--*alive == 0) {
+            *destroyedOn = GetCurrentThreadId();
+        }
+    }
+    std::atomic<int>* alive;
+    std::atomic<DWORD>* destroyedOn;
+};
+
+} // namespace
+
+TEST(StartWorkerTest, BodyThenEndRunOnTheWorkerWhichOwnsAndDestroysWhatItWasGiven) {
+    struct Case {
+        const char* name;
+        int throwKind; // 0 none, 1 runtime_error, 2 CException, 3 an int
+        const wchar_t* logged;
+        DWORD exitCode;
+    };
+    const Case cases[] = {
+        {"returns", 0, nullptr, 5},
+        {"std::runtime_error", 1, L"Error : TestWorker : the body failed", 1},
+        {"CException", 2, L"Error : TestWorker : thrown by the body", 1},
+        {"anything else", 3, L"Error : TestWorker : unknown exception", 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        testing_support::ClearLog();
+        std::atomic<int> alive{0};
+        std::atomic<DWORD> destroyedOn{0};
+        std::atomic<DWORD> bodyThread{0};
+        std::atomic<DWORD> endThread{0};
+        std::atomic<bool> endAfterBody{false};
+        CWorkerThread worker;
+        {
+            Tracked argument(alive, destroyedOn);
+            const int kind = c.throwKind;
+            worker = StartWorker(
+                {L"TestWorker", false},
+                [argument, kind, &bodyThread]() -> unsigned {
+                    bodyThread = GetCurrentThreadId();
+                    if (kind == 1) {
+                        throw std::runtime_error("the body failed");
+                    }
+                    if (kind == 2) {
+                        VELA_THROW(L"thrown by the body", 0);
+                    }
+                    if (kind == 3) {
+                        throw 42;
+                    }
+                    return 5;
+                },
+                [argument, &endThread, &bodyThread, &endAfterBody] {
+                    endThread = GetCurrentThreadId();
+                    endAfterBody = bodyThread != 0;
+                });
+        }
+        ASSERT_TRUE(worker.IsStarted());
+        ASSERT_TRUE(worker.Wait(10000));
+        EXPECT_EQ(worker.GetExitCode(), c.exitCode);
+        EXPECT_EQ(bodyThread.load(), worker.GetThreadId());
+        EXPECT_EQ(endThread.load(), worker.GetThreadId());
+        EXPECT_TRUE(endAfterBody);
+        EXPECT_EQ(alive.load(), 0) << "what the worker was given is gone with it";
+        EXPECT_EQ(destroyedOn.load(), worker.GetThreadId());
+        const std::wstring log = testing_support::LogText();
+        if (c.logged != nullptr) {
+            EXPECT_NE(log.find(std::wstring(c.logged) + L"\r\n"), std::wstring::npos) << testing::PrintToString(log);
+        } else {
+            EXPECT_EQ(log.find(L"Error : "), std::wstring::npos);
+        }
+    }
+}
+
+TEST(StartWorkerTest, ComIsInitialisedWhenAskedAndTheWorkerIsListedWhileItRuns) {
+    Gate gate;
+    std::atomic<HRESULT> comState{E_FAIL};
+    CWorkerThread worker = StartWorker({L"ListedWorker", true}, [&] {
+        // Initialised already: a second initialisation of the same kind answers S_FALSE.
+        comState = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        if (SUCCEEDED(comState.load())) {
+            CoUninitialize();
+        }
+        PassGate(&gate);
+    });
+    ASSERT_TRUE(gate.WaitEntered());
+    EXPECT_EQ(comState.load(), S_FALSE);
+    const auto listed = [&] {
+        for (const RunningWorker& running : GetRunningWorkers()) {
+            if (running.threadId == worker.GetThreadId()) {
+                return running.name == L"ListedWorker";
+            }
+        }
+        return false;
+    };
+    EXPECT_TRUE(listed());
+    gate.release.Set();
+    ASSERT_TRUE(worker.Wait(10000));
+    EXPECT_FALSE(listed());
 }

@@ -31,7 +31,7 @@ LRESULT CALLBACK RecordingProc(HWND window, UINT message, WPARAM wParam, LPARAM 
         g_received.push_back(got);
         return 7;
     }
-    if (message == kMainWindowRunScript || message == kMainWindowLogLine) {
+    if (message == kMsgRunScript || message == kMsgLogLine) {
         Received got;
         got.message = message;
         got.text = reinterpret_cast<const wchar_t*>(wParam);
@@ -70,10 +70,10 @@ TEST(MainWindowMessagesTest, RequestsReachTheMainWindowAsTheirMessagesWithTermin
         {[] { return SendCommandLineToMainWindow(L""); }, WM_COPYDATA, program, L"", 7},
         {[] { return SendOptionToMainWindow(L"C:\\動画\\a b.mp4"); }, WM_COPYDATA, program + L"\"C:\\動画\\a b.mp4\"",
          L"", 7},
-        {[] { return SendMainWindowStrings(L"vp.onNotify('x')", L"JScript"); }, kMainWindowRunScript,
+        {[] { return SendMainWindowStrings(L"vp.onNotify('x')", L"JScript"); }, kMsgRunScript,
          L"vp.onNotify('x')%__SILENT__%", L"JScript", 9},
-        {[] { return SendMainWindowStrings(L"", L""); }, kMainWindowRunScript, L"%__SILENT__%", L"", 9},
-        {[] { return LogViaMainWindow(L"ログの行"); }, kMainWindowLogLine, L"ログの行", L"", 9},
+        {[] { return SendMainWindowStrings(L"", L""); }, kMsgRunScript, L"%__SILENT__%", L"", 9},
+        {[] { return LogViaMainWindow(L"ログの行"); }, kMsgLogLine, L"ログの行", L"", 9},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.text));

@@ -37,13 +37,13 @@ LRESULT CALLBACK PlayerWindow::WndProc(HWND window, UINT message, WPARAM wParam,
 
 LRESULT PlayerWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case kPlayPositionMessage:
+    case kMsgPlayPosition:
         positions.push_back({static_cast<int32_t>(wParam), GetTickCount64()});
         return 0;
-    case kEndOfMediaMessage:
+    case kMsgEndOfMedia:
         ++endsOfMedia;
         return 0;
-    case kGraphEventMessage: {
+    case kMsgGraphEvent: {
         CDirectShow& graph = GetDirectShow();
         long code = 0;
         while (graph.IsGraphReady() && graph.GetGraphEvent(code)) {

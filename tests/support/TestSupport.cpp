@@ -1,5 +1,7 @@
 #include "tests/support/TestSupport.h"
 
+#include "foundation/CBaseDebug.h"
+
 #include <shellapi.h>
 
 #include <algorithm>
@@ -236,6 +238,14 @@ void MessageBoxAnswerer::Run() {
         std::lock_guard<std::mutex> guard(m_lock);
         m_seen.push_back(seen);
     }
+}
+
+std::wstring LogText() {
+    return WindowText(DebugLog().GetEditControl());
+}
+
+void ClearLog() {
+    SetWindowTextW(DebugLog().GetEditControl(), L"");
 }
 
 } // namespace testing_support

@@ -103,4 +103,8 @@ std::wstring RepeatText(const std::wstring& piece, size_t length);
 // The window's whole text.
 std::wstring WindowText(HWND window);
 
+// The text of the log window (DebugLog's page), and emptying it.
+std::wstring LogText();
+void ClearLog();
+
 } // namespace testing_support

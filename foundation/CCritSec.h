@@ -1,5 +1,6 @@
 #pragma once
-// A recursive lock over a critical section, and the scoped holder used with it.
+// The program's one lock: a critical section, which the owning thread may enter again, with the scoped
+// holders used with it. Static and never-destroyed locks are fine: construction only initialises it.
 //
 // Thread use: any thread.
 
@@ -20,13 +21,34 @@ private:
     CRITICAL_SECTION m_section;
 };
 
+// Holds the lock for its scope.
 class CAutoLock {
 public:
     explicit CAutoLock(CCritSec* lock) : m_lock(lock) { m_lock->Lock(); }
+    explicit CAutoLock(CCritSec& lock) : CAutoLock(&lock) {}
     ~CAutoLock() { m_lock->Unlock(); }
     CAutoLock(const CAutoLock&) = delete;
     CAutoLock& operator=(const CAutoLock&) = delete;
 
 private:
     CCritSec* m_lock;
+};
+
+// Holds the lock for its scope when it was free at construction; never waits.
+class CTryLock {
+public:
+    explicit CTryLock(CCritSec& lock) : m_lock(lock), m_held(lock.TryLock()) {}
+    ~CTryLock() {
+        if (m_held) {
+            m_lock.Unlock();
+        }
+    }
+    CTryLock(const CTryLock&) = delete;
+    CTryLock& operator=(const CTryLock&) = delete;
+
+    explicit operator bool() const { return m_held; }
+
+private:
+    CCritSec& m_lock;
+    bool m_held;
 };
