@@ -4,6 +4,7 @@
 #include "foundation/CWorkerThread.h"
 #include "foundation/PathUtil.h"
 #include "foundation/StringUtil.h"
+#include "foundation/TextFile.h"
 
 #include <atomic>
 #include <cwctype>
@@ -122,16 +123,7 @@ bool ParseAcceleratorKey(const std::wstring& text, ACCEL& accel) {
 
 void BuildAccelerators(const std::wstring& programFolder) {
     const std::wstring path = programFolder + L"\\accel.ini";
-    if (!FileExists(path)) {
-        // The profile functions write UTF-16 files they find with the mark.
-        HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file != INVALID_HANDLE_VALUE) {
-            const std::wstring text = std::wstring(1, L'\xFEFF') + kDefaultFile;
-            DWORD written = 0;
-            WriteFile(file, text.data(), static_cast<DWORD>(text.size() * sizeof(wchar_t)), &written, nullptr);
-            CloseHandle(file);
-        }
-    }
+    CreateUtf16FileIfMissing(path, kDefaultFile);
     Replace(g_main, BuildTable(path, L"main"));
     Replace(g_shared, BuildTable(path, L"common"));
 }

@@ -571,6 +571,47 @@ RECT CDirectShow::GetVideoArea() const {
     return client;
 }
 
+PlayState CDirectShow::GetPlayState() const {
+    if (!IsGraphReady()) {
+        return PlayState::Closed;
+    }
+    switch (GetState()) {
+    case State_Running:
+        return PlayState::Running;
+    case State_Paused:
+        return PlayState::Paused;
+    default:
+        return PlayState::Stopped;
+    }
+}
+
+int PlayStateNumber(PlayState state) {
+    switch (state) {
+    case PlayState::Running:
+        return 2;
+    case PlayState::Paused:
+        return 1;
+    default:
+        return 0;
+    }
+}
+
+void CDirectShow::SetMousePoint(const POINT* clientPoint) {
+    m_mousePoint = clientPoint == nullptr ? kNoMousePoint
+                                          : static_cast<uint64_t>(static_cast<uint32_t>(clientPoint->x)) << 32 |
+                                                static_cast<uint32_t>(clientPoint->y);
+}
+
+bool CDirectShow::GetMousePoint(POINT& clientPoint) const {
+    const uint64_t packed = m_mousePoint;
+    if (packed == kNoMousePoint) {
+        return false;
+    }
+    clientPoint.x = static_cast<LONG>(static_cast<int32_t>(packed >> 32));
+    clientPoint.y = static_cast<LONG>(static_cast<int32_t>(packed & 0xFFFFFFFF));
+    return true;
+}
+
 bool CDirectShow::ClaimEndOfMedia() {
     return !m_endClaimed.exchange(true);
 }

@@ -25,6 +25,17 @@
 #include <vector>
 
 
+// The state of the playing media as the player shows and reports it.
+enum class PlayState {
+    Closed, // no graph
+    Stopped,
+    Paused,
+    Running,
+};
+
+// The number message 0x8004 answers and commands compare with: 2 running, 1 paused, 0 otherwise.
+int PlayStateNumber(PlayState state);
+
 class CDirectShow {
 public:
     CDirectShow();
@@ -44,6 +55,8 @@ public:
 
     // The graph's state (State_Stopped, State_Paused, State_Running) within 10 ms; 0 on failure.
     long GetState() const;
+    // GetState as the player sees it; Closed while the graph is not ready.
+    PlayState GetPlayState() const;
     void Play();
     void Pause();
     void Stop();
@@ -115,6 +128,11 @@ public:
     // The index of the comment under the mouse point at the last frame, or -1.
     int32_t GetCommentUnderMouse() const { return m_commentUnderMouse; }
     void SetCommentUnderMouse(int32_t index) { m_commentUnderMouse = index; }
+    // UI thread: the cursor over the video window in the owner's client coordinates, or null when it is
+    // not over the video (left, hidden). The drawing reads the last point recorded; it never asks the
+    // window system itself, since a hit test from the drawing's thread could wait for the UI thread.
+    void SetMousePoint(const POINT* clientPoint);
+    bool GetMousePoint(POINT& clientPoint) const;
 
     CFramePump& FramePump() { return m_framePump; }
     CFrameCanvas& FrameCanvas() { return m_canvas; }
@@ -153,6 +171,9 @@ private:
     std::atomic<bool> m_endClaimed{false};
     std::atomic<DrawCommentsFn> m_drawComments{nullptr};
     std::atomic<int32_t> m_commentUnderMouse{-1};
+    // x in the high and y in the low 32 bits, so both change at once; kNoMousePoint when none.
+    static constexpr uint64_t kNoMousePoint = ~0ULL;
+    std::atomic<uint64_t> m_mousePoint{kNoMousePoint};
     CFramePump m_framePump;
 };
 

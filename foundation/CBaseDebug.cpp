@@ -1,5 +1,6 @@
 #include "foundation/CBaseDebug.h"
 
+#include "foundation/CCritSec.h"
 #include "foundation/MainWindowMessages.h"
 #include "foundation/StringUtil.h"
 
@@ -7,6 +8,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <deque>
 
 namespace {
 
@@ -50,6 +52,28 @@ WindowState& State() {
 }
 
 int g_limit = kDefaultLimit;
+
+constexpr size_t kRecentLineCount = 40;
+
+struct RecentLineList {
+    CCritSec lock;
+    std::deque<std::wstring> lines;
+};
+
+// Never destroyed: a worker may still log while static destruction runs.
+RecentLineList& RecentList() {
+    static RecentLineList* list = new RecentLineList;
+    return *list;
+}
+
+void RememberLine(const std::wstring& line) {
+    RecentLineList& list = RecentList();
+    CAutoLock lock(list.lock);
+    list.lines.push_back(line);
+    if (list.lines.size() > kRecentLineCount) {
+        list.lines.pop_front();
+    }
+}
 
 bool OnWindowThread() {
     HWND window = State().window;
@@ -316,7 +340,17 @@ void CBaseDebug::Flush() {
     OutputLine(line);
 }
 
+std::vector<std::wstring> CBaseDebug::RecentLines() {
+    RecentLineList& list = RecentList();
+    CTryLock lock(list.lock);
+    if (!lock) {
+        return {};
+    }
+    return std::vector<std::wstring>(list.lines.begin(), list.lines.end());
+}
+
 void CBaseDebug::OutputLine(const std::wstring& line) {
+    RememberLine(line);
     HWND window = State().window;
     if (window == nullptr) {
         return;

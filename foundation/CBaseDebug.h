@@ -64,6 +64,10 @@ public:
     // Replaces the whole text by the clear message when it is longer than the limit.
     bool ClearBufferIfFull();
 
+    // The last lines flushed by any log object of the process, oldest first, also those no window took.
+    // For diagnostics of a stuck program: it never waits (empty when a writer holds the list just now).
+    static std::vector<std::wstring> RecentLines();
+
 private:
     enum class Kind { ToolWindow, Standalone };
 

@@ -1,5 +1,7 @@
 #include "foundation/CIniFile.h"
 
+#include "foundation/TextFile.h"
+
 #include <windows.h>
 
 #include <cwctype>
@@ -66,15 +68,7 @@ std::wstring CIniFile::ReadString(const std::wstring& section, const std::wstrin
 bool CIniFile::WriteRaw(const std::wstring& section, const std::wstring& key, const wchar_t* value) {
     // The profile functions write a file in the encoding they find it in; a new file would be in the
     // ANSI code page, which turns every other character into "?". One with the UTF-16 mark keeps them.
-    if (GetFileAttributesW(m_path.c_str()) == INVALID_FILE_ATTRIBUTES) {
-        HANDLE file = CreateFileW(m_path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file != INVALID_HANDLE_VALUE) {
-            const unsigned char mark[] = {0xFF, 0xFE};
-            DWORD written = 0;
-            WriteFile(file, mark, sizeof(mark), &written, nullptr);
-            CloseHandle(file);
-        }
-    }
+    CreateUtf16FileIfMissing(m_path);
     return WritePrivateProfileStringW(SectionOr(section).c_str(), key.c_str(), value, m_path.c_str()) != FALSE;
 }
 

@@ -180,3 +180,16 @@ bool WriteFileReplacing(const std::wstring& path, const void* data, size_t size)
     }
     return ok;
 }
+
+bool CreateUtf16FileIfMissing(const std::wstring& path, const std::wstring& text) {
+    if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        return true;
+    }
+    FileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.IsValid()) {
+        // Made meanwhile by another writer: it exists, which is what was asked.
+        return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    }
+    const std::wstring withMark = std::wstring(1, kByteOrderMark) + text;
+    return WriteAll(file.Get(), withMark.data(), withMark.size() * sizeof(wchar_t)) && file.Close();
+}

@@ -17,6 +17,11 @@ bool WriteTextFile(const std::wstring& path, const std::wstring& text);
 // file, as WriteTextFile does. True when the file was replaced.
 bool WriteFileReplacing(const std::wstring& path, const void* data, size_t size);
 
+// Creates the file with the UTF-16LE mark and then the text as it is (no line-end conversion) when no
+// file or folder of that name exists; the profile functions then keep the file in UTF-16, where a new
+// file of theirs would be in the ANSI code page. True when the file exists afterwards.
+bool CreateUtf16FileIfMissing(const std::wstring& path, const std::wstring& text = std::wstring());
+
 enum class TextFileStatus {
     Read,
     NotFound,
