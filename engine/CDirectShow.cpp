@@ -172,6 +172,7 @@ void CDirectShow::CloseFilterGraph() {
         m_pVelaFilter->StopRedrawThread();
         m_pVelaFilter->FreeHeldFrame();
     }
+    ReleaseVideoWindow();
     m_pBasicVideo.Reset();
     m_pBasicAudio.Reset();
     m_pMediaEventEx.Reset();
@@ -181,6 +182,20 @@ void CDirectShow::CloseFilterGraph() {
     m_pMediaControl.Reset();
     m_pGraphBuilder.Reset();
     m_canvas.Free();
+}
+
+void CDirectShow::ReleaseVideoWindow() {
+    // The renderer's window lives on a thread of the renderer's own and is destroyed with the graph.
+    // While it is still our window's child, destroying it sends our window notices, which this thread
+    // (inside the graph's release, not answering messages) never takes: both wait for good. Given back
+    // to no owner first, it has nothing of ours to tell.
+    if (!m_pVideoWindow || !m_hasVideo) {
+        return;
+    }
+    m_pVideoWindow->put_Visible(OAFALSE);
+    m_pVideoWindow->put_MessageDrain(0);
+    m_pVideoWindow->put_Owner(0);
+    m_videoChild = nullptr;
 }
 
 bool CDirectShow::IsGraphReady() const {

@@ -160,7 +160,8 @@ bool CWorkerThread::Start(void* argument) {
         return false;
     }
     const ThreadProcedure procedure = m_procedure;
-    CWorkerThread started = StartWorkerTask({L"worker thread", false}, std::make_unique<ProcedureTask>(procedure, argument));
+    CWorkerThread started =
+        StartWorkerTask({L"worker thread", false}, std::make_unique<ProcedureTask>(procedure, argument));
     if (!started.IsStarted()) {
         return false;
     }

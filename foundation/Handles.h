@@ -138,4 +138,3 @@ template <typename T> using CLocalMemory = CHandle<handle_kinds::LocalMemory<T>>
 // An unnamed event; throws utl::exception::CException ("CreateEventW" with the system's error) when
 // the system gives none, so no caller waits on or sets a null handle.
 CEventHandle CreateEventOrThrow(bool manualReset, bool initiallySet);
-

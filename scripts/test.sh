@@ -4,6 +4,8 @@
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 bash "$root/scripts/setup.sh"
+# No folder may include a header of a layer above it.
+python3 "$root/scripts/check-layers.py"
 bash "$root/scripts/build.sh" x86_64
 # VELA_SKIP_I686=1 skips the 32-bit build, for a quicker loop while working.
 [ -n "${VELA_SKIP_I686:-}" ] || bash "$root/scripts/build.sh" i686

@@ -239,7 +239,8 @@ namespace {
 
 // Counts its copies alive and remembers the thread that destroyed the last one.
 struct Tracked {
-    explicit Tracked(std::atomic<int>& alive, std::atomic<DWORD>& destroyedOn) : alive(&alive), destroyedOn(&destroyedOn) {
+    explicit Tracked(std::atomic<int>& alive, std::atomic<DWORD>& destroyedOn)
+        : alive(&alive), destroyedOn(&destroyedOn) {
         ++alive;
     }
     Tracked(const Tracked& other) : alive(other.alive), destroyedOn(other.destroyedOn) { ++*alive; }
