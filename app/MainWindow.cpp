@@ -37,6 +37,9 @@ const wchar_t kMainWindowClass[] = L"CVelaPlayer";
 
 namespace {
 
+// The tray tip and the mouse point follow the window once a second.
+constexpr UINT_PTR kSecondTimer = 1;
+
 int Box(HWND owner, const std::wstring& text, UINT flags) {
     return MessageBoxW(owner, text.c_str(), GetAppSettings().appName.c_str(), flags | MB_TOPMOST | MB_SETFOREGROUND);
 }
@@ -279,6 +282,17 @@ void UpdateMainMenuAndState() {
     status.SetStatusPartText(4, L"透明度 " + std::to_wstring(settings.CommentAlpha) + L"%");
 }
 
+// The drawing reads only this point: asking the window system from its own thread could wait for this one.
+void RecordMousePoint(HWND mainWindow) {
+    CDirectShow& graph = GetDirectShow();
+    const HWND video = graph.GetVideoChildWindow();
+    POINT cursor = {};
+    const bool overVideo = GetAppSettings().CommentMouseSelect && !graph.IsVideoCursorHidden() && video != nullptr &&
+                           GetCursorPos(&cursor) && WindowFromPoint(cursor) == video &&
+                           ScreenToClient(mainWindow, &cursor);
+    graph.SetMousePoint(overVideo ? &cursor : nullptr);
+}
+
 // The settings that the running instance is asked to honour: read before the settings are loaded,
 // since an instance that hands over must not run the upgrade steps.
 bool CMainWindow::WillHandOver(const CommandArgs& arguments) const {
@@ -382,7 +396,7 @@ LRESULT CMainWindow::OnCreate() {
     }
     SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     SetWindowPos(window, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-    SetTimer(nullptr, 0, 1000, TrayTipTimerProc);
+    SetTimer(window, kSecondTimer, 1000, nullptr);
     m_fullyCreated = true;
 
     RunNextBootCommandLine();
@@ -657,6 +671,23 @@ void CMainWindow::OnSize() {
     }
 }
 
+void CMainWindow::OnTimer(WPARAM timer) {
+    if (timer == kSecondTimer) {
+        UpdateTrayTip();
+        // A cursor that left the video without a move message is noticed here.
+        RecordMousePoint(m_hWnd);
+    }
+}
+
+// The video window's mouse messages reach this window too, through the graph's message drain.
+void CMainWindow::OnMouse(UINT message) {
+    RecordMousePoint(m_hWnd);
+    if (message == WM_MOUSEMOVE) {
+        TRACKMOUSEEVENT leave = {sizeof(leave), TME_LEAVE, m_hWnd, 0};
+        TrackMouseEvent(&leave);
+    }
+}
+
 // Takes a command line; it runs from the queue, so that the sender (another process, a second
 // start) is not kept waiting for what it asks.
 LRESULT CMainWindow::OnCopyData(const COPYDATASTRUCT* data) {
@@ -715,6 +746,13 @@ LRESULT CMainWindow::WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_GETMINMAXINFO:
         LimitTrackSize(window, reinterpret_cast<MINMAXINFO*>(lParam));
         return 0;
+    case WM_TIMER:
+        OnTimer(wParam);
+        break;
+    case WM_MOUSEMOVE:
+    case WM_MOUSELEAVE:
+        OnMouse(message);
+        break;
     case WM_COPYDATA:
         return OnCopyData(reinterpret_cast<const COPYDATASTRUCT*>(lParam));
     case kMsgRunPendingCommandLine:

@@ -49,6 +49,8 @@ private:
     void OnRedrawPaused(WPARAM wParam, LPARAM lParam);
     void OnContextMenu(LPARAM lParam);
     void OnSize();
+    void OnTimer(WPARAM timer);
+    void OnMouse(UINT message);
     LRESULT OnCopyData(const COPYDATASTRUCT* data);
     void RunPendingCommandLine();
     void OpenFileFromDialog();
@@ -67,3 +69,7 @@ private:
 // Refreshes the menus' check marks and the status texts from the settings and the playback state.
 void UpdateMainMenuAndState();
 
+// Records for the comment drawing where the cursor is over the video, in the main window's client
+// coordinates: only while comments may be picked with the mouse, the cursor is shown and the video
+// window is the window under it; otherwise no point. UI thread.
+void RecordMousePoint(HWND mainWindow);
