@@ -2,6 +2,7 @@
 
 #include "app/resource.h"
 #include "foundation/CWorkerThread.h"
+#include "foundation/Handles.h"
 #include "foundation/PathUtil.h"
 #include "foundation/StringUtil.h"
 #include "foundation/TextFile.h"
@@ -46,8 +47,8 @@ const wchar_t kDefaultFile[] = L"[main]\r\n"
 std::vector<std::wstring> SectionLines(const std::wstring& path, const wchar_t* section) {
     std::wstring buffer(4096, L'\0');
     for (;;) {
-        const DWORD length = GetPrivateProfileSectionW(section, &buffer[0], static_cast<DWORD>(buffer.size()),
-                                                       path.c_str());
+        const DWORD length =
+            GetPrivateProfileSectionW(section, &buffer[0], static_cast<DWORD>(buffer.size()), path.c_str());
         if (length + 2 < buffer.size()) {
             buffer.resize(length);
             break;
@@ -57,7 +58,7 @@ std::vector<std::wstring> SectionLines(const std::wstring& path, const wchar_t* 
     return Split(buffer, std::wstring(1, L'\0'), true);
 }
 
-HACCEL BuildTable(const std::wstring& path, const wchar_t* section) {
+CAcceleratorTable BuildTable(const std::wstring& path, const wchar_t* section) {
     std::vector<ACCEL> table;
     for (const std::wstring& line : SectionLines(path, section)) {
         const auto equals = line.find(L'=');
@@ -71,14 +72,13 @@ HACCEL BuildTable(const std::wstring& path, const wchar_t* section) {
             table.push_back(accel);
         }
     }
-    return table.empty() ? nullptr : CreateAcceleratorTableW(table.data(), static_cast<int>(table.size()));
+    return CAcceleratorTable(table.empty() ? nullptr
+                                           : CreateAcceleratorTableW(table.data(), static_cast<int>(table.size())));
 }
 
-void Replace(std::atomic<HACCEL>& slot, HACCEL table) {
-    HACCEL old = slot.exchange(table);
-    if (old != nullptr) {
-        DestroyAcceleratorTable(old);
-    }
+void Replace(std::atomic<HACCEL>& slot, CAcceleratorTable table) {
+    // The table that leaves the slot is destroyed here.
+    CAcceleratorTable old(slot.exchange(table.Release()));
 }
 
 } // namespace
@@ -132,10 +132,14 @@ void StartBuildingAccelerators(const std::wstring& programFolder) {
     StartWorker({L"BuildAccelerators", false}, [programFolder] { BuildAccelerators(programFolder); });
 }
 
-HACCEL GetMainAccelerator() { return g_main; }
-HACCEL GetSharedAccelerator() { return g_shared; }
+HACCEL GetMainAccelerator() {
+    return g_main;
+}
+HACCEL GetSharedAccelerator() {
+    return g_shared;
+}
 
 void DestroyAccelerators() {
-    Replace(g_main, nullptr);
-    Replace(g_shared, nullptr);
+    Replace(g_main, CAcceleratorTable());
+    Replace(g_shared, CAcceleratorTable());
 }

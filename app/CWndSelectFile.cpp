@@ -1,6 +1,7 @@
 #include "app/CWndSelectFile.h"
 
 #include "foundation/AppSettings.h"
+#include "foundation/Handles.h"
 #include "foundation/PathUtil.h"
 #include "foundation/StringUtil.h"
 #include "foundation/VideoId.h"
@@ -34,7 +35,8 @@ std::vector<WORD> BuildTemplate() {
         }
         t.push_back(0);
     };
-    auto item = [&](DWORD style, short x, short y, short cx, short cy, WORD id, WORD classAtom, const wchar_t* caption) {
+    auto item = [&](DWORD style, short x, short y, short cx, short cy, WORD id, WORD classAtom,
+                    const wchar_t* caption) {
         align();
         DLGITEMTEMPLATE header = {style | WS_CHILD | WS_VISIBLE, 0, x, y, cx, cy, id};
         const WORD* raw = reinterpret_cast<const WORD*>(&header);
@@ -44,8 +46,8 @@ std::vector<WORD> BuildTemplate() {
         text(caption);
         t.push_back(0);
     };
-    DLGTEMPLATE dialog = {DS_MODALFRAME | DS_CENTER | DS_SETFONT | WS_POPUP | WS_CAPTION | WS_SYSMENU, 0, 3, 0, 0, 300,
-                          130};
+    DLGTEMPLATE dialog = {
+        DS_MODALFRAME | DS_CENTER | DS_SETFONT | WS_POPUP | WS_CAPTION | WS_SYSMENU, 0, 3, 0, 0, 300, 130};
     const WORD* raw = reinterpret_cast<const WORD*>(&dialog);
     t.insert(t.end(), raw, raw + sizeof(dialog) / sizeof(WORD));
     t.push_back(0); // menu
@@ -68,8 +70,8 @@ std::vector<std::wstring> CWndSelectFile::FindCommentFiles(const std::wstring& v
     const std::wstring owner = ToLower(GetAppSettings().OwnerCommentFilename);
     std::vector<Candidate> candidates;
     WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW((GetDirectoryPath(videoPath) + L"*.xml").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) {
+    CFindHandle find(FindFirstFileW((GetDirectoryPath(videoPath) + L"*.xml").c_str(), &data));
+    if (!find) {
         return {};
     }
     do {
@@ -85,8 +87,7 @@ std::vector<std::wstring> CWndSelectFile::FindCommentFiles(const std::wstring& v
         if (related) {
             candidates.push_back({folder + L"\\" + name, data.ftLastWriteTime});
         }
-    } while (FindNextFileW(find, &data));
-    FindClose(find);
+    } while (FindNextFileW(find.Get(), &data));
     std::stable_sort(candidates.begin(), candidates.end(), [](const Candidate& a, const Candidate& b) {
         return CompareFileTime(&a.written, &b.written) > 0;
     });

@@ -8,6 +8,7 @@
 #include "foundation/PathUtil.h"
 #include "foundation/Regex.h"
 #include "foundation/StringUtil.h"
+#include "foundation/TextFile.h"
 
 #include <boost/lexical_cast.hpp>
 
@@ -25,7 +26,9 @@ bool IsKindWord(const std::wstring& word) {
                         [&](const wchar_t* kind) { return word == kind; }) != std::end(kKindWords);
 }
 
-bool Has(const CommandArgs& group, const wchar_t* option) { return ContainsString(group, option); }
+bool Has(const CommandArgs& group, const wchar_t* option) {
+    return ContainsString(group, option);
+}
 
 std::wstring Value(const CommandArgs& group, const wchar_t* key, const wchar_t* defaultValue) {
     return GetArgValueFirst(group, key, defaultValue);
@@ -39,7 +42,9 @@ bool StartsWithNoCase(const std::wstring& text, const std::wstring& prefix) {
     return text.size() >= prefix.size() && ToLower(text.substr(0, prefix.size())) == prefix;
 }
 
-bool IsExistingFile(const std::wstring& path) { return FileExists(path) && !IsFolder(path); }
+bool IsExistingFile(const std::wstring& path) {
+    return FileExists(path) && !IsFolder(path);
+}
 
 void DispatchPlayer(const CommandArgs& group, CommandLineHost& host) {
     AppSettings& settings = GetAppSettings();
@@ -166,26 +171,23 @@ void WriteExchangeFile(const CommandArgs& group, CommandLineHost& host) {
     // The file is written in the Japanese code page whatever the system's is.
     std::string bytes;
     if (!text.empty()) {
-        const int size = WideCharToMultiByte(932, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
-                                             nullptr);
+        const int size =
+            WideCharToMultiByte(932, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
         bytes.resize(size > 0 ? size : 0);
         if (size > 0) {
             WideCharToMultiByte(932, 0, text.data(), static_cast<int>(text.size()), &bytes[0], size, nullptr, nullptr);
         }
     }
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
+    if (!WriteFileReplacing(path, bytes.data(), bytes.size())) {
         DebugLog() << L"Error : CreateFile " << path << EndLine;
-        return;
     }
-    DWORD written = 0;
-    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
 }
 
 } // namespace
 
-bool IsExitForced() { return g_exitForced; }
+bool IsExitForced() {
+    return g_exitForced;
+}
 
 std::vector<CommandArgs> GroupCommandLine(const CommandArgs& arguments) {
     std::vector<CommandArgs> groups;

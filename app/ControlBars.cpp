@@ -70,13 +70,13 @@ MainControls& GetMainControls() {
 bool CreateMainControls(HWND mainWindow) {
     MainControls& controls = GetMainControls();
     HINSTANCE instance = GetModuleHandleW(nullptr);
-    controls.soundBitmap = static_cast<HBITMAP>(
-        LoadImageW(instance, MAKEINTRESOURCEW(IDB_SOUND), IMAGE_BITMAP, 16, 16, LR_LOADMAP3DCOLORS));
-    controls.muteBitmap = static_cast<HBITMAP>(
-        LoadImageW(instance, MAKEINTRESOURCEW(IDB_MUTE), IMAGE_BITMAP, 16, 16, LR_LOADMAP3DCOLORS));
+    controls.soundBitmap.Reset(static_cast<HBITMAP>(
+        LoadImageW(instance, MAKEINTRESOURCEW(IDB_SOUND), IMAGE_BITMAP, 16, 16, LR_LOADMAP3DCOLORS)));
+    controls.muteBitmap.Reset(static_cast<HBITMAP>(
+        LoadImageW(instance, MAKEINTRESOURCEW(IDB_MUTE), IMAGE_BITMAP, 16, 16, LR_LOADMAP3DCOLORS)));
 
-    controls.statusBar.m_hWnd = CreateStatusWindowW(WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP | CCS_BOTTOM, L"",
-                                                    mainWindow, IDC_STATUS_BAR);
+    controls.statusBar.m_hWnd =
+        CreateStatusWindowW(WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP | CCS_BOTTOM, L"", mainWindow, IDC_STATUS_BAR);
     const int edges[] = {110, 130, 190, 240, -1};
     SendMessageW(controls.statusBar.m_hWnd, SB_SETPARTS, 5, reinterpret_cast<LPARAM>(edges));
     controls.statusBar.m_partTexts.assign(5, std::wstring());
@@ -98,11 +98,11 @@ bool CreateMainControls(HWND mainWindow) {
         {8, IDC_TOOL_COMMENT_POST, TBSTATE_ENABLED, BTNS_BUTTON, {}, 0, 0},
         {0, 0, TBSTATE_ENABLED, BTNS_SEP, {}, 0, 0},
     };
-    controls.toolBar = CreateToolbarEx(mainWindow,
-                                       WS_CHILD | WS_VISIBLE | WS_TABSTOP | TBSTYLE_FLAT | TBSTYLE_TOOLTIPS |
-                                           CCS_NODIVIDER | CCS_NOPARENTALIGN | CCS_NORESIZE,
-                                       IDC_TOOL_BAR, 9, instance, IDB_TOOLBAR, buttons, 12, 16, 16, 16, 16,
-                                       sizeof(TBBUTTON));
+    controls.toolBar =
+        CreateToolbarEx(mainWindow,
+                        WS_CHILD | WS_VISIBLE | WS_TABSTOP | TBSTYLE_FLAT | TBSTYLE_TOOLTIPS | CCS_NODIVIDER |
+                            CCS_NOPARENTALIGN | CCS_NORESIZE,
+                        IDC_TOOL_BAR, 9, instance, IDB_TOOLBAR, buttons, 12, 16, 16, 16, 16, sizeof(TBBUTTON));
     SendMessageW(controls.toolBar, TB_AUTOSIZE, 0, 0);
 
     controls.muteButton = CreateWindowExW(0, L"BUTTON", L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_FLAT | BS_BITMAP,
@@ -164,15 +164,5 @@ void LayoutMainWindow(HWND mainWindow) {
 void UpdateMuteButton(bool muted) {
     MainControls& controls = GetMainControls();
     SendMessageW(controls.muteButton, BM_SETIMAGE, IMAGE_BITMAP,
-                 reinterpret_cast<LPARAM>(muted ? controls.muteBitmap : controls.soundBitmap));
-}
-
-void DestroyMainControls() {
-    MainControls& controls = GetMainControls();
-    for (HBITMAP* bitmap : {&controls.soundBitmap, &controls.muteBitmap}) {
-        if (*bitmap != nullptr) {
-            DeleteObject(*bitmap);
-            *bitmap = nullptr;
-        }
-    }
+                 reinterpret_cast<LPARAM>(muted ? controls.muteBitmap.Get() : controls.soundBitmap.Get()));
 }

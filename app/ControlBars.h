@@ -7,6 +7,7 @@
 #include "foundation/CStatusBar.h"
 #include "foundation/CToolTip.h"
 #include "foundation/CWndBase.h"
+#include "foundation/Handles.h"
 
 #include <windows.h>
 
@@ -30,8 +31,8 @@ struct MainControls {
     CSubSeekBar seekBarObject;
     CSubSeekBar volumeBarObject;
     CToolTip toolTips;
-    HBITMAP soundBitmap = nullptr;
-    HBITMAP muteBitmap = nullptr;
+    CGdiObject<HBITMAP> soundBitmap;
+    CGdiObject<HBITMAP> muteBitmap;
 };
 
 // The process's one set of main-window controls.
@@ -45,4 +46,3 @@ RECT GetVideoArea(HWND mainWindow);
 void LayoutMainWindow(HWND mainWindow);
 // Shows the muted or the sound bitmap on the mute button.
 void UpdateMuteButton(bool muted);
-void DestroyMainControls();

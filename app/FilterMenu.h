@@ -25,5 +25,5 @@ void BuildFilterMenu(HMENU menuBar);
 void ReloadFilters();
 // A filter item was chosen: the file is switched, the menu rebuilt and the filters reloaded.
 void ToggleFilterFile(HMENU menuBar, UINT command);
-// Appends an NG entry to its file and reloads or asks to switch the filter on (message 0x9004).
+// Appends an NG entry to its file and reloads or asks to switch the filter on (kMsgFilterEntry).
 void AddFilterEntry(HMENU menuBar, const FilterEntryRecord& record);

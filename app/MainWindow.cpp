@@ -33,20 +33,12 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
-#include <deque>
-
 const wchar_t kMainWindowClass[] = L"CVelaPlayer";
 
 namespace {
 
-HWND g_runningInstance = nullptr;
-HMENU g_popupMenu = nullptr;
-HMENU g_selectCommentPopup = nullptr;
-bool g_fullyCreated = false;
-std::wstring g_videoData;
-// Command lines taken by WM_COPYDATA, run after the sender has its answer.
-std::deque<std::wstring> g_pendingCommandLines;
-
+// The tray tip and the mouse point follow the window once a second.
+constexpr UINT_PTR kSecondTimer = 1;
 
 int Box(HWND owner, const std::wstring& text, UINT flags) {
     return MessageBoxW(owner, text.c_str(), GetAppSettings().appName.c_str(), flags | MB_TOPMOST | MB_SETFOREGROUND);
@@ -150,90 +142,345 @@ bool ReadCopyDataText(const COPYDATASTRUCT* data, std::wstring& text) {
     return true;
 }
 
-// Takes a command line; it runs from the queue, so that the sender (another process, a second
-// start) is not kept waiting for what it asks.
-LRESULT OnCopyData(HWND window, const COPYDATASTRUCT* data) {
+// The tool bar buttons' tips.
+void OnNotify(NMHDR* header) {
+    if (header->code == TTN_GETDISPINFOW) {
+        auto* info = reinterpret_cast<NMTTDISPINFOW*>(header);
+        switch (header->idFrom) {
+        case IDC_PLAY_PAUSE:
+            info->lpszText = const_cast<wchar_t*>(L"再生/一時停止");
+            break;
+        case IDC_STOP:
+            info->lpszText = const_cast<wchar_t*>(L"停止");
+            break;
+        case IDC_PREV_FILE:
+            info->lpszText = const_cast<wchar_t*>(L"前のファイル");
+            break;
+        case IDC_NEXT_FILE:
+            info->lpszText = const_cast<wchar_t*>(L"次のファイル");
+            break;
+        case IDC_TOOL_PLAYLIST:
+            info->lpszText = const_cast<wchar_t*>(L"プレイリスト");
+            break;
+        case IDC_TOOL_COMMENT_LIST:
+            info->lpszText = const_cast<wchar_t*>(L"コメントリスト");
+            break;
+        case IDC_TOOL_VIDEO_INFO:
+            info->lpszText = const_cast<wchar_t*>(L"動画情報");
+            break;
+        case IDC_TOOL_COMMENT_POST:
+            info->lpszText = const_cast<wchar_t*>(L"コメント投稿");
+            break;
+        default:
+            break;
+        }
+    }
+}
+
+void ShowFirstBootNotice(HWND window) {
+    const AppSettings& settings = GetAppSettings();
     std::wstring text;
-    if (!ReadCopyDataText(data, text)) {
-        DebugLog() << L"WM_COPYDATA : 不正なデータを受け取りました" << EndLine;
-        return FALSE;
+    if (settings.version.find(L"Test") != std::wstring::npos) {
+        text = L"このバージョンはテストバージョンです。予期しないバグが含まれている可能性がありますのでご注意下さい。\n"
+               L"通常は以前のバージョンをお使い下さい。\n"
+               L"デバッグに協力して頂ける場合は動作確認や不具合の報告をして頂けると助かります。\n";
+    } else {
+        text = L"(※このダイアログは初回起動時のみ表示されます)\n\n"
+               L"flv,mp4ファイルの再生にはフィルタ(コーデック)を別途導入する必要があります。\n"
+               L"詳しくはreadme.txtをお読み下さい。\n\n"
+               L"既にこれらのファイルをWindows Media Playerで再生できる環境であれば導入は不要です。\n";
     }
-    g_pendingCommandLines.push_back(text);
-    PostMessageW(window, kMsgRunPendingCommandLine, 0, 0);
-    return TRUE;
+    Box(window, text, MB_OK | MB_ICONINFORMATION);
 }
 
-void RunPendingCommandLine(HWND window) {
-    if (g_pendingCommandLines.empty()) {
+void PlaceWindows(HWND window) {
+    const AppSettings& settings = GetAppSettings();
+    SendMessageW(GetMainControls().volumeBar, TBM_SETPOS, TRUE, settings.Volume);
+    UpdateMuteButton(settings.Mute);
+    SetWindowPos(window, nullptr, settings.Left, settings.Top, settings.Width, settings.Height,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    FitWindowToMonitor(window);
+    HWND info = CBaseDebug::GetWindow();
+    SetWindowPos(info, nullptr, settings.InfoLeft, settings.InfoTop, settings.InfoWidth, settings.InfoHeight,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    if (MonitorFromWindow(info, MONITOR_DEFAULTTONULL) == nullptr) {
+        FitWindowToMonitor(info);
+    }
+    if (settings.InfoBuffer != 0) {
+        CBaseDebug::SetBufferLimitKilobytes(settings.InfoBuffer);
+    }
+    ShowWindow(info, settings.InfoView ? SW_SHOWNOACTIVATE : SW_HIDE);
+}
+
+// Runs the command text kept for this start; it is cleared first, so a failure that keeps it runs once.
+void RunNextBootCommandLine() {
+    AppSettings& settings = GetAppSettings();
+    if (settings.NextBootCommandLine.empty()) {
         return;
     }
-    const std::wstring text = g_pendingCommandLines.front();
-    g_pendingCommandLines.pop_front();
-    const CommandArgs arguments = SplitCommandLine(text);
-    if (ContainsString(arguments, L"-echo")) {
-        DebugLog() << text << L" exec " << EndLine;
+    const std::wstring text = L". " + settings.NextBootCommandLine;
+    settings.NextBootCommandLine.clear();
+    ParseCommandLine(SplitCommandLine(text), GetPlayerCommandHost());
+}
+
+// The position display: the time text in the status bar's first part and the seek bar, unless the
+// user drags it.
+void UpdatePlayPosition(int32_t positionMs) {
+    MainControls& controls = GetMainControls();
+    const int32_t duration = GetDirectShow().GetDurationMs();
+    controls.statusBar.SetStatusPartText(0, CDirectShow::FormatPlayTime(positionMs) + L"/" +
+                                                CDirectShow::FormatPlayTime(duration));
+    if (!controls.seekBarObject.IsDragging() && duration > 0) {
+        SendMessageW(controls.seekBar, TBM_SETPOS, TRUE,
+                     static_cast<LPARAM>(static_cast<int64_t>(positionMs) * 100 / duration));
     }
-    if (!ContainsString(arguments, L"-inactive") && !IsIconic(window) && IsWindowVisible(window)) {
-        ForceForegroundWindow(window);
+}
+
+void RedrawPausedFrame(int32_t positionMs) {
+    CDirectShow& graph = GetDirectShow();
+    if (graph.IsGraphReady() && graph.GetVelaFilter() != nullptr && graph.GetPlayState() != PlayState::Running) {
+        graph.GetVelaFilter()->FlushAndRedraw(positionMs);
     }
+}
+
+void LimitTrackSize(HWND window, MINMAXINFO* info) {
+    info->ptMinTrackSize.x = 200;
+    info->ptMinTrackSize.y = 150;
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof(monitor);
+    if (GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor)) {
+        info->ptMaxTrackSize.y = monitor.rcMonitor.bottom - monitor.rcMonitor.top;
+    }
+}
+
+} // namespace
+
+void UpdateMainMenuAndState() {
+    HWND window = GetMainWindow();
+    HMENU menu = GetMenu(window);
+    if (menu == nullptr) {
+        return;
+    }
+    const AppSettings& settings = GetAppSettings();
+    const auto check = [&](UINT command, bool on) {
+        CheckMenuItem(menu, command, MF_BYCOMMAND | (on ? MF_CHECKED : MF_UNCHECKED));
+    };
+    for (const ToolWindowEntry* entry = ToolWindows(); entry->window != nullptr; ++entry) {
+        check(entry->command, settings.*entry->shown);
+    }
+    check(IDM_VIEW_INFORMATION, IsWindowVisible(CBaseDebug::GetWindow()) != FALSE);
+    check(IDM_VIEW_COMMENT, settings.ViewComment);
+    check(IDM_WINDOW_TOPMOST, settings.WindowTopmost);
+    check(IDM_ENABLE_FILTER, settings.EnableFilter);
+    check(IDM_CHECK_MULTI_BOOT, settings.CheckMultiBoot);
+    check(IDM_OFFLINE_MODE, settings.OfflineMode);
+    check(IDM_FULL_SCREEN, GetPlayingMedia().fullScreen);
+    const bool ready = GetDirectShow().IsGraphReady();
+    EnableMenuItem(menu, IDM_CLOSE_FILE, MF_BYCOMMAND | (ready ? MF_ENABLED : MF_GRAYED));
+    CStatusBar& status = GetMainControls().statusBar;
+    status.SetStatusPartText(1, settings.ViewComment ? L"表示" : L"非表示");
+    status.SetStatusPartText(4, L"透明度 " + std::to_wstring(settings.CommentAlpha) + L"%");
+}
+
+// The drawing reads only this point: asking the window system from its own thread could wait for this one.
+void RecordMousePoint(HWND mainWindow) {
+    CDirectShow& graph = GetDirectShow();
+    const HWND video = graph.GetVideoChildWindow();
+    POINT cursor = {};
+    const bool overVideo = GetAppSettings().CommentMouseSelect && !graph.IsVideoCursorHidden() && video != nullptr &&
+                           GetCursorPos(&cursor) && WindowFromPoint(cursor) == video &&
+                           ScreenToClient(mainWindow, &cursor);
+    graph.SetMousePoint(overVideo ? &cursor : nullptr);
+}
+
+// The settings that the running instance is asked to honour: read before the settings are loaded,
+// since an instance that hands over must not run the upgrade steps.
+bool CMainWindow::WillHandOver(const CommandArgs& arguments) const {
+    if (m_runningInstance == nullptr || ContainsString(arguments, L"-multi")) {
+        return false;
+    }
+    return CIniFile(GetAppSettings().iniPath, L"main").ReadBool(L"main", L"CheckMultiBoot", true);
+}
+
+bool CMainWindow::HandOver() {
+    if (!IsWindow(m_runningInstance)) {
+        return false;
+    }
+    const std::wstring commandLine = GetCommandLineW();
+    DWORD_PTR answer = 0;
+    COPYDATASTRUCT data = {};
+    data.dwData = 0;
+    data.cbData = static_cast<DWORD>((commandLine.size() + 1) * sizeof(wchar_t));
+    data.lpData = const_cast<wchar_t*>(commandLine.c_str());
+    if (!SendMessageTimeoutW(m_runningInstance, WM_COPYDATA, reinterpret_cast<WPARAM>(m_hWnd),
+                             reinterpret_cast<LPARAM>(&data), SMTO_NORMAL, 30000, &answer)) {
+        return false;
+    }
+    return answer != 0;
+}
+
+LRESULT CMainWindow::OnCreate() {
+    HWND window = m_hWnd;
+    AppSettings& settings = GetAppSettings();
+    DebugLog() << settings.appName << L" Ver." << settings.version << EndLine;
+    SetMainWindow(window);
+    InitCommonControls();
+    DragAcceptFiles(window, TRUE);
+
+    const CommandArgs arguments = SplitCommandLine(GetCommandLineW());
+    const bool handOver = WillHandOver(arguments);
+    if (handOver) {
+        settings.maySave = false;
+    }
+    LoadSettings(settings);
+
+    GetPlayListWindow().Init(settings.appName, settings.iniPath);
+    GetInfoWindow().Init(settings.appName, settings.iniPath);
+    GetCommentListWindow().Init(settings.appName, settings.iniPath);
+    GetCommentPostWindow().Init(settings.appName, settings.iniPath);
+    GetDownloadWindow().Init(settings.appName, settings.iniPath, window);
+
+    if (handOver) {
+        if (HandOver()) {
+            PostMessageW(window, WM_CLOSE, 0, 0);
+            return 0;
+        }
+        // The running instance did not take the request: this one starts instead, with the steps it skipped.
+        m_runningInstance = nullptr;
+        settings.maySave = true;
+        LoadSettings(settings);
+    }
+
+    BuildFilterMenu(GetMenu(window));
+    ReloadFilters();
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    m_popupMenu.Reset(LoadMenuW(instance, L"MAIN_POPUP"));
+    m_selectCommentPopup.Reset(LoadMenuW(instance, L"MAIN_POPUP_SELECTCOMMENT"));
+    CreateMainControls(window);
+
+    for (const ToolWindowEntry* entry = ToolWindows(); entry->window != nullptr; ++entry) {
+        NotifyTarget target;
+        target.owner = window;
+        target.menu = GetMenu(window);
+        target.commandId = entry->command;
+        entry->window->SetNotify(target);
+    }
+    NotifyTarget loaded;
+    loaded.owner = window;
+    loaded.menu = GetMenu(window);
+    loaded.commandId = IDM_PLAYLIST_LOADED;
+    GetPlayListWindow().SetLoadEndedNotify(loaded);
+    CBaseDebug::SetCloseNotification(window, WM_COMMAND, IDM_VIEW_INFORMATION, 0);
+    if (CBaseDebug::GetPageCount() == 0) {
+        DebugLog().AddPage(DebugLog().GetEditControl());
+    }
+    SetWindowLongPtrW(CBaseDebug::GetWindow(), GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(window));
+
+    GetRecentFiles().Load(settings.settingsDatPath);
+    GetRecentFiles().FillMenu(RecentFilesMenu(window));
+    StartBuildingAccelerators(settings.programFolder);
+    GetPlayListWindow().Show(SW_HIDE);
+    GetDownloadWindow().Show(SW_HIDE);
+
+    PlaceWindows(window);
+    if (settings.AlwaysTaskTray) {
+        AddTrayIcon(window);
+    }
+    if (settings.Minimize) {
+        PostMessageW(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    } else {
+        ShowWindow(window, SW_SHOW);
+        if (settings.Maximize) {
+            PostMessageW(window, WM_SYSCOMMAND, SC_MAXIMIZE, 0);
+        }
+    }
+    SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    SetWindowPos(window, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    SetTimer(window, kSecondTimer, 1000, nullptr);
+    m_fullyCreated = true;
+
+    RunNextBootCommandLine();
     ParseCommandLine(arguments, GetPlayerCommandHost());
+    if (settings.FirstBoot) {
+        ShowFirstBootNotice(window);
+    }
+    StartUpdateCheck();
+    UpdateMainMenuAndState();
+    return 0;
 }
 
-void OnDropFiles(HWND window, HDROP drop) {
-    const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
-    std::wstring path = count == 1 ? GetDroppedFileName(drop, 0) : std::wstring();
-    DragFinish(drop);
-    if (count > 1) {
-        Box(window, L"複数ファイルはドラッグ＆ドロップできません。", MB_OK | MB_ICONWARNING);
-        return;
+bool CMainWindow::OnClose() {
+    HWND window = m_hWnd;
+    AppSettings& settings = GetAppSettings();
+    CWndDownload& download = GetDownloadWindow();
+    if (IsCloseRefused({download.IsDownloadRunning(), IsExitForced(), download.IsSettingsSheetOpen()}, window,
+                       download)) {
+        return true;
     }
-    if (!path.empty()) {
-        OpenMediaFile(path);
+    // The windowed placement is the one saved.
+    SetFullScreen(false);
+    SetWindowTextW(window, settings.closingTitle.c_str());
+    for (const ToolWindowEntry* entry = ToolWindows(); entry->window != nullptr; ++entry) {
+        if (entry->window->GetHandle() != nullptr) {
+            ShowWindow(entry->window->GetHandle(), SW_HIDE);
+        }
     }
+    ShowWindow(CBaseDebug::GetWindow(), SW_HIDE);
+    ShowWindow(window, SW_HIDE);
+    // The icon would otherwise stay in the tray after the program is gone.
+    RemoveTrayIcon();
+    if (GetDirectShow().IsGraphReady()) {
+        CloseMediaFile();
+    }
+    DestroyAccelerators();
+    m_popupMenu.Close();
+    m_selectCommentPopup.Close();
+    if (m_fullyCreated) {
+        SaveSettings(settings, window, CBaseDebug::GetWindow());
+        if (settings.maySave) {
+            GetRecentFiles().Save(settings.settingsDatPath);
+        }
+    }
+    for (const ToolWindowEntry* entry = ToolWindows(); entry->window != nullptr; ++entry) {
+        entry->window->Destroy();
+    }
+    return false;
 }
 
-void OpenFileFromDialog(HWND window) {
-    std::wstring path;
-    const FileDialogFilter filter = {
-        {L"動画ファイル (" + GetAppSettings().movieFileMask + L")", GetAppSettings().movieFileMask},
-        {L"すべてのファイル(*.*)", L"*.*"}};
-    if (ShowOpenFileDialog(window, path, filter)) {
-        OpenMediaFile(path);
-    }
-}
-
-void OnCommand(HWND window, WORD command) {
+void CMainWindow::OnCommand(WORD command) {
     for (const ToolWindowEntry* entry = ToolWindows(); entry->window != nullptr; ++entry) {
         if (entry->command == command) {
             ToggleToolWindow(*entry);
             return;
         }
     }
+    HWND window = m_hWnd;
     AppSettings& settings = GetAppSettings();
+    CDirectShow& graph = GetDirectShow();
     switch (command) {
     case IDM_VIEW_INFORMATION:
         ToggleInformationWindow();
         break;
     case IDC_TOOL_PLAYLIST:
-        OnCommand(window, IDM_VIEW_PLAYLIST);
+        OnCommand(IDM_VIEW_PLAYLIST);
         break;
     case IDC_TOOL_COMMENT_LIST:
-        OnCommand(window, IDM_VIEW_COMMENT_LIST);
+        OnCommand(IDM_VIEW_COMMENT_LIST);
         break;
     case IDC_TOOL_VIDEO_INFO:
-        OnCommand(window, IDM_VIEW_VIDEO_INFO);
+        OnCommand(IDM_VIEW_VIDEO_INFO);
         break;
     case IDC_TOOL_COMMENT_POST:
-        OnCommand(window, IDM_VIEW_COMMENT_POST);
+        OnCommand(IDM_VIEW_COMMENT_POST);
         break;
     case IDC_PLAY_PAUSE:
-        if (IsGraphReady()) {
-            GetPlayState() == 2 ? PauseMedia() : PlayMedia();
+        if (graph.IsGraphReady()) {
+            graph.GetPlayState() == PlayState::Running ? graph.Pause() : graph.Play();
         }
         break;
     case IDC_STOP:
-        if (IsGraphReady()) {
-            StopMedia();
+        if (graph.IsGraphReady()) {
+            graph.Stop();
         }
         break;
     case IDC_PREV_FILE:
@@ -257,14 +504,14 @@ void OnCommand(HWND window, WORD command) {
     }
     case IDM_SEEK_BACK:
     case IDM_SEEK_FORWARD:
-        if (IsGraphReady()) {
+        if (graph.IsGraphReady()) {
             const long long step = settings.SeekSecond * 1000LL * (command == IDM_SEEK_BACK ? -1 : 1);
-            const long long target = GetPositionMs() + step;
-            SeekMs(target < 0 ? 0 : target);
+            const long long target = graph.GetPos() / 10000 + step;
+            graph.SeekMs(static_cast<int32_t>(target < 0 ? 0 : target));
         }
         break;
     case IDM_OPEN_FILE:
-        OpenFileFromDialog(window);
+        OpenFileFromDialog();
         break;
     case IDM_CLOSE_FILE:
         CloseMediaFile();
@@ -326,480 +573,274 @@ void OnCommand(HWND window, WORD command) {
     }
 }
 
-void OnNotify(HWND, NMHDR* header) {
-    if (header->code == TTN_GETDISPINFOW) {
-        auto* info = reinterpret_cast<NMTTDISPINFOW*>(header);
-        switch (header->idFrom) {
-        case IDC_PLAY_PAUSE:
-            info->lpszText = const_cast<wchar_t*>(L"再生/一時停止");
-            break;
-        case IDC_STOP:
-            info->lpszText = const_cast<wchar_t*>(L"停止");
-            break;
-        case IDC_PREV_FILE:
-            info->lpszText = const_cast<wchar_t*>(L"前のファイル");
-            break;
-        case IDC_NEXT_FILE:
-            info->lpszText = const_cast<wchar_t*>(L"次のファイル");
-            break;
-        case IDC_TOOL_PLAYLIST:
-            info->lpszText = const_cast<wchar_t*>(L"プレイリスト");
-            break;
-        case IDC_TOOL_COMMENT_LIST:
-            info->lpszText = const_cast<wchar_t*>(L"コメントリスト");
-            break;
-        case IDC_TOOL_VIDEO_INFO:
-            info->lpszText = const_cast<wchar_t*>(L"動画情報");
-            break;
-        case IDC_TOOL_COMMENT_POST:
-            info->lpszText = const_cast<wchar_t*>(L"コメント投稿");
-            break;
-        default:
-            break;
+// The mute button tells by its handle; every other command by its number.
+void CMainWindow::OnButtonOrMenu(WPARAM wParam, LPARAM lParam) {
+    if (reinterpret_cast<HWND>(lParam) == GetMainControls().muteButton && lParam != 0) {
+        GetAppSettings().Mute = !GetAppSettings().Mute;
+        UpdateMuteButton(GetAppSettings().Mute);
+        if (GetDirectShow().IsGraphReady()) {
+            ApplyVolume();
         }
+        return;
     }
+    OnCommand(LOWORD(wParam));
 }
 
-void OnHScroll(HWND, HWND bar) {
+void CMainWindow::OnHScroll(HWND bar) {
     const MainControls& controls = GetMainControls();
+    CDirectShow& graph = GetDirectShow();
     if (bar == controls.seekBar) {
-        GetDirectShow().FramePump().SetSeekBarDragging(controls.seekBarObject.IsDragging());
-        if (IsGraphReady()) {
+        graph.FramePump().SetSeekBarDragging(controls.seekBarObject.IsDragging());
+        if (graph.IsGraphReady()) {
             const long long position = SendMessageW(bar, TBM_GETPOS, 0, 0);
-            SeekMs(position * GetDurationMs() / 100);
+            graph.SeekMs(static_cast<int32_t>(position * graph.GetDurationMs() / 100));
         }
     } else if (bar == controls.volumeBar) {
         GetAppSettings().Volume = static_cast<int32_t>(SendMessageW(bar, TBM_GETPOS, 0, 0));
-        if (IsGraphReady()) {
+        if (graph.IsGraphReady()) {
             ApplyVolume();
         }
     }
 }
 
-// The settings that the running instance is asked to honour: read before the settings are loaded,
-// since an instance that hands over must not run the upgrade steps.
-bool WillHandOver(const CommandArgs& arguments) {
-    if (g_runningInstance == nullptr || ContainsString(arguments, L"-multi")) {
-        return false;
-    }
-    return CIniFile(GetAppSettings().iniPath, L"main").ReadBool(L"main", L"CheckMultiBoot", true);
-}
-
-bool HandOver(HWND window) {
-    if (!IsWindow(g_runningInstance)) {
-        return false;
-    }
-    const std::wstring commandLine = GetCommandLineW();
-    DWORD_PTR answer = 0;
-    COPYDATASTRUCT data = {};
-    data.dwData = 0;
-    data.cbData = static_cast<DWORD>((commandLine.size() + 1) * sizeof(wchar_t));
-    data.lpData = const_cast<wchar_t*>(commandLine.c_str());
-    if (!SendMessageTimeoutW(g_runningInstance, WM_COPYDATA, reinterpret_cast<WPARAM>(window),
-                             reinterpret_cast<LPARAM>(&data), SMTO_NORMAL, 30000, &answer)) {
-        return false;
-    }
-    return answer != 0;
-}
-
-void ShowFirstBootNotice(HWND window) {
-    const AppSettings& settings = GetAppSettings();
-    std::wstring text;
-    if (settings.version.find(L"Test") != std::wstring::npos) {
-        text = L"このバージョンはテストバージョンです。予期しないバグが含まれている可能性がありますのでご注意下さい。\n"
-               L"通常は以前のバージョンをお使い下さい。\n"
-               L"デバッグに協力して頂ける場合は動作確認や不具合の報告をして頂けると助かります。\n";
-    } else {
-        text = L"(※このダイアログは初回起動時のみ表示されます)\n\n"
-               L"flv,mp4ファイルの再生にはフィルタ(コーデック)を別途導入する必要があります。\n"
-               L"詳しくはreadme.txtをお読み下さい。\n\n"
-               L"既にこれらのファイルをWindows Media Playerで再生できる環境であれば導入は不要です。\n";
-    }
-    Box(window, text, MB_OK | MB_ICONINFORMATION);
-}
-
-void PlaceWindows(HWND window) {
-    const AppSettings& settings = GetAppSettings();
-    SendMessageW(GetMainControls().volumeBar, TBM_SETPOS, TRUE, settings.Volume);
-    UpdateMuteButton(settings.Mute);
-    SetWindowPos(window, nullptr, settings.Left, settings.Top, settings.Width, settings.Height,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
-    FitWindowToMonitor(window);
-    HWND info = CBaseDebug::GetWindow();
-    SetWindowPos(info, nullptr, settings.InfoLeft, settings.InfoTop, settings.InfoWidth, settings.InfoHeight,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
-    if (MonitorFromWindow(info, MONITOR_DEFAULTTONULL) == nullptr) {
-        FitWindowToMonitor(info);
-    }
-    if (settings.InfoBuffer != 0) {
-        CBaseDebug::SetBufferLimitKilobytes(settings.InfoBuffer);
-    }
-    ShowWindow(info, settings.InfoView ? SW_SHOWNOACTIVATE : SW_HIDE);
-}
-
-// Runs the command text kept for this start; it is cleared first, so a failure that keeps it runs once.
-void RunNextBootCommandLine() {
-    AppSettings& settings = GetAppSettings();
-    if (settings.NextBootCommandLine.empty()) {
+void CMainWindow::OnDropFiles(HDROP drop) {
+    const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+    std::wstring path = count == 1 ? GetDroppedFileName(drop, 0) : std::wstring();
+    DragFinish(drop);
+    if (count > 1) {
+        Box(m_hWnd, L"複数ファイルはドラッグ＆ドロップできません。", MB_OK | MB_ICONWARNING);
         return;
     }
-    const std::wstring text = L". " + settings.NextBootCommandLine;
-    settings.NextBootCommandLine.clear();
-    ParseCommandLine(SplitCommandLine(text), GetPlayerCommandHost());
-}
-
-LRESULT OnCreate(HWND window) {
-    AppSettings& settings = GetAppSettings();
-    DebugLog() << settings.appName << L" Ver." << settings.version << EndLine;
-    SetMainWindow(window);
-    InitCommonControls();
-    DragAcceptFiles(window, TRUE);
-
-    const CommandArgs arguments = SplitCommandLine(GetCommandLineW());
-    const bool handOver = WillHandOver(arguments);
-    if (handOver) {
-        settings.maySave = false;
-    }
-    LoadSettings(settings);
-
-    GetPlayListWindow().Init(settings.appName, settings.iniPath);
-    GetInfoWindow().Init(settings.appName, settings.iniPath);
-    GetCommentListWindow().Init(settings.appName, settings.iniPath);
-    GetCommentPostWindow().Init(settings.appName, settings.iniPath);
-    GetDownloadWindow().Init(settings.appName, settings.iniPath, window);
-
-    if (handOver) {
-        if (HandOver(window)) {
-            PostMessageW(window, WM_CLOSE, 0, 0);
-            return 0;
-        }
-        // The running instance did not take the request: this one starts instead, with the steps it skipped.
-        g_runningInstance = nullptr;
-        settings.maySave = true;
-        LoadSettings(settings);
-    }
-
-    BuildFilterMenu(GetMenu(window));
-    ReloadFilters();
-    HINSTANCE instance = GetModuleHandleW(nullptr);
-    g_popupMenu = LoadMenuW(instance, L"MAIN_POPUP");
-    g_selectCommentPopup = LoadMenuW(instance, L"MAIN_POPUP_SELECTCOMMENT");
-    CreateMainControls(window);
-
-    for (const ToolWindowEntry* entry = ToolWindows(); entry->window != nullptr; ++entry) {
-        NotifyTarget target;
-        target.owner = window;
-        target.menu = GetMenu(window);
-        target.commandId = entry->command;
-        entry->window->SetNotify(target);
-    }
-    NotifyTarget loaded;
-    loaded.owner = window;
-    loaded.menu = GetMenu(window);
-    loaded.commandId = IDM_PLAYLIST_LOADED;
-    GetPlayListWindow().SetLoadEndedNotify(loaded);
-    CBaseDebug::SetCloseNotification(window, WM_COMMAND, IDM_VIEW_INFORMATION, 0);
-    if (CBaseDebug::GetPageCount() == 0) {
-        DebugLog().AddPage(DebugLog().GetEditControl());
-    }
-    SetWindowLongPtrW(CBaseDebug::GetWindow(), GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(window));
-
-    GetRecentFiles().Load(settings.settingsDatPath);
-    GetRecentFiles().FillMenu(RecentFilesMenu(window));
-    StartBuildingAccelerators(settings.programFolder);
-    GetPlayListWindow().Show(SW_HIDE);
-    GetDownloadWindow().Show(SW_HIDE);
-
-    PlaceWindows(window);
-    if (settings.AlwaysTaskTray) {
-        AddTrayIcon(window);
-    }
-    if (settings.Minimize) {
-        PostMessageW(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
-    } else {
-        ShowWindow(window, SW_SHOW);
-        if (settings.Maximize) {
-            PostMessageW(window, WM_SYSCOMMAND, SC_MAXIMIZE, 0);
-        }
-    }
-    SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-    SetWindowPos(window, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-    SetTimer(nullptr, 0, 1000, TrayTipTimerProc);
-    g_fullyCreated = true;
-
-    RunNextBootCommandLine();
-    ParseCommandLine(arguments, GetPlayerCommandHost());
-    if (settings.FirstBoot) {
-        ShowFirstBootNotice(window);
-    }
-    StartUpdateCheck();
-    UpdateMainMenuAndState();
-    return 0;
-}
-
-// The position display: the time text in the status bar's first part and the seek bar, unless the
-// user drags it.
-void UpdatePlayPosition(int32_t positionMs) {
-    MainControls& controls = GetMainControls();
-    const int32_t duration = static_cast<int32_t>(GetDurationMs());
-    controls.statusBar.SetStatusPartText(0, CDirectShow::FormatPlayTime(positionMs) + L"/" +
-                                                CDirectShow::FormatPlayTime(duration));
-    if (!controls.seekBarObject.IsDragging() && duration > 0) {
-        SendMessageW(controls.seekBar, TBM_SETPOS, TRUE,
-                     static_cast<LPARAM>(static_cast<int64_t>(positionMs) * 100 / duration));
+    if (!path.empty()) {
+        OpenMediaFile(path);
     }
 }
 
-void RedrawPausedFrame(int32_t positionMs) {
+void CMainWindow::OpenFileFromDialog() {
+    std::wstring path;
+    const FileDialogFilter filter = {
+        {L"動画ファイル (" + GetAppSettings().movieFileMask + L")", GetAppSettings().movieFileMask},
+        {L"すべてのファイル(*.*)", L"*.*"}};
+    if (ShowOpenFileDialog(m_hWnd, path, filter)) {
+        OpenMediaFile(path);
+    }
+}
+
+void CMainWindow::OnGraphEvent() {
     CDirectShow& graph = GetDirectShow();
-    if (graph.IsGraphReady() && graph.GetVelaFilter() != nullptr && GetPlayState() != 2) {
-        graph.GetVelaFilter()->FlushAndRedraw(positionMs);
-    }
-}
-
-// Non-zero refuses the close.
-bool OnClose(HWND window) {
-    AppSettings& settings = GetAppSettings();
-    CWndDownload& download = GetDownloadWindow();
-    if (IsCloseRefused({download.IsDownloadRunning(), IsExitForced(), download.IsSettingsSheetOpen()}, window,
-                       download)) {
-        return true;
-    }
-    // The windowed placement is the one saved.
-    SetFullScreen(false);
-    SetWindowTextW(window, settings.closingTitle.c_str());
-    for (const ToolWindowEntry* entry = ToolWindows(); entry->window != nullptr; ++entry) {
-        if (entry->window->GetHandle() != nullptr) {
-            ShowWindow(entry->window->GetHandle(), SW_HIDE);
+    long code = 0;
+    while (graph.IsGraphReady() && graph.GetGraphEvent(code)) {
+        // The pump may have seen the end first; each pass through the file ends once.
+        if (code == EC_COMPLETE && graph.ClaimEndOfMedia()) {
+            PlayNextByPlayWay();
         }
     }
-    ShowWindow(CBaseDebug::GetWindow(), SW_HIDE);
-    ShowWindow(window, SW_HIDE);
-    // The icon would otherwise stay in the tray after the program is gone.
-    RemoveTrayIcon();
-    if (IsGraphReady()) {
-        CloseMediaFile();
-    }
-    DestroyAccelerators();
-    for (HMENU* menu : {&g_popupMenu, &g_selectCommentPopup}) {
-        if (*menu != nullptr) {
-            DestroyMenu(*menu);
-            *menu = nullptr;
-        }
-    }
-    if (g_fullyCreated) {
-        SaveSettings(settings, window, CBaseDebug::GetWindow());
-        if (settings.maySave) {
-            GetRecentFiles().Save(settings.settingsDatPath);
-        }
-    }
-    for (const ToolWindowEntry* entry = ToolWindows(); entry->window != nullptr; ++entry) {
-        entry->window->Destroy();
-    }
-    return false;
 }
 
-} // namespace
-
-void SetRunningInstance(HWND window) {
-    g_runningInstance = window;
-}
-HWND GetRunningInstance() {
-    return g_runningInstance;
-}
-
-void ExecuteCommandLineText(const std::wstring& text) {
-    ParseCommandLine(SplitCommandLine(text), GetPlayerCommandHost());
+void CMainWindow::OnFilterEntry(WPARAM wParam) {
+    if (wParam != 0) {
+        AddFilterEntry(GetMenu(m_hWnd), *reinterpret_cast<const FilterEntryRecord*>(wParam));
+    } else {
+        ReloadFilters();
+        BuildFilterMenu(GetMenu(m_hWnd));
+    }
 }
 
-void UpdateMainMenuAndState() {
-    HWND window = GetMainWindow();
-    HMENU menu = GetMenu(window);
-    if (menu == nullptr) {
+// Requests queued meanwhile are answered by this one redraw.
+void CMainWindow::OnRedrawPaused(WPARAM wParam, LPARAM lParam) {
+    MSG queued;
+    while (PeekMessageW(&queued, m_hWnd, kMsgRedrawPaused, kMsgRedrawPaused, PM_REMOVE)) {
+    }
+    RedrawPausedFrame(lParam == 0 ? static_cast<int32_t>(GetDirectShow().GetPos() / 10000)
+                                  : static_cast<int32_t>(wParam));
+}
+
+void CMainWindow::OnContextMenu(LPARAM lParam) {
+    if (m_popupMenu) {
+        TrackPopupMenu(GetSubMenu(m_popupMenu.Get(), 0), TPM_RIGHTBUTTON, static_cast<short>(LOWORD(lParam)),
+                       static_cast<short>(HIWORD(lParam)), 0, m_hWnd, nullptr);
+    }
+}
+
+void CMainWindow::OnSize() {
+    LayoutMainWindow(m_hWnd);
+    CDirectShow& graph = GetDirectShow();
+    if (graph.IsGraphReady()) {
+        graph.SetVideoArea(GetVideoArea(m_hWnd));
+        graph.FitVideoWindow();
+    }
+}
+
+void CMainWindow::OnTimer(WPARAM timer) {
+    if (timer == kSecondTimer) {
+        UpdateTrayTip();
+        // A cursor that left the video without a move message is noticed here.
+        RecordMousePoint(m_hWnd);
+    }
+}
+
+// The video window's mouse messages reach this window too, through the graph's message drain.
+void CMainWindow::OnMouse(UINT message) {
+    RecordMousePoint(m_hWnd);
+    if (message == WM_MOUSEMOVE) {
+        TRACKMOUSEEVENT leave = {sizeof(leave), TME_LEAVE, m_hWnd, 0};
+        TrackMouseEvent(&leave);
+    }
+}
+
+// Takes a command line; it runs from the queue, so that the sender (another process, a second
+// start) is not kept waiting for what it asks.
+LRESULT CMainWindow::OnCopyData(const COPYDATASTRUCT* data) {
+    std::wstring text;
+    if (!ReadCopyDataText(data, text)) {
+        DebugLog() << L"WM_COPYDATA : 不正なデータを受け取りました" << EndLine;
+        return FALSE;
+    }
+    m_pendingCommandLines.push_back(text);
+    PostMessageW(m_hWnd, kMsgRunPendingCommandLine, 0, 0);
+    return TRUE;
+}
+
+void CMainWindow::RunPendingCommandLine() {
+    if (m_pendingCommandLines.empty()) {
         return;
     }
-    const AppSettings& settings = GetAppSettings();
-    const auto check = [&](UINT command, bool on) {
-        CheckMenuItem(menu, command, MF_BYCOMMAND | (on ? MF_CHECKED : MF_UNCHECKED));
-    };
-    for (const ToolWindowEntry* entry = ToolWindows(); entry->window != nullptr; ++entry) {
-        check(entry->command, settings.*entry->shown);
+    const std::wstring text = m_pendingCommandLines.front();
+    m_pendingCommandLines.pop_front();
+    const CommandArgs arguments = SplitCommandLine(text);
+    if (ContainsString(arguments, L"-echo")) {
+        DebugLog() << text << L" exec " << EndLine;
     }
-    check(IDM_VIEW_INFORMATION, IsWindowVisible(CBaseDebug::GetWindow()) != FALSE);
-    check(IDM_VIEW_COMMENT, settings.ViewComment);
-    check(IDM_WINDOW_TOPMOST, settings.WindowTopmost);
-    check(IDM_ENABLE_FILTER, settings.EnableFilter);
-    check(IDM_CHECK_MULTI_BOOT, settings.CheckMultiBoot);
-    check(IDM_OFFLINE_MODE, settings.OfflineMode);
-    check(IDM_FULL_SCREEN, GetPlayingMedia().fullScreen);
-    const bool ready = IsGraphReady();
-    EnableMenuItem(menu, IDM_CLOSE_FILE, MF_BYCOMMAND | (ready ? MF_ENABLED : MF_GRAYED));
-    CStatusBar& status = GetMainControls().statusBar;
-    status.SetStatusPartText(1, settings.ViewComment ? L"表示" : L"非表示");
-    status.SetStatusPartText(4, L"透明度 " + std::to_wstring(settings.CommentAlpha) + L"%");
+    if (!ContainsString(arguments, L"-inactive") && !IsIconic(m_hWnd) && IsWindowVisible(m_hWnd)) {
+        ForceForegroundWindow(m_hWnd);
+    }
+    ParseCommandLine(arguments, GetPlayerCommandHost());
 }
 
-LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    try {
-        if (IsGraphReady()) {
-            GetDirectShow().NotifyOwnerMessage(window, message, wParam, lParam);
-        }
-        if (IsToolWindowBlockMessage(message)) {
-            return ForwardBlockMessage(message, wParam, lParam);
-        }
-        switch (message) {
-        case WM_CREATE:
-            return OnCreate(window);
-        case WM_DESTROY:
-            SetMainWindow(nullptr);
-            PostQuitMessage(0);
-            return 0;
-        case WM_KEYDOWN:
-        case WM_RBUTTONDOWN:
-            return 0;
-        case WM_SIZE:
-            LayoutMainWindow(window);
-            if (IsGraphReady()) {
-                GetDirectShow().SetVideoArea(GetVideoArea(window));
-                GetDirectShow().FitVideoWindow();
-            }
-            return 0;
-        case WM_CLOSE:
-            if (OnClose(window)) {
-                return 0;
-            }
-            break;
-        case WM_GETMINMAXINFO: {
-            auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
-            info->ptMinTrackSize.x = 200;
-            info->ptMinTrackSize.y = 150;
-            MONITORINFO monitor = {};
-            monitor.cbSize = sizeof(monitor);
-            if (GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor)) {
-                info->ptMaxTrackSize.y = monitor.rcMonitor.bottom - monitor.rcMonitor.top;
-            }
-            return 0;
-        }
-        case WM_COPYDATA:
-            return OnCopyData(window, reinterpret_cast<const COPYDATASTRUCT*>(lParam));
-        case kMsgRunPendingCommandLine:
-            RunPendingCommandLine(window);
-            return 0;
-        case WM_NOTIFY:
-            OnNotify(window, reinterpret_cast<NMHDR*>(lParam));
-            return 0;
-        case WM_CONTEXTMENU:
-            if (g_popupMenu != nullptr) {
-                TrackPopupMenu(GetSubMenu(g_popupMenu, 0), TPM_RIGHTBUTTON, static_cast<short>(LOWORD(lParam)),
-                               static_cast<short>(HIWORD(lParam)), 0, window, nullptr);
-            }
-            return 0;
-        case WM_COMMAND:
-            if (reinterpret_cast<HWND>(lParam) == GetMainControls().muteButton && lParam != 0) {
-                GetAppSettings().Mute = !GetAppSettings().Mute;
-                UpdateMuteButton(GetAppSettings().Mute);
-                if (IsGraphReady()) {
-                    ApplyVolume();
-                }
-                return 0;
-            }
-            OnCommand(window, LOWORD(wParam));
-            return 0;
-        case WM_HSCROLL:
-            OnHScroll(window, reinterpret_cast<HWND>(lParam));
-            return 0;
-        case WM_DROPFILES:
-            OnDropFiles(window, reinterpret_cast<HDROP>(wParam));
-            return 0;
-        case kMsgGraphEvent: {
-            CDirectShow& graph = GetDirectShow();
-            long code = 0;
-            while (graph.IsGraphReady() && graph.GetGraphEvent(code)) {
-                // The pump may have seen the end first; each pass through the file ends once.
-                if (code == EC_COMPLETE && graph.ClaimEndOfMedia()) {
-                    PlayNextByPlayWay();
-                }
-            }
-            return 0;
-        }
-        case kMsgPlayPosition:
-            UpdatePlayPosition(static_cast<int32_t>(wParam));
-            return 0;
-        case kMsgEndOfMedia:
-            if (IsGraphReady()) {
-                PlayNextByPlayWay();
-            }
-            return 0;
-        case kMsgPause:
-            if (IsGraphReady()) {
-                PauseMedia();
-            }
-            return 0;
-        case kMsgPlay:
-            if (IsGraphReady()) {
-                PlayMedia();
-            }
-            return 0;
-        case kMsgPlayState:
-            return IsGraphReady() ? GetPlayState() : 0;
-        case kMsgTrayIcon:
-            if (lParam == WM_LBUTTONUP || lParam == WM_LBUTTONDBLCLK) {
-                ShowWindow(window, SW_RESTORE);
-                ForceForegroundWindow(window);
-            }
-            return 0;
-        case kMsgUpdateMenu:
-            if (GetAppSettings().ViewDownloadWindow) {
-                GetDownloadWindow().Show(SW_SHOW);
-            }
-            UpdateMainMenuAndState();
-            return 0;
-        case kMsgLogLine:
-            if (wParam != 0) {
-                DebugLog().AppendLine(reinterpret_cast<const wchar_t*>(wParam));
-            }
-            return 0;
-        case kMsgSeek:
-            if (IsGraphReady()) {
-                SeekMs(static_cast<long long>(wParam));
-            }
-            return 0;
-        case kMsgFilterEntry:
-            if (wParam != 0) {
-                AddFilterEntry(GetMenu(window), *reinterpret_cast<const FilterEntryRecord*>(wParam));
-            } else {
-                ReloadFilters();
-                BuildFilterMenu(GetMenu(window));
-            }
-            return 0;
-        case kMsgCommandLine:
-            if (wParam != 0) {
-                // Sent on as a command line, with the program in front as a start would have it.
-                const std::wstring text = L"\"" + GetProgramPath() + L"\" " + reinterpret_cast<const wchar_t*>(wParam);
-                SendCopyData(window, window, text);
-            }
-            break;
-        case kMsgRedrawPaused: {
-            MSG queued;
-            while (PeekMessageW(&queued, window, kMsgRedrawPaused, kMsgRedrawPaused, PM_REMOVE)) {
-            }
-            RedrawPausedFrame(lParam == 0 ? static_cast<int32_t>(GetPositionMs()) : static_cast<int32_t>(wParam));
-            return 0;
-        }
-        case kMsgVideoData:
-            return reinterpret_cast<LRESULT>(g_videoData.c_str());
-        case kMsgPostResult:
-            GetMainControls().statusBar.SetStatusPartText(4, wParam != 0 ? L"コメント投稿完了" : L"コメント投稿失敗");
-            if (wParam != 0) {
-                DebugLog() << L"◆更新コメントではないので投稿コメントはVelaPlayer上に反映されません" << EndLine;
-            }
-            return 0;
-        default:
-            break;
-        }
-    } catch (const utl::exception::CException& e) {
-        MessageBoxW(nullptr, e.text.c_str(), L"CException", MB_OK);
-        return 0;
+LRESULT CMainWindow::WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    CDirectShow& graph = GetDirectShow();
+    if (graph.IsGraphReady()) {
+        graph.NotifyOwnerMessage(window, message, wParam, lParam);
     }
-    return DefWindowProcW(window, message, wParam, lParam);
+    if (IsToolWindowBlockMessage(message)) {
+        return ForwardBlockMessage(message, wParam, lParam);
+    }
+    switch (message) {
+    case WM_CREATE:
+        return OnCreate();
+    case WM_DESTROY:
+        SetMainWindow(nullptr);
+        PostQuitMessage(0);
+        return 0;
+    case WM_KEYDOWN:
+    case WM_RBUTTONDOWN:
+        return 0;
+    case WM_SIZE:
+        OnSize();
+        return 0;
+    case WM_CLOSE:
+        if (OnClose()) {
+            return 0;
+        }
+        break;
+    case WM_GETMINMAXINFO:
+        LimitTrackSize(window, reinterpret_cast<MINMAXINFO*>(lParam));
+        return 0;
+    case WM_TIMER:
+        OnTimer(wParam);
+        break;
+    case WM_MOUSEMOVE:
+    case WM_MOUSELEAVE:
+        OnMouse(message);
+        break;
+    case WM_COPYDATA:
+        return OnCopyData(reinterpret_cast<const COPYDATASTRUCT*>(lParam));
+    case kMsgRunPendingCommandLine:
+        RunPendingCommandLine();
+        return 0;
+    case WM_NOTIFY:
+        OnNotify(reinterpret_cast<NMHDR*>(lParam));
+        return 0;
+    case WM_CONTEXTMENU:
+        OnContextMenu(lParam);
+        return 0;
+    case WM_COMMAND:
+        OnButtonOrMenu(wParam, lParam);
+        return 0;
+    case WM_HSCROLL:
+        OnHScroll(reinterpret_cast<HWND>(lParam));
+        return 0;
+    case WM_DROPFILES:
+        OnDropFiles(reinterpret_cast<HDROP>(wParam));
+        return 0;
+    case kMsgGraphEvent:
+        OnGraphEvent();
+        return 0;
+    case kMsgPlayPosition:
+        UpdatePlayPosition(static_cast<int32_t>(wParam));
+        return 0;
+    case kMsgEndOfMedia:
+        if (graph.IsGraphReady()) {
+            PlayNextByPlayWay();
+        }
+        return 0;
+    case kMsgPause:
+        if (graph.IsGraphReady()) {
+            graph.Pause();
+        }
+        return 0;
+    case kMsgPlay:
+        if (graph.IsGraphReady()) {
+            graph.Play();
+        }
+        return 0;
+    case kMsgPlayState:
+        return PlayStateNumber(graph.GetPlayState());
+    case kMsgTrayIcon:
+        if (lParam == WM_LBUTTONUP || lParam == WM_LBUTTONDBLCLK) {
+            ShowWindow(window, SW_RESTORE);
+            ForceForegroundWindow(window);
+        }
+        return 0;
+    case kMsgUpdateMenu:
+        if (GetAppSettings().ViewDownloadWindow) {
+            GetDownloadWindow().Show(SW_SHOW);
+        }
+        UpdateMainMenuAndState();
+        return 0;
+    case kMsgLogLine:
+        if (wParam != 0) {
+            DebugLog().AppendLine(reinterpret_cast<const wchar_t*>(wParam));
+        }
+        return 0;
+    case kMsgSeek:
+        if (graph.IsGraphReady()) {
+            graph.SeekMs(static_cast<int32_t>(wParam));
+        }
+        return 0;
+    case kMsgFilterEntry:
+        OnFilterEntry(wParam);
+        return 0;
+    case kMsgCommandLine:
+        if (wParam != 0) {
+            // Sent on as a command line, with the program in front as a start would have it.
+            const std::wstring text = L"\"" + GetProgramPath() + L"\" " + reinterpret_cast<const wchar_t*>(wParam);
+            SendCopyData(window, window, text);
+        }
+        break;
+    case kMsgRedrawPaused:
+        OnRedrawPaused(wParam, lParam);
+        return 0;
+    case kMsgVideoData:
+        return reinterpret_cast<LRESULT>(m_videoData.c_str());
+    case kMsgPostResult:
+        GetMainControls().statusBar.SetStatusPartText(4, wParam != 0 ? L"コメント投稿完了" : L"コメント投稿失敗");
+        if (wParam != 0) {
+            DebugLog() << L"◆更新コメントではないので投稿コメントはVelaPlayer上に反映されません" << EndLine;
+        }
+        return 0;
+    default:
+        break;
+    }
+    return DefaultProc(window, message, wParam, lParam);
 }

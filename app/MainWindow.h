@@ -4,13 +4,17 @@
 //
 // Thread use: UI thread; other threads reach it only through the private messages.
 
+#include "foundation/CWndBase.h"
+#include "foundation/Handles.h"
 #include "foundation/PrivateMessages.h"
 
 #include <windows.h>
 
+#include <deque>
 #include <string>
+#include <vector>
 
-// The record that message 0x9004 carries by address.
+// The record that kMsgFilterEntry carries by address.
 struct FilterEntryRecord {
     HWND owner;
     std::wstring kind;
@@ -21,13 +25,51 @@ struct FilterEntryRecord {
 
 extern const wchar_t kMainWindowClass[];
 
-// The running instance found at start (null when none, or when it was closing).
-void SetRunningInstance(HWND window);
-HWND GetRunningInstance();
+// The window's class registers CWndBase::StaticWndProc and the window is created with the object as
+// its creation parameter; the object must outlive the window.
+class CMainWindow : public CWndBase {
+public:
+    // The running instance found at start (null when none, or when it was closing); set before the
+    // window is created, since the creation decides whether to hand the command line over to it.
+    void SetRunningInstance(HWND window) { m_runningInstance = window; }
+    HWND GetRunningInstance() const { return m_runningInstance; }
 
-LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) override;
 
-// Executes a command-line text as a second start's hand-off is executed (first word: the program).
-void ExecuteCommandLineText(const std::wstring& text);
+private:
+    LRESULT OnCreate();
+    // True refuses the close.
+    bool OnClose();
+    void OnCommand(WORD command);
+    void OnButtonOrMenu(WPARAM wParam, LPARAM lParam);
+    void OnHScroll(HWND bar);
+    void OnDropFiles(HDROP drop);
+    void OnGraphEvent();
+    void OnFilterEntry(WPARAM wParam);
+    void OnRedrawPaused(WPARAM wParam, LPARAM lParam);
+    void OnContextMenu(LPARAM lParam);
+    void OnSize();
+    void OnTimer(WPARAM timer);
+    void OnMouse(UINT message);
+    LRESULT OnCopyData(const COPYDATASTRUCT* data);
+    void RunPendingCommandLine();
+    void OpenFileFromDialog();
+    bool WillHandOver(const std::vector<std::wstring>& arguments) const;
+    bool HandOver();
+
+    HWND m_runningInstance = nullptr;
+    CMenuHandle m_popupMenu;
+    CMenuHandle m_selectCommentPopup;
+    bool m_fullyCreated = false;
+    std::wstring m_videoData;
+    // Command lines taken by WM_COPYDATA, run after the sender has its answer.
+    std::deque<std::wstring> m_pendingCommandLines;
+};
+
 // Refreshes the menus' check marks and the status texts from the settings and the playback state.
 void UpdateMainMenuAndState();
+
+// Records for the comment drawing where the cursor is over the video, in the main window's client
+// coordinates: only while comments may be picked with the mouse, the cursor is shown and the video
+// window is the window under it; otherwise no point. UI thread.
+void RecordMousePoint(HWND mainWindow);

@@ -126,7 +126,8 @@ void StartCommentReload(const std::wstring& path, const std::vector<std::wstring
     }
     ++g_loadsRunning;
     // The end step lowers the count also when the load throws, or every later open would be refused.
-    StartWorker({L"LoadCommentsAndPlay", true}, [load] { LoadCommentsAndPlay(load); }, [] { --g_loadsRunning; });
+    StartWorker(
+        {L"LoadCommentsAndPlay", true}, [load] { LoadCommentsAndPlay(load); }, [] { --g_loadsRunning; });
 }
 
 UINT RefreshInterval(CDirectShow& graph) {
@@ -213,49 +214,6 @@ void WaitForCommentLoads(DWORD timeoutMs) {
     }
 }
 
-bool IsGraphReady() {
-    return GetDirectShow().IsGraphReady();
-}
-
-int GetPlayState() {
-    if (!IsGraphReady()) {
-        return -1;
-    }
-    switch (GetDirectShow().GetState()) {
-    case State_Running:
-        return 2;
-    case State_Paused:
-        return 1;
-    default:
-        return 0;
-    }
-}
-
-void PlayMedia() {
-    GetDirectShow().Play();
-}
-void PauseMedia() {
-    GetDirectShow().Pause();
-}
-void StopMedia() {
-    GetDirectShow().Stop();
-}
-long long GetPositionMs() {
-    return GetDirectShow().GetPos() / 10000;
-}
-long long GetDurationMs() {
-    return GetDirectShow().GetDurationMs();
-}
-void SeekMs(long long milliseconds) {
-    GetDirectShow().SeekMs(static_cast<int32_t>(milliseconds));
-}
-void SeekPercent(int percent) {
-    GetDirectShow().SeekPercent(percent);
-}
-bool SetPlaybackRate(double rate) {
-    return GetDirectShow().SetRate(rate);
-}
-
 void ApplyVolume() {
     CDirectShow& graph = GetDirectShow();
     try {
@@ -332,8 +290,8 @@ bool OpenMediaFile(const std::wstring& requested, const std::vector<std::wstring
     }
 
     if (GetPlayListWindow().GetHandle() != nullptr) {
-        SendMessageW(GetPlayListWindow().GetHandle(), kMsgPlaylistPlayingFile,
-                     reinterpret_cast<WPARAM>(video.c_str()), 0);
+        SendMessageW(GetPlayListWindow().GetHandle(), kMsgPlaylistPlayingFile, reinterpret_cast<WPARAM>(video.c_str()),
+                     0);
     }
     DebugLog() << L"動画ファイル : " << video << EndLine;
     DebugLog() << L"動画ファイルの読み込み中..." << EndLine;
@@ -417,7 +375,7 @@ void PlayNextByPlayWay() {
     if (way == 1) {
         // A graph that has reported its end is stopped first: a seek alone did not make it stream
         // again under Wine, and from stopped a seek and a run restart it on either platform.
-        if (IsGraphReady()) {
+        if (GetDirectShow().IsGraphReady()) {
             CAutoLock lock(&GetDirectShow().GraphLock());
             Microsoft::WRL::ComPtr<IMediaControl> control;
             if (SUCCEEDED(GetDirectShow().GetGraphBuilder()->QueryInterface(IID_PPV_ARGS(&control)))) {
@@ -465,7 +423,7 @@ void SetFullScreen(bool on) {
         SetTimer(main, kCursorHideTimer, 1500, HideCursorTimerProc);
     } else {
         KillTimer(main, kCursorHideTimer);
-        if (IsGraphReady()) {
+        if (GetDirectShow().IsGraphReady()) {
             GetDirectShow().HideVideoCursor(false);
         }
         SetWindowLongPtrW(main, GWL_STYLE, g_windowed.style);
@@ -479,7 +437,7 @@ void SetFullScreen(bool on) {
     media.fullScreen = on;
     // The video follows the client area, which the bars no longer share in full screen.
     LayoutMainWindow(main);
-    if (IsGraphReady()) {
+    if (GetDirectShow().IsGraphReady()) {
         GetDirectShow().SetVideoArea(GetVideoArea(main));
         GetDirectShow().FitVideoWindow();
     }

@@ -24,18 +24,6 @@ bool IsLoadingComments();
 // load works in the comment store that static destruction ends.
 void WaitForCommentLoads(DWORD timeoutMs);
 
-// The graph of the playing media.
-bool IsGraphReady();
-// 0 stopped, 1 paused, 2 running; -1 without a graph.
-int GetPlayState();
-void PlayMedia();
-void PauseMedia();
-void StopMedia();
-long long GetPositionMs();
-long long GetDurationMs();
-void SeekMs(long long milliseconds);
-void SeekPercent(int percent);
-bool SetPlaybackRate(double rate);
 // Applies the volume bar's position (or the muted level) to the graph.
 void ApplyVolume();
 

@@ -5,6 +5,7 @@
 #include "app/MediaPlayback.h"
 #include "CWndCommentList/CWndCommentList.h"
 #include "CWndDownload/CWndDownload.h"
+#include "engine/CDirectShow.h"
 #include "engine/CommentControl.h"
 #include "foundation/AppSettings.h"
 #include "foundation/CBaseDebug.h"
@@ -35,33 +36,33 @@ public:
     }
     void AddToPlaylist(const std::wstring& path) override {
         GetPlayListWindow().Show(SW_HIDE);
-        SendMessageW(GetPlayListWindow().GetHandle(), kMsgPlaylistAddFile, reinterpret_cast<WPARAM>(path.c_str()),
-                     0);
+        SendMessageW(GetPlayListWindow().GetHandle(), kMsgPlaylistAddFile, reinterpret_cast<WPARAM>(path.c_str()), 0);
     }
     void OpenMediaFile(const std::wstring& path, const CommandArgs& group) override { ::OpenMediaFile(path, group); }
 
-    bool IsGraphReady() override { return ::IsGraphReady(); }
-    void Play() override { PlayMedia(); }
-    void Pause() override { PauseMedia(); }
-    void Stop() override { StopMedia(); }
+    bool IsGraphReady() override { return GetDirectShow().IsGraphReady(); }
+    void Play() override { GetDirectShow().Play(); }
+    void Pause() override { GetDirectShow().Pause(); }
+    void Stop() override { GetDirectShow().Stop(); }
     void SendMainCommand(WORD command) override { SendMessageW(GetMainWindow(), WM_COMMAND, command, 0); }
-    void SeekPercent(int percent) override { ::SeekPercent(percent); }
-    void SeekMs(int milliseconds) override { ::SeekMs(milliseconds); }
+    void SeekPercent(int percent) override { GetDirectShow().SeekPercent(percent); }
+    void SeekMs(int milliseconds) override { GetDirectShow().SeekMs(milliseconds); }
     bool ShiftCommentTimes(int totalMs) override { return GetCommentControl().ShiftCommentTimes(totalMs); }
     void ApplyTimeShiftToCommentList(int totalMs) override { GetCommentListWindow().ApplyTimeShift(totalMs); }
     void SetVolumeBarPosition(int position) override {
         SendMessageW(GetMainControls().volumeBar, TBM_SETPOS, TRUE, position);
-        if (::IsGraphReady()) {
+        if (GetDirectShow().IsGraphReady()) {
             ApplyVolume();
         }
     }
-    bool SetRate(double rate) override { return SetPlaybackRate(rate); }
+    bool SetRate(double rate) override { return GetDirectShow().SetRate(rate); }
     void PostCommentFromCommandLine(const CommandArgs& group) override {
         GetCommentPostWindow().PostFromCommandLine(group);
     }
     void CommentAlphaChanged() override {
         UpdateMainMenuAndState();
-        if (::IsGraphReady() && GetPlayState() != 2) {
+        const PlayState state = GetDirectShow().GetPlayState();
+        if (state != PlayState::Closed && state != PlayState::Running) {
             PostMessageW(GetMainWindow(), kMsgRedrawPaused, 0, 0);
         }
     }
@@ -90,10 +91,12 @@ public:
         state.commentPath = media.commentPath;
         state.infoPath = media.infoPath;
         state.playlistFiles = GetPlayListWindow().GetFiles();
-        state.state = ::IsGraphReady() ? GetPlayState() : -1;
-        if (state.state >= 0) {
-            state.positionMs = GetPositionMs();
-            state.durationMs = GetDurationMs();
+        CDirectShow& graph = GetDirectShow();
+        const PlayState playState = graph.GetPlayState();
+        state.state = playState == PlayState::Closed ? -1 : PlayStateNumber(playState);
+        if (playState != PlayState::Closed) {
+            state.positionMs = graph.GetPos() / 10000;
+            state.durationMs = graph.GetDurationMs();
         }
         return state;
     }

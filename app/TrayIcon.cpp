@@ -45,9 +45,11 @@ void RemoveTrayIcon() {
     }
 }
 
-bool HasTrayIcon() { return g_tray.cbSize != 0; }
+bool HasTrayIcon() {
+    return g_tray.cbSize != 0;
+}
 
-void CALLBACK TrayTipTimerProc(HWND, UINT, UINT_PTR, DWORD) {
+void UpdateTrayTip() {
     if (!HasTrayIcon()) {
         return;
     }

@@ -10,5 +10,5 @@ bool AddTrayIcon(HWND mainWindow);
 // Removes the icon whenever it exists.
 void RemoveTrayIcon();
 bool HasTrayIcon();
-// The 1000 ms timer: keeps the icon's tip equal to the main window's title.
-void CALLBACK TrayTipTimerProc(HWND, UINT, UINT_PTR, DWORD);
+// Keeps the icon's tip equal to the main window's title (the main window's 1000 ms timer).
+void UpdateTrayTip();

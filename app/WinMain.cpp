@@ -50,12 +50,13 @@ HWND FindRunningInstance() {
 
 int Run(HINSTANCE instance, MSG& message) {
     CWorkerThread keepAlive = StartWorker({L"KeepAlive", false}, KeepAlive);
-    SetRunningInstance(FindRunningInstance());
+    CMainWindow mainWindow;
+    mainWindow.SetRunningInstance(FindRunningInstance());
 
     WNDCLASSEXW wc = {};
     wc.cbSize = sizeof(wc);
     wc.style = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS;
-    wc.lpfnWndProc = MainWndProc;
+    wc.lpfnWndProc = CWndBase::StaticWndProc;
     wc.hInstance = instance;
     wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_PROGRAM));
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
@@ -66,7 +67,7 @@ int Run(HINSTANCE instance, MSG& message) {
     }
     HWND window = CreateWindowExW(WS_EX_CONTROLPARENT, kMainWindowClass, GetAppSettings().appName.c_str(),
                                   WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT, CW_USEDEFAULT, 400, 360,
-                                  nullptr, nullptr, instance, nullptr);
+                                  nullptr, nullptr, instance, &mainWindow);
     if (window == nullptr) {
         return 0;
     }

@@ -1,7 +1,7 @@
 #pragma once
 // The playlist window. The list view, playlist files and their loading come with the playlist itself; this
-// holds the window, its notify targets, the files added to it (message 38865) with the playing one
-// (message 38866), and the requests the main window makes of it.
+// holds the window, its notify targets, the files added to it (kMsgPlaylistAddFile) with the playing one
+// (kMsgPlaylistPlayingFile), and the requests the main window makes of it.
 //
 // Thread use: UI thread.
 

@@ -1,6 +1,7 @@
 #include "app/CWndSelectFile.h"
 
 #include "foundation/AppSettings.h"
+#include "foundation/Handles.h"
 #include "tests/support/TestSupport.h"
 
 using namespace testing_support;
@@ -25,9 +26,9 @@ protected:
         ULARGE_INTEGER time = {{now.dwLowDateTime, now.dwHighDateTime}};
         time.QuadPart -= static_cast<ULONGLONG>(minutesAgo) * 60 * 10000000;
         const FILETIME written = {time.LowPart, time.HighPart};
-        HANDLE file = CreateFileW(PathOf(name).c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-        SetFileTime(file, nullptr, nullptr, &written);
-        CloseHandle(file);
+        CFileHandle file(
+            CreateFileW(PathOf(name).c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        SetFileTime(file.Get(), nullptr, nullptr, &written);
     }
 
 private:

@@ -1,7 +1,6 @@
 #include "app/CommandLine.h"
 
 #include "foundation/AppSettings.h"
-#include "foundation/CBaseDebug.h"
 #include "foundation/StringUtil.h"
 #include "foundation/PrivateMessages.h"
 #include "tests/support/TestSupport.h"
@@ -73,14 +72,12 @@ private:
     void Record(const std::wstring& call) { calls.push_back(call); }
 };
 
-std::wstring LogText() { return WindowText(DebugLog().GetEditControl()); }
-
 class CommandLineTest : public TempFolderTest {
 protected:
     void SetUp() override {
         TempFolderTest::SetUp();
         m_saved = GetAppSettings();
-        SetWindowTextW(DebugLog().GetEditControl(), L"");
+        ClearLog();
     }
     void TearDown() override {
         GetAppSettings() = m_saved;
@@ -124,7 +121,9 @@ TEST_F(CommandLineTest, KindsActAsTheirTablesSay) {
         {{L"player", L"-prev"}, {L"Command 8310"}, false},
         {{L"player", L"-next"}, {L"Command 8311"}, false},
         {{L"player", L"-seek", L"percent=0", L"pos=0"}, {}, true},
-        {{L"player", L"-seek", L"pos_percent=30", L"percent=50", L"pos=1500"}, {L"SeekPercent 30", L"SeekMs 1500"}, true},
+        {{L"player", L"-seek", L"pos_percent=30", L"percent=50", L"pos=1500"},
+         {L"SeekPercent 30", L"SeekMs 1500"},
+         true},
         {{L"player", L"-seek", L"percent=50"}, {L"SeekPercent 50"}, true},
         {{L"player", L"-seek", L"percent=50"}, {}, false},
         {{L"player", L"-volume", L"percent=50"}, {L"VolumeBar 70"}, false},
@@ -139,7 +138,9 @@ TEST_F(CommandLineTest, KindsActAsTheirTablesSay) {
         {{L"player", L"-commentalpha"}, {L"Alpha 100"}, false},
         {{L"playlist"}, {L"ShowPlaylist"}, false},
         {{L"playlist", L"-clear"}, {L"ShowPlaylist", L"ClearPlaylist ask"}, false},
-        {{L"videoinfo", L"-move", L"href=http://127.0.0.1/watch/sm9"}, {L"ShowVideoInfo http://127.0.0.1/watch/sm9"}, false},
+        {{L"videoinfo", L"-move", L"href=http://127.0.0.1/watch/sm9"},
+         {L"ShowVideoInfo http://127.0.0.1/watch/sm9"},
+         false},
         {{L"videoinfo", L"-move"}, {}, false},
         {{L"videoinfo", L"-navigatemode", L"mode=Inside"}, {L"Inside", L"Repaint"}, false},
         {{L"videoinfo", L"-navigatemode", L"mode=Outside"}, {L"Outside", L"Repaint"}, false},
@@ -167,13 +168,13 @@ TEST_F(CommandLineTest, KindsActAsTheirTablesSay) {
 }
 
 TEST_F(CommandLineTest, SendMsgRefusesMessagesThatCarryAddresses) {
-    const std::pair<UINT, WPARAM> refused[] = {{WM_COPYDATA, 0}, {kMsgLogLine, 0}, {kMsgFilterEntry, 1234}, {kMsgCommandLine, 0},
-                                               {kMsgRunScript, 0}, {WM_SETTEXT, 0}, {kMsgPlaylistAddFile, 1}};
+    const std::pair<UINT, WPARAM> refused[] = {{WM_COPYDATA, 0},        {kMsgLogLine, 0},   {kMsgFilterEntry, 1234},
+                                               {kMsgCommandLine, 0},    {kMsgRunScript, 0}, {WM_SETTEXT, 0},
+                                               {kMsgPlaylistAddFile, 1}};
     for (const auto& message : refused) {
         RecordingHost host;
-        ParseCommandLine({L"sendmsg", L"msg=" + std::to_wstring(message.first),
-                          L"wparam=" + std::to_wstring(message.second)},
-                         host);
+        ParseCommandLine(
+            {L"sendmsg", L"msg=" + std::to_wstring(message.first), L"wparam=" + std::to_wstring(message.second)}, host);
         EXPECT_TRUE(host.calls.empty()) << message.first;
     }
     EXPECT_NE(LogText().find(L"sendmsg : このメッセージは送信できません : msg=74"), std::wstring::npos);
@@ -185,13 +186,14 @@ TEST_F(CommandLineTest, ShiftIsReportedOnlyWhenTheStoreTookIt) {
     RecordingHost host;
     ParseCommandLine({L"player", L"-shift", L"time=2000"}, host);
     ParseCommandLine({L"player", L"-shift", L"time=-500"}, host);
-    EXPECT_EQ(host.calls, (std::vector<std::wstring>{L"Shift 2000", L"ListShift 2000", L"Shift 1500", L"ListShift 1500"}));
+    EXPECT_EQ(host.calls,
+              (std::vector<std::wstring>{L"Shift 2000", L"ListShift 2000", L"Shift 1500", L"ListShift 1500"}));
     EXPECT_EQ(GetAppSettings().CommentTimeShift, 1500);
     EXPECT_NE(LogText().find(L"コメントの時間軸変更 : 1500\r\n"), std::wstring::npos);
 
     RecordingHost refusing;
     refusing.shiftAccepted = false;
-    SetWindowTextW(DebugLog().GetEditControl(), L"");
+    ClearLog();
     ParseCommandLine({L"player", L"-shift", L"time=700"}, refusing);
     EXPECT_EQ(refusing.calls, std::vector<std::wstring>{L"Shift 2200"});
     EXPECT_EQ(GetAppSettings().CommentTimeShift, 1500);
@@ -279,7 +281,7 @@ TEST_F(CommandLineTest, WindowHandleIsDecimalOrHex) {
         const wchar_t* text;
         uintptr_t handle;
     };
-    const Case cases[] = {{L"123", 123}, {L"0x1F", 31}, {L"0X1f", 31}, {L"", 0},     {L"12a", 0},
+    const Case cases[] = {{L"123", 123}, {L"0x1F", 31}, {L"0X1f", 31},     {L"", 0},   {L"12a", 0},
                           {L"0x", 0},    {L"-5", 0},    {L"VIDEOINFO", 0}, {L" 12", 0}};
     for (const Case& c : cases) {
         EXPECT_EQ(reinterpret_cast<uintptr_t>(ParseWindowHandle(c.text)), c.handle) << c.text;
@@ -315,6 +317,10 @@ TEST_F(CommandLineTest, WriteFileStoresTheExchangeTextInShiftJis) {
     const std::wstring other = PathOf(L"other.txt");
     ParseCommandLine({L"other", L"-writefile", L"hwnd=123", L"path=" + other}, host);
     EXPECT_EQ(GetFileAttributesW(other.c_str()), INVALID_FILE_ATTRIBUTES);
+
+    const std::wstring unwritable = PathOf(L"missing\\exchange.txt");
+    ParseCommandLine({L"other", L"-writefile", L"hwnd=VIDEOINFO", L"path=" + unwritable}, host);
+    EXPECT_NE(LogText().find(L"Error : CreateFile " + unwritable + L"\r\n"), std::wstring::npos);
 }
 
 } // namespace

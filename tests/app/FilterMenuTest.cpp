@@ -4,6 +4,7 @@
 #include "app/resource.h"
 #include "engine/CCommentFilter.h"
 #include "foundation/AppSettings.h"
+#include "foundation/Handles.h"
 #include "tests/support/TestSupport.h"
 
 using namespace testing_support;
@@ -18,13 +19,12 @@ protected:
         GetAppSettings().filterFolder = PathOf(L"filter");
         GetAppSettings().FilterFile.clear();
         GetAppSettings().EnableFilter = true;
-        m_bar = CreateMenu();
+        m_bar.Reset(CreateMenu());
         HMENU popup = CreatePopupMenu();
         AppendMenuW(popup, MF_STRING, IDM_ENABLE_FILTER, L"NG");
-        AppendMenuW(m_bar, MF_POPUP, reinterpret_cast<UINT_PTR>(popup), L"Filter");
+        AppendMenuW(m_bar.Get(), MF_POPUP, reinterpret_cast<UINT_PTR>(popup), L"Filter");
     }
     void TearDown() override {
-        DestroyMenu(m_bar);
         GetCommentFilter().ClearFilters();
         GetAppSettings() = m_saved;
         TempFolderTest::TearDown();
@@ -36,9 +36,9 @@ protected:
         chat.user_id = user;
         return GetCommentFilter().IsCommentAllowed(chat);
     }
-    UINT ItemState(UINT command) const { return GetMenuState(GetSubMenu(m_bar, 0), command, MF_BYCOMMAND); }
+    UINT ItemState(UINT command) const { return GetMenuState(GetSubMenu(m_bar.Get(), 0), command, MF_BYCOMMAND); }
 
-    HMENU m_bar = nullptr;
+    CMenuHandle m_bar;
 
 private:
     AppSettings m_saved;
@@ -67,11 +67,11 @@ TEST_F(FilterMenuTest, OffListNamesTheFilesSwitchedOff) {
 
 TEST_F(FilterMenuTest, EntriesGoToTheirFileAndTheMenuSwitchesFiles) {
     // The first entry makes the file, which gets its checked item, and is in force at once.
-    AddFilterEntry(m_bar, {nullptr, L"Exclude ID", L"NG ID.txt", L"ng_user_example", 1});
+    AddFilterEntry(m_bar.Get(), {nullptr, L"Exclude ID", L"NG ID.txt", L"ng_user_example", 1});
     EXPECT_EQ(ItemState(IDM_FILTER_FIRST) & MF_CHECKED, static_cast<UINT>(MF_CHECKED));
     EXPECT_FALSE(Allowed(L"ng_user_example"));
 
-    ToggleFilterFile(m_bar, IDM_FILTER_FIRST);
+    ToggleFilterFile(m_bar.Get(), IDM_FILTER_FIRST);
     EXPECT_EQ(GetAppSettings().FilterFile, L"NG ID.txt");
     EXPECT_EQ(ItemState(IDM_FILTER_FIRST) & MF_CHECKED, 0u);
     EXPECT_TRUE(Allowed(L"ng_user_example"));
@@ -79,7 +79,7 @@ TEST_F(FilterMenuTest, EntriesGoToTheirFileAndTheMenuSwitchesFiles) {
     // An entry for a file that is off asks to switch it on; No leaves it off, Yes switches it on.
     for (const int answer : {IDNO, IDYES}) {
         MessageBoxAnswerer answerer({answer});
-        AddFilterEntry(m_bar, {nullptr, L"Exclude ID", L"NG ID.txt", L"other_user", 1});
+        AddFilterEntry(m_bar.Get(), {nullptr, L"Exclude ID", L"NG ID.txt", L"other_user", 1});
         ASSERT_TRUE(answerer.WaitForCount(1));
         EXPECT_EQ(answerer.Seen()[0].text, L"現在フィルタの設定は無効になっています。設定を有効にしますか？");
         EXPECT_EQ(Allowed(L"other_user"), answer == IDNO);
@@ -89,8 +89,8 @@ TEST_F(FilterMenuTest, EntriesGoToTheirFileAndTheMenuSwitchesFiles) {
 
     // Files are listed by name; switching the second leaves the first alone.
     WriteBytes(PathOf(L"filter\\A.txt"), "");
-    BuildFilterMenu(m_bar);
-    ToggleFilterFile(m_bar, IDM_FILTER_FIRST + 1);
+    BuildFilterMenu(m_bar.Get());
+    ToggleFilterFile(m_bar.Get(), IDM_FILTER_FIRST + 1);
     EXPECT_EQ(GetAppSettings().FilterFile, L"NG ID.txt");
     EXPECT_FALSE(IsFilterFileOn(L"NG ID.txt", GetAppSettings().FilterFile));
     EXPECT_EQ(ItemState(IDM_FILTER_FIRST) & MF_CHECKED, static_cast<UINT>(MF_CHECKED));

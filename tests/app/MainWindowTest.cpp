@@ -1,6 +1,7 @@
 // The real player under Wine: single instance, command lines from other processes, the forwarding of
 // the tool windows' messages.
 
+#include "app/resource.h"
 #include "foundation/PrivateMessages.h"
 #include "tests/app/PlayerFixture.h"
 
@@ -118,14 +119,14 @@ TEST_F(MainWindowTest, FullScreenTakesTheMonitorAndComesBack) {
     monitor.cbSize = sizeof(monitor);
     GetMonitorInfoW(MonitorFromWindow(main, MONITOR_DEFAULTTONEAREST), &monitor);
 
-    SendMessageW(main, WM_COMMAND, 8875, 0);
+    SendMessageW(main, WM_COMMAND, IDM_FULL_SCREEN, 0);
     RECT full = {};
     GetWindowRect(main, &full);
     EXPECT_TRUE(EqualRect(&full, &monitor.rcMonitor));
     EXPECT_EQ(GetMenu(main), nullptr);
     EXPECT_FALSE(IsWindowVisible(status));
 
-    SendMessageW(main, WM_COMMAND, 8875, 0);
+    SendMessageW(main, WM_COMMAND, IDM_FULL_SCREEN, 0);
     RECT back = {};
     GetWindowRect(main, &back);
     EXPECT_TRUE(EqualRect(&back, &windowed));
@@ -191,7 +192,7 @@ TEST_F(MainWindowTest, BlockMessagesReachTheirToolWindows) {
 
     // The View command shows a tool window; its close box hides it again through the main window.
     HWND download = FindProcessWindow(player.ProcessId(), L"CWndDownload");
-    PostMessageW(main, WM_COMMAND, 8810, 0);
+    PostMessageW(main, WM_COMMAND, IDM_VIEW_DOWNLOAD, 0);
     ASSERT_TRUE(PumpMessagesUntil([&] { return IsWindowVisible(download) != FALSE; }));
     PostMessageW(download, WM_CLOSE, 0, 0);
     ASSERT_TRUE(PumpMessagesUntil([&] { return !IsWindowVisible(download); }));

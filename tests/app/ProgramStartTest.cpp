@@ -1,5 +1,7 @@
 // Both programs start as real GUI programs, open their log window and close cleanly.
 
+#include "app/resource.h"
+#include "foundation/Handles.h"
 #include "tests/support/TestSupport.h"
 
 using namespace testing_support;
@@ -11,10 +13,9 @@ class ProgramStartTest : public TempFolderTest {};
 TEST_F(ProgramStartTest, BothProgramsCarryIcon1000) {
     for (const wchar_t* name : {L"VelaPlayer.exe", L"VelaPlayerUpdate.exe"}) {
         const std::wstring program = CopyProgramTo(name, Folder());
-        HMODULE module = LoadLibraryExW(program.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-        ASSERT_NE(module, nullptr) << name;
-        EXPECT_NE(FindResourceW(module, MAKEINTRESOURCEW(1000), RT_GROUP_ICON), nullptr) << name;
-        FreeLibrary(module);
+        const CModuleHandle module(LoadLibraryExW(program.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+        ASSERT_TRUE(module) << name;
+        EXPECT_NE(FindResourceW(module.Get(), MAKEINTRESOURCEW(1000), RT_GROUP_ICON), nullptr) << name;
     }
 }
 
@@ -36,10 +37,11 @@ TEST_F(ProgramStartTest, PlayerOpensMainAndInformationWindowsAndClosesCleanly) {
     EXPECT_EQ(WindowText(main), L"VelaPlayer");
     EXPECT_EQ(WindowText(info), L"VelaPlayer - 情報ウィンドウ");
     HWND edit = GetDlgItem(info, 1);
-    ASSERT_TRUE(PumpMessagesUntil([&] { return WindowText(edit).find(L"VelaPlayer Ver.1.28\r\n") != std::wstring::npos; }));
+    ASSERT_TRUE(
+        PumpMessagesUntil([&] { return WindowText(edit).find(L"VelaPlayer Ver.1.28\r\n") != std::wstring::npos; }));
 
     // The View command shows the information window; its close box only hides it, through the main window.
-    PostMessageW(main, WM_COMMAND, 8860, 0);
+    PostMessageW(main, WM_COMMAND, IDM_VIEW_INFORMATION, 0);
     ASSERT_TRUE(PumpMessagesUntil([&] { return IsWindowVisible(info) != FALSE; }));
     PostMessageW(info, WM_CLOSE, 0, 0);
     ASSERT_TRUE(PumpMessagesUntil([&] { return !IsWindowVisible(info); }));
