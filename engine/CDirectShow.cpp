@@ -2,6 +2,7 @@
 
 #include "engine/FrameCommentDrawing.h"
 #include "engine/FrameDrawing.h"
+#include "engine/GraphClock.h"
 #include "foundation/AppSettings.h"
 #include "foundation/CBaseDebug.h"
 #include "foundation/Exception.h"
@@ -83,6 +84,9 @@ void CDirectShow::OpenMovie(const std::wstring& path, HWND owner) {
     m_endClaimed = false;
     BuildFilterGraph();
     RenderFile(path);
+    if (FAILED(UseSharedClockUnlessProvided(m_pGraphBuilder.Get()))) {
+        DebugLog() << L"Error : IMediaFilter->SetSyncSource" << EndLine;
+    }
     SetupVideoWindow(owner);
     ReadDuration();
 }

@@ -3,6 +3,8 @@
 // before the file is rendered, the video window owned by the player's window, and the playback
 // operations (play, pause, stop, seek, rate, volume, state, duration, position, graph events) that the
 // main window, the command line and the frame pump use. All other code reaches the graph through it.
+// Each graph gets the process's shared reference clock unless one of its filters has a clock
+// (GraphClock.h).
 //
 // Thread use: the UI thread. The frame pump's timer thread calls IsGraphReady, GetState and GetPos
 // and reads the duration, only while it holds the graph lock (tried, never waited for).

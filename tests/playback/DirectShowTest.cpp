@@ -1,5 +1,6 @@
 #include "engine/CDirectShow.h"
 #include "engine/FrameCommentDrawing.h"
+#include "engine/GraphClock.h"
 
 #include "foundation/AppSettings.h"
 #include "foundation/Exception.h"
@@ -8,6 +9,7 @@
 #include "tests/playback/MediaFiles.h"
 #include "tests/playback/NullAudioRenderer.h"
 #include "tests/playback/PlayerWindow.h"
+#include "tests/playback/TestFilters.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -97,6 +99,8 @@ TEST_F(DirectShowTest, VideoFilesPlayThroughVelaFilter) {
         GetAppSettings().MovieSizeFixComment = c.fixedSize;
         ASSERT_NO_THROW(graph.OpenMovie(c.path, m_player.Handle())) << c.name;
         EXPECT_TRUE(graph.IsGraphReady()) << c.name;
+        // No filter here has a clock (there is no audio renderer): the graph runs on the shared one.
+        EXPECT_EQ(SyncSourceOf(graph.GetGraphBuilder()).Get(), GetSharedSystemClock()) << c.name;
         EXPECT_TRUE(graph.HasVideo()) << c.name;
         EXPECT_EQ(graph.GetSourceVideoWidth(), c.sourceWidth) << c.name;
         EXPECT_EQ(graph.GetSourceVideoHeight(), c.sourceHeight) << c.name;
@@ -113,6 +117,7 @@ TEST_F(DirectShowTest, VideoFilesPlayThroughVelaFilter) {
         ASSERT_NE(graph.GetVideoChildWindow(), nullptr) << c.name;
         EXPECT_EQ(GetParent(graph.GetVideoChildWindow()), m_player.Handle()) << c.name;
         Play(graph);
+        EXPECT_EQ(SyncSourceOf(graph.GetGraphBuilder()).Get(), GetSharedSystemClock()) << c.name;
         graph.CloseFilterGraph();
         EXPECT_FALSE(graph.IsGraphReady()) << c.name;
         EXPECT_EQ(CBaseObject::ObjectCount(), 0) << c.name;
@@ -129,6 +134,7 @@ TEST_F(DirectShowTest, AudioOnlyFileGoesWithoutTheFilter) {
     EXPECT_FALSE(graph.HasVideo());
     EXPECT_EQ(graph.GetVideoChildWindow(), nullptr);
     EXPECT_EQ(graph.GetDurationMs(), 2000);
+    EXPECT_EQ(SyncSourceOf(graph.GetGraphBuilder()).Get(), GetSharedSystemClock());
     ComPtr<IBaseFilter> found;
     EXPECT_HRESULT_FAILED(graph.GetGraphBuilder()->FindFilterByName(L"Vela Filter", found.GetAddressOf()));
     std::vector<std::wstring> downstream;
