@@ -93,6 +93,11 @@ CVelaFilter::~CVelaFilter() {
     CloseHandle(m_runGate);
 }
 
+void CVelaFilter::SetDrawCallback(DrawFrameCallbackFn callback) {
+    CAutoLock lock(&m_frameLock);
+    m_drawCallback = std::move(callback);
+}
+
 const AMOVIESETUP_FILTER* CVelaFilter::GetSetupData() {
     return nullptr;
 }
@@ -294,8 +299,8 @@ HRESULT CVelaFilter::Transform(IMediaSample* input, IMediaSample* output) {
         return hr;
     }
     CAutoLock lock(&m_frameLock);
-    if (DrawFrameCallbackFn callback = m_drawCallback) {
-        callback(inputBuffer, outputBuffer, static_cast<int32_t>(position / 10000), this);
+    if (m_drawCallback) {
+        m_drawCallback(inputBuffer, outputBuffer, static_cast<int32_t>(position / 10000), this);
     }
     return S_OK;
 }
@@ -675,8 +680,8 @@ HRESULT CVelaFilter::Draw(int32_t positionMs, bool forced) {
         if (FAILED(hr)) {
             return hr;
         }
-        if (DrawFrameCallbackFn callback = m_drawCallback) {
-            callback(m_heldFrame.data(), buffer, positionMs, this);
+        if (m_drawCallback) {
+            m_drawCallback(m_heldFrame.data(), buffer, positionMs, this);
         }
         output->SetMediaType(&m_outputType);
         const VIDEOINFOHEADER* info = VideoInfoOf(&m_outputType);

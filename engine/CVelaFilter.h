@@ -18,14 +18,17 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <thread>
 #include <vector>
 
 class CVelaFilter;
 
-// Held input frame, output buffer, play position in ms, the filter; nobody reads the result.
-using DrawFrameCallbackFn = int (*)(const BYTE* heldFrame, BYTE* outputBuffer, int32_t positionMs, CVelaFilter* filter);
+// Held input frame, output buffer, play position in ms, the filter; nobody reads the result. Called
+// under the filter's frame lock.
+using DrawFrameCallbackFn =
+    std::function<int(const BYTE* heldFrame, BYTE* outputBuffer, int32_t positionMs, CVelaFilter* filter)>;
 
 extern const CLSID CLSID_VelaFilter;
 
@@ -65,7 +68,7 @@ public:
     // Builds one frame from the held frame and delivers it. Unless forced, E_FAIL before a frame is
     // held; S_FALSE when the frame was dropped as late.
     HRESULT Draw(int32_t positionMs, bool forced);
-    void SetDrawCallback(DrawFrameCallbackFn callback) { m_drawCallback = callback; }
+    void SetDrawCallback(DrawFrameCallbackFn callback);
 
     int32_t GetOutputWidth();
     int32_t GetOutputHeight();
@@ -103,7 +106,7 @@ private:
     CCritSec m_frameLock;
     int32_t m_outputWidth;
     int32_t m_outputHeight;
-    std::atomic<DrawFrameCallbackFn> m_drawCallback{nullptr};
+    DrawFrameCallbackFn m_drawCallback; // guarded by the frame lock
     Microsoft::WRL::ComPtr<IReferenceClock> m_referenceClock;
     HANDLE m_clockEvent;
     HANDLE m_receiveIdle;

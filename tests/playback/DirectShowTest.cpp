@@ -40,9 +40,13 @@ std::wstring ThrownMessage(const std::function<void()>& call) {
 }
 
 std::atomic<int> g_commentDraws{0};
+std::atomic<int> g_mouseDraws{0}; // draws given a mouse point
 
-int32_t CountDraws(const FrameBits&, int32_t, const POINT*) {
+int32_t CountDraws(const FrameBits&, int32_t, const POINT* mouse) {
     ++g_commentDraws;
+    if (mouse != nullptr) {
+        ++g_mouseDraws;
+    }
     return -1;
 }
 
@@ -52,10 +56,12 @@ protected:
         TempFolderTest::SetUp();
         m_savedSettings = GetAppSettings();
         g_commentDraws = 0;
+        g_mouseDraws = 0;
     }
     void TearDown() override {
         GetDirectShow().CloseFilterGraph();
         GetDirectShow().SetCommentDrawing(DrawComments);
+        GetDirectShow().SetMousePoint(nullptr);
         GetDirectShow().FramePump().SetSeekBarDragging(false);
         GetAppSettings() = m_savedSettings;
         EXPECT_EQ(CBaseObject::ObjectCount(), 0) << "the graph kept a reference on our filter";
@@ -311,6 +317,53 @@ TEST_F(DirectShowTest, PumpDrawsNothingWhileStoppedPausedOrSeeking) {
     EXPECT_EQ(graph.GetVelaFilter()->FlushAndRedraw(500), S_OK);
     EXPECT_LT(GetTickCount64() - asked, 1000u);
     EXPECT_TRUE(PumpMessagesUntil([&] { return g_commentDraws.load() > before; }));
+}
+
+// The main window records the cursor over the video on its own thread and the drawing only reads it,
+// so seeks (which wait for the streaming thread, which waits for the frame lock) never wait on a
+// hit test asked by the drawing's thread while it holds that lock.
+TEST_F(DirectShowTest, SeekingWhileThePumpDrawsUnderTheMouseFinishes) {
+    GetAppSettings().CommentMouseSelect = true;
+    GetAppSettings().ViewComment = true;
+    GetDirectShow().SetCommentDrawing(CountDraws);
+    AviFormat clip;
+    clip.frames = 250;
+    CDirectShow& graph = GetDirectShow();
+    graph.OpenMovie(WriteAvi(clip), m_player.Handle());
+    CFramePump& pump = graph.FramePump();
+    ASSERT_TRUE(pump.Start(5, 1));
+    // The video window shows once the graph runs.
+    Play(graph);
+    const HWND video = graph.GetVideoChildWindow();
+    ASSERT_NE(video, nullptr);
+    RECT box = {};
+    ASSERT_TRUE(GetWindowRect(video, &box));
+    ASSERT_TRUE(SetCursorPos((box.left + box.right) / 2, (box.top + box.bottom) / 2));
+    HWND under = nullptr;
+    auto recordMouse = [&] {
+        POINT cursor;
+        under = GetCursorPos(&cursor) ? WindowFromPoint(cursor) : nullptr;
+        const bool over = under == video && ScreenToClient(m_player.Handle(), &cursor);
+        graph.SetMousePoint(over ? &cursor : nullptr);
+        return over;
+    };
+    ASSERT_TRUE(recordMouse()) << under << " is under the cursor, not " << video;
+    for (int round = 0; round < 12; ++round) {
+        const int32_t ms = 500 + round * 650;
+        graph.Pause();
+        ASSERT_TRUE(PumpMessagesUntil([&] { return graph.GetState() == State_Paused; })) << round;
+        graph.SeekMs(ms);
+        // As the player redraws after a seek while not running.
+        EXPECT_HRESULT_SUCCEEDED(graph.GetVelaFilter()->FlushAndRedraw(ms)) << round;
+        EXPECT_TRUE(recordMouse()) << round << ": " << under;
+        graph.Play();
+        graph.SeekMs(ms + 300);
+        const uint64_t ticks = pump.TickCount();
+        ASSERT_TRUE(PumpMessagesUntil([&] { return pump.TickCount() >= ticks + 5; })) << round;
+    }
+    EXPECT_GT(g_mouseDraws.load(), 0);
+    graph.CloseFilterGraph();
+    EXPECT_EQ(CBaseObject::ObjectCount(), 0);
 }
 
 TEST_F(DirectShowTest, ClosingWhileThePumpRunsIsSafe) {

@@ -1,11 +1,10 @@
 #include "engine/CVelaFilter.h"
 
-#include "engine/CDirectShow.h"
 #include "engine/CommentControl.h"
 #include "engine/CommentLayout.h"
 #include "engine/CommentXml.h"
 #include "engine/FrameCommentDrawing.h"
-#include "engine/FrameDrawing.h"
+#include "engine/FrameRenderer.h"
 #include "engine/GraphClock.h"
 #include "foundation/AppSettings.h"
 #include "platform/CBaseObject.h"
@@ -37,12 +36,7 @@ const BYTE* PixelAt(const std::vector<BYTE>& frame, LONG width, LONG height, LON
 // process's shared clock (a clock of its own could hang the graph's release).
 class VelaFilterGraphTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        m_savedSettings = GetAppSettings();
-        // The draw callback reaches the process's wrapper; it is made on this (the UI) thread, as the
-        // program makes it at start, not on a streaming thread.
-        GetDirectShow();
-    }
+    void SetUp() override { m_savedSettings = GetAppSettings(); }
 
     void Build(const CMediaType& sourceType, int32_t outputWidth, int32_t outputHeight) {
         ASSERT_HRESULT_SUCCEEDED(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
@@ -50,7 +44,7 @@ protected:
         ASSERT_HRESULT_SUCCEEDED(m_graph.As(&m_control));
         m_source = new CPushSource(sourceType);
         m_vela = new CVelaFilter(L"Vela Filter", outputWidth, outputHeight);
-        m_vela->SetDrawCallback(DrawFrameCallback);
+        m_vela->SetDrawCallback(m_renderer.Callback());
         m_sink = new CCaptureSink();
         ASSERT_HRESULT_SUCCEEDED(m_graph->AddFilter(m_source.Get(), L"Push Source"));
         ASSERT_HRESULT_SUCCEEDED(m_graph->AddFilter(m_vela.Get(), L"Vela Filter"));
@@ -69,7 +63,7 @@ protected:
         m_source.Reset();
         m_sink.Reset();
         m_graph.Reset();
-        GetDirectShow().SetCommentDrawing(DrawComments);
+        m_renderer.SetCommentDrawing(DrawComments);
         GetCommentControl().ClearComments();
         GetAppSettings() = m_savedSettings;
         // Every filter, pin and enumerator of ours is released with the graph.
@@ -88,6 +82,7 @@ protected:
     ComPtr<CPushSource> m_source;
     ComPtr<CVelaFilter> m_vela;
     ComPtr<CCaptureSink> m_sink;
+    CFrameRenderer m_renderer{GetAppSettings()};
 
 private:
     AppSettings m_savedSettings;
@@ -193,7 +188,7 @@ int32_t DrawMarker(const FrameBits& frame, int32_t positionMs, const POINT*) {
 
 TEST_F(VelaFilterGraphTest, DeliveredFramesAreLetterboxedInOurTypeWithoutTimes) {
     Build(MakeRgbType(MEDIASUBTYPE_RGB24, 24, 171, 96), 512, 384);
-    GetDirectShow().SetCommentDrawing(DrawMarker);
+    m_renderer.SetCommentDrawing(DrawMarker);
     ASSERT_HRESULT_SUCCEEDED(m_control->Run());
     PushFrame frame;
     frame.fill = 0xC8;
