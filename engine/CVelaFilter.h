@@ -9,6 +9,8 @@
 // the UI thread; state changes on the UI thread (through the graph). The frame lock guards the held
 // frame, the media types and every call of the draw callback.
 
+#include "foundation/CWorkerThread.h"
+#include "foundation/Handles.h"
 #include "platform/CTransformFilter.h"
 
 #include <windows.h>
@@ -16,11 +18,8 @@
 #include <wrl/client.h>
 
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <functional>
-#include <mutex>
-#include <thread>
 #include <vector>
 
 class CVelaFilter;
@@ -108,9 +107,9 @@ private:
     int32_t m_outputHeight;
     DrawFrameCallbackFn m_drawCallback; // guarded by the frame lock
     Microsoft::WRL::ComPtr<IReferenceClock> m_referenceClock;
-    HANDLE m_clockEvent;
-    HANDLE m_receiveIdle;
-    HANDLE m_runGate;
+    CEventHandle m_clockEvent;  // auto-reset: the clock's advise
+    CEventHandle m_receiveIdle; // set while no Receive runs
+    CEventHandle m_runGate;     // set unless paused
     CCritSec m_adviseLock;
     DWORD_PTR m_adviseCookie = 0;
     Microsoft::WRL::ComPtr<IReferenceClock> m_adviseClock;
@@ -124,10 +123,10 @@ private:
     std::atomic<bool> m_flushing{false};
     std::atomic<bool> m_firstFrameHeld{false};
 
-    std::mutex m_redrawMutex;
-    std::condition_variable m_redrawWake;
+    CCritSec m_redrawLock;
+    CEventHandle m_redrawWake; // auto-reset
     bool m_redrawPending = false;
     bool m_redrawQuit = false;
     int32_t m_redrawPosition = 0;
-    std::thread m_redrawThread;
+    CWorkerThread m_redrawThread;
 };
