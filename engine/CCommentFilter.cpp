@@ -149,7 +149,7 @@ void CCommentFilter::LoadFilterFiles(const std::vector<std::wstring>& paths) {
     for (const std::wstring& path : paths) {
         lists->Read(path);
     }
-    std::lock_guard<std::mutex> guard(m_lock);
+    CAutoLock lock(m_lock);
     m_global = std::move(lists);
 }
 
@@ -159,18 +159,18 @@ void CCommentFilter::LoadLocalFilter(const std::wstring& commentPath) {
         lists = std::make_shared<Lists>();
         lists->Read(GetLocalFilterPath(commentPath));
     }
-    std::lock_guard<std::mutex> guard(m_lock);
+    CAutoLock lock(m_lock);
     m_local = std::move(lists);
 }
 
 void CCommentFilter::ClearFilters() {
-    std::lock_guard<std::mutex> guard(m_lock);
+    CAutoLock lock(m_lock);
     m_global.reset();
     m_local.reset();
 }
 
 bool CCommentFilter::IsFilterEmpty() const {
-    std::lock_guard<std::mutex> guard(m_lock);
+    CAutoLock lock(m_lock);
     return !(m_global && m_global->HasExcludes()) && !(m_local && m_local->HasExcludes());
 }
 
@@ -178,7 +178,7 @@ bool CCommentFilter::IsCommentAllowed(ChatData& chat) const {
     const AppSettings& settings = GetAppSettings();
     std::shared_ptr<const Lists> applied[2];
     {
-        std::lock_guard<std::mutex> guard(m_lock);
+        CAutoLock lock(m_lock);
         if (settings.EnableFilter) {
             applied[0] = m_global;
             if (settings.EnableLocalFilter) {

@@ -22,9 +22,9 @@
 // old or the new lists whole.
 
 #include "engine/CommentRecord.h"
+#include "foundation/CCritSec.h"
 
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -61,7 +61,7 @@ public:
     struct Lists;
 
 private:
-    mutable std::mutex m_lock;
+    mutable CCritSec m_lock;
     std::shared_ptr<const Lists> m_global;
     std::shared_ptr<const Lists> m_local;
 };

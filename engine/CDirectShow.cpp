@@ -1,7 +1,6 @@
 #include "engine/CDirectShow.h"
 
-#include "engine/FrameCommentDrawing.h"
-#include "engine/FrameDrawing.h"
+#include "engine/GraphClock.h"
 #include "foundation/AppSettings.h"
 #include "foundation/CBaseDebug.h"
 #include "foundation/Exception.h"
@@ -18,6 +17,13 @@ namespace {
 
 constexpr LONGLONG kUnitsPerMs = 10000;
 
+// Takes over a reference that a call handed out: MinGW's ComPtr::Attach adds one of its own.
+template <typename T> ComPtr<T> Adopt(T* pointer) {
+    ComPtr<T> held;
+    *held.GetAddressOf() = pointer;
+    return held;
+}
+
 template <typename T> void QueryOrThrow(IGraphBuilder* graph, ComPtr<T>& target, REFIID iid, const wchar_t* message) {
     const HRESULT hr = graph->QueryInterface(iid, reinterpret_cast<void**>(target.ReleaseAndGetAddressOf()));
     if (FAILED(hr) || !target) {
@@ -32,8 +38,7 @@ CDirectShow& GetDirectShow() {
     return directShow;
 }
 
-CDirectShow::CDirectShow() : m_framePump(*this) {
-    m_drawComments = DrawComments;
+CDirectShow::CDirectShow() : m_renderer(GetAppSettings()), m_framePump(*this) {
     InitDirectShow();
 }
 
@@ -72,17 +77,20 @@ void CDirectShow::ResetGraphState() {
     m_durationText.clear();
     m_hasVideo = false;
     m_videoChild = nullptr;
-    m_canvas.Free();
+    m_renderer.FreeCanvas();
 }
 
 void CDirectShow::OpenMovie(const std::wstring& path, HWND owner) {
     CAutoLock lock(&m_graphLock);
     CloseFilterGraph();
     ResetGraphState();
-    m_owner = owner;
+    m_renderer.SetOwnerWindow(owner);
     m_endClaimed = false;
     BuildFilterGraph();
     RenderFile(path);
+    if (FAILED(UseSharedClockUnlessProvided(m_pGraphBuilder.Get()))) {
+        DebugLog() << L"Error : IMediaFilter->SetSyncSource" << EndLine;
+    }
     SetupVideoWindow(owner);
     ReadDuration();
 }
@@ -105,7 +113,7 @@ void CDirectShow::BuildFilterGraph() {
     }
     const bool fixedSize = GetAppSettings().MovieSizeFixComment;
     m_pVelaFilter = new CVelaFilter(L"Vela Filter", fixedSize ? 512 : 0, fixedSize ? 384 : 0);
-    m_pVelaFilter->SetDrawCallback(DrawFrameCallback);
+    m_pVelaFilter->SetDrawCallback(m_renderer.Callback());
     hr = m_pGraphBuilder->AddFilter(m_pVelaFilter.Get(), L"Vela Filter");
     if (FAILED(hr)) {
         VELA_THROW(L"AddFilter", hr);
@@ -181,7 +189,7 @@ void CDirectShow::CloseFilterGraph() {
     m_pVideoWindow.Reset();
     m_pMediaControl.Reset();
     m_pGraphBuilder.Reset();
-    m_canvas.Free();
+    m_renderer.FreeCanvas();
 }
 
 void CDirectShow::ReleaseVideoWindow() {
@@ -458,7 +466,7 @@ void CDirectShow::FitVideoWindow() {
     const RECT box = CalcLetterbox(areaHeight, width, height, areaWidth);
     SetVideoWindowPosition(area.left + box.left, area.top + box.top, box.right - box.left, box.bottom - box.top);
     // Without an owner GetDC would give the whole screen.
-    const HWND owner = m_owner;
+    const HWND owner = GetOwnerWindow();
     if (owner == nullptr) {
         return;
     }
@@ -485,7 +493,7 @@ void CDirectShow::HideVideoCursor(bool hide) {
         return;
     }
     m_pVideoWindow->HideCursor(hide ? OATRUE : OAFALSE);
-    m_cursorHidden = hide;
+    m_renderer.SetCursorHidden(hide);
     POINT cursor;
     if (GetCursorPos(&cursor)) {
         SetCursorPos(cursor.x, cursor.y);
@@ -531,13 +539,11 @@ bool CDirectShow::GetDownstreamFilters(std::vector<std::wstring>& names) {
             }
             PIN_INFO info = {};
             if (SUCCEEDED(connected->QueryPinInfo(&info)) && info.pFilter != nullptr) {
-                next.Attach(info.pFilter);
+                next = Adopt(info.pFilter);
                 FILTER_INFO filterInfo = {};
                 if (SUCCEEDED(next->QueryFilterInfo(&filterInfo))) {
+                    const ComPtr<IFilterGraph> graph = Adopt(filterInfo.pGraph);
                     names.push_back(filterInfo.achName);
-                    if (filterInfo.pGraph != nullptr) {
-                        filterInfo.pGraph->Release();
-                    }
                 }
             }
         }
@@ -561,29 +567,15 @@ int32_t CDirectShow::ParsePlayTime(const std::wstring& text) {
 }
 
 void CDirectShow::PostToOwner(UINT message, WPARAM wParam, LPARAM lParam) const {
-    // A null window would post to the calling (timer or streaming) thread's own queue.
-    if (const HWND owner = m_owner) {
-        PostMessageW(owner, message, wParam, lParam);
-    }
+    m_renderer.PostToOwner(message, wParam, lParam);
 }
 
 void CDirectShow::SetVideoArea(const RECT& area) {
-    CAutoLock lock(&m_areaLock);
-    m_videoArea = area;
+    m_renderer.SetVideoArea(area);
 }
 
 RECT CDirectShow::GetVideoArea() const {
-    {
-        CAutoLock lock(&m_areaLock);
-        if (!IsRectEmpty(&m_videoArea)) {
-            return m_videoArea;
-        }
-    }
-    RECT client = {};
-    if (const HWND owner = m_owner) {
-        GetClientRect(owner, &client);
-    }
-    return client;
+    return m_renderer.GetVideoArea();
 }
 
 PlayState CDirectShow::GetPlayState() const {
@@ -609,22 +601,6 @@ int PlayStateNumber(PlayState state) {
     default:
         return 0;
     }
-}
-
-void CDirectShow::SetMousePoint(const POINT* clientPoint) {
-    m_mousePoint = clientPoint == nullptr ? kNoMousePoint
-                                          : static_cast<uint64_t>(static_cast<uint32_t>(clientPoint->x)) << 32 |
-                                                static_cast<uint32_t>(clientPoint->y);
-}
-
-bool CDirectShow::GetMousePoint(POINT& clientPoint) const {
-    const uint64_t packed = m_mousePoint;
-    if (packed == kNoMousePoint) {
-        return false;
-    }
-    clientPoint.x = static_cast<LONG>(static_cast<int32_t>(packed >> 32));
-    clientPoint.y = static_cast<LONG>(static_cast<int32_t>(packed & 0xFFFFFFFF));
-    return true;
 }
 
 bool CDirectShow::ClaimEndOfMedia() {

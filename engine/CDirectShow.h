@@ -4,13 +4,16 @@
 // operations (play, pause, stop, seek, rate, volume, state, duration, position, graph events) that the
 // main window, the command line and the frame pump use. All other code reaches the graph through it.
 //
+// Each graph gets the process's shared reference clock unless one of its filters has a clock
+// (GraphClock.h), and the filter draws its frames through the wrapper's frame renderer.
+//
 // Thread use: the UI thread. The frame pump's timer thread calls IsGraphReady, GetState and GetPos
 // and reads the duration, only while it holds the graph lock (tried, never waited for).
 
 #include "engine/CVelaFilter.h"
 #include "engine/FrameBits.h"
-#include "engine/FrameCanvas.h"
 #include "engine/FramePump.h"
+#include "engine/FrameRenderer.h"
 #include "foundation/CCritSec.h"
 #include "foundation/PrivateMessages.h"
 
@@ -24,7 +27,6 @@
 #include <string>
 #include <vector>
 
-
 // The state of the playing media as the player shows and reports it.
 enum class PlayState {
     Closed, // no graph
@@ -33,7 +35,7 @@ enum class PlayState {
     Running,
 };
 
-// The number message 0x8004 answers and commands compare with: 2 running, 1 paused, 0 otherwise.
+// The number kMsgPlayState answers and commands compare with: 2 running, 1 paused, 0 otherwise.
 int PlayStateNumber(PlayState state);
 
 class CDirectShow {
@@ -110,32 +112,30 @@ public:
     DWORD GetRotCookie() const { return m_rotCookie; }
 
     // The window that gets the play position and end-of-media messages (the OpenMovie owner).
-    HWND GetOwnerWindow() const { return m_owner; }
+    HWND GetOwnerWindow() const { return m_renderer.GetOwnerWindow(); }
     void PostToOwner(UINT message, WPARAM wParam, LPARAM lParam) const;
     // The player's video area in the owner's client coordinates; the whole client area until set.
     void SetVideoArea(const RECT& area);
     RECT GetVideoArea() const;
-    bool IsVideoCursorHidden() const { return m_cursorHidden; }
+    bool IsVideoCursorHidden() const { return m_renderer.IsCursorHidden(); }
 
     // The end of the media is handled once for each pass through the file: the first of the frame
     // pump and the graph's EC_COMPLETE to ask gets true; a new file or a seek starts a new pass.
     bool ClaimEndOfMedia();
 
-    // The comment drawing that the draw callback calls for each frame: DrawComments of the process's
-    // store until changed; null draws none.
-    void SetCommentDrawing(DrawCommentsFn draw) { m_drawComments = draw; }
-    DrawCommentsFn GetCommentDrawing() const { return m_drawComments; }
+    // The comment drawing that the renderer calls for each frame: DrawComments of the process's store
+    // until changed; null draws none.
+    void SetCommentDrawing(DrawCommentsFn draw) { m_renderer.SetCommentDrawing(std::move(draw)); }
     // The index of the comment under the mouse point at the last frame, or -1.
-    int32_t GetCommentUnderMouse() const { return m_commentUnderMouse; }
-    void SetCommentUnderMouse(int32_t index) { m_commentUnderMouse = index; }
+    int32_t GetCommentUnderMouse() const { return m_renderer.GetCommentUnderMouse(); }
     // UI thread: the cursor over the video window in the owner's client coordinates, or null when it is
     // not over the video (left, hidden). The drawing reads the last point recorded; it never asks the
     // window system itself, since a hit test from the drawing's thread could wait for the UI thread.
-    void SetMousePoint(const POINT* clientPoint);
-    bool GetMousePoint(POINT& clientPoint) const;
+    void SetMousePoint(const POINT* clientPoint) { m_renderer.SetMousePoint(clientPoint); }
+    bool GetMousePoint(POINT& clientPoint) const { return m_renderer.GetMousePoint(clientPoint); }
 
     CFramePump& FramePump() { return m_framePump; }
-    CFrameCanvas& FrameCanvas() { return m_canvas; }
+    CFrameRenderer& FrameRenderer() { return m_renderer; }
     CCritSec& GraphLock() { return m_graphLock; }
 
 private:
@@ -160,21 +160,12 @@ private:
     std::atomic<bool> m_hasVideo{false};
     std::atomic<HWND> m_videoChild{nullptr};
     DWORD m_rotCookie = 0;
-    CFrameCanvas m_canvas;
     // Recursive: OpenMovie holds it and calls CloseFilterGraph, which takes it too.
     CCritSec m_graphLock;
     bool m_comInitialized = false;
 
-    std::atomic<HWND> m_owner{nullptr};
-    mutable CCritSec m_areaLock;
-    RECT m_videoArea = {};
-    std::atomic<bool> m_cursorHidden{false};
     std::atomic<bool> m_endClaimed{false};
-    std::atomic<DrawCommentsFn> m_drawComments{nullptr};
-    std::atomic<int32_t> m_commentUnderMouse{-1};
-    // x in the high and y in the low 32 bits, so both change at once; kNoMousePoint when none.
-    static constexpr uint64_t kNoMousePoint = ~0ULL;
-    std::atomic<uint64_t> m_mousePoint{kNoMousePoint};
+    CFrameRenderer m_renderer;
     CFramePump m_framePump;
 };
 

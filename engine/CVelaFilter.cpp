@@ -1,10 +1,6 @@
 #include "engine/CVelaFilter.h"
 
-#include "foundation/AppSettings.h"
-#include "foundation/CBaseDebug.h"
 #include "foundation/WaitDispatching.h"
-
-#include <mmsystem.h>
 
 #include <algorithm>
 #include <cstring>
@@ -53,6 +49,18 @@ BITMAPINFOHEADER MakeHeader(LONG width, LONG height, WORD bitCount) {
     return header;
 }
 
+// The one guard of the COM methods: no exception leaves them. It must not log: they run on the
+// streaming thread or while the UI thread waits for them, and a line logged here would wait for it.
+template <typename Call> HRESULT GuardComCall(Call&& call) noexcept {
+    try {
+        return call();
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    } catch (...) {
+        return E_FAIL;
+    }
+}
+
 // Sets the event when the scope ends, also when an exception leaves it.
 class EventSetter {
 public:
@@ -82,15 +90,16 @@ DWORD DibImageSize(LONG width, LONG height, WORD bitCount) {
 
 CVelaFilter::CVelaFilter(const wchar_t* name, int32_t outputWidth, int32_t outputHeight)
     : CTransformFilter(name, CLSID_VelaFilter), m_outputWidth(outputWidth), m_outputHeight(outputHeight),
-      m_clockEvent(CreateEventW(nullptr, FALSE, FALSE, nullptr)),
-      m_receiveIdle(CreateEventW(nullptr, TRUE, TRUE, nullptr)), m_runGate(CreateEventW(nullptr, TRUE, TRUE, nullptr)) {
-}
+      m_clockEvent(CreateEventOrThrow(false, false)), m_receiveIdle(CreateEventOrThrow(true, true)),
+      m_runGate(CreateEventOrThrow(true, true)), m_redrawWake(CreateEventOrThrow(false, false)) {}
 
 CVelaFilter::~CVelaFilter() {
     StopRedrawThread();
-    CloseHandle(m_clockEvent);
-    CloseHandle(m_receiveIdle);
-    CloseHandle(m_runGate);
+}
+
+void CVelaFilter::SetDrawCallback(DrawFrameCallbackFn callback) {
+    CAutoLock lock(&m_frameLock);
+    m_drawCallback = std::move(callback);
 }
 
 const AMOVIESETUP_FILTER* CVelaFilter::GetSetupData() {
@@ -294,23 +303,19 @@ HRESULT CVelaFilter::Transform(IMediaSample* input, IMediaSample* output) {
         return hr;
     }
     CAutoLock lock(&m_frameLock);
-    if (DrawFrameCallbackFn callback = m_drawCallback) {
-        callback(inputBuffer, outputBuffer, static_cast<int32_t>(position / 10000), this);
+    if (m_drawCallback) {
+        m_drawCallback(inputBuffer, outputBuffer, static_cast<int32_t>(position / 10000), this);
     }
     return S_OK;
 }
 
 HRESULT CVelaFilter::Receive(IMediaSample* sample) {
-    ResetEvent(m_receiveIdle);
-    EventSetter idle(m_receiveIdle);
-    try {
+    ResetEvent(m_receiveIdle.Get());
+    EventSetter idle(m_receiveIdle.Get());
+    return GuardComCall([&] {
         PassNotify(sample);
         return TransformHeldFrame(sample);
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    } catch (...) {
-        return E_FAIL;
-    }
+    });
 }
 
 HRESULT CVelaFilter::GetSampleLateness(REFERENCE_TIME sampleStart, REFERENCE_TIME* lateness) {
@@ -345,9 +350,6 @@ HRESULT CVelaFilter::PassNotify(IMediaSample* sample) {
     quality.Late = lateness;
     quality.TimeStamp = start;
     m_pInput->PassNotify(quality);
-    if (GetAppSettings().DebugMode) {
-        DebugLog() << L"PassNotify() Flood." << static_cast<uint32_t>(timeGetTime()) << EndLine;
-    }
     return S_FALSE;
 }
 
@@ -410,7 +412,7 @@ HRESULT CVelaFilter::TransformHeldFrame(IMediaSample* sample) {
         }
     }
     if (m_state == kPaused) {
-        WaitForSingleObject(m_runGate, INFINITE);
+        WaitForSingleObject(m_runGate.Get(), INFINITE);
     }
     if (m_state == kStopped) {
         return VFW_E_STATE_CHANGED;
@@ -430,9 +432,10 @@ HRESULT CVelaFilter::WaitForSampleTime(REFERENCE_TIME sampleStart) {
         if (!clock) {
             return S_OK;
         }
-        ResetEvent(m_clockEvent);
+        ResetEvent(m_clockEvent.Get());
         DWORD_PTR cookie = 0;
-        const HRESULT hr = clock->AdviseTime(m_tStart, sampleStart, reinterpret_cast<HEVENT>(m_clockEvent), &cookie);
+        const HRESULT hr =
+            clock->AdviseTime(m_tStart, sampleStart, reinterpret_cast<HEVENT>(m_clockEvent.Get()), &cookie);
         if (hr == E_INVALIDARG) {
             return S_OK;
         }
@@ -442,7 +445,7 @@ HRESULT CVelaFilter::WaitForSampleTime(REFERENCE_TIME sampleStart) {
         m_adviseCookie = cookie;
         m_adviseClock = clock;
     }
-    WaitForSingleObject(m_clockEvent, INFINITE);
+    WaitForSingleObject(m_clockEvent.Get(), INFINITE);
     CAutoLock lock(&m_adviseLock);
     m_adviseCookie = 0;
     m_adviseClock.Reset();
@@ -456,80 +459,64 @@ void CVelaFilter::CancelClockWait() {
     }
     m_adviseCookie = 0;
     m_adviseClock.Reset();
-    SetEvent(m_clockEvent);
+    SetEvent(m_clockEvent.Get());
 }
 
 HRESULT CVelaFilter::EndOfStream() {
-    try {
-        return CTransformFilter::EndOfStream();
-    } catch (...) {
-        return E_FAIL;
-    }
+    return GuardComCall([&] { return CTransformFilter::EndOfStream(); });
 }
 
 HRESULT CVelaFilter::BeginFlush() {
-    try {
+    return GuardComCall([&] {
         {
             CAutoLock lock(&m_adviseLock);
             m_flushing = true;
         }
         m_firstFrameHeld = false;
-        SetEvent(m_runGate);
+        SetEvent(m_runGate.Get());
         CancelClockWait();
         return CTransformFilter::BeginFlush();
-    } catch (...) {
-        return E_FAIL;
-    }
+    });
 }
 
 HRESULT CVelaFilter::EndFlush() {
-    try {
+    return GuardComCall([&] {
         m_flushing = false;
         // BeginFlush opened the gate to release a paused streaming thread; closed again, the next
         // sample waits for Run as any sample in pause does.
         if (m_state == kPaused) {
-            ResetEvent(m_runGate);
+            ResetEvent(m_runGate.Get());
         }
         return CTransformFilter::EndFlush();
-    } catch (...) {
-        return E_FAIL;
-    }
+    });
 }
 
 HRESULT CVelaFilter::NewSegment(REFERENCE_TIME start, REFERENCE_TIME stop, double rate) {
-    try {
-        return CTransformFilter::NewSegment(start, stop, rate);
-    } catch (...) {
-        return E_FAIL;
-    }
+    return GuardComCall([&] { return CTransformFilter::NewSegment(start, stop, rate); });
 }
 
 STDMETHODIMP CVelaFilter::Stop() {
-    try {
+    return GuardComCall([&] {
         m_state = kStopped;
         m_hasStartTime = false;
-        SetEvent(m_runGate);
+        SetEvent(m_runGate.Get());
         // A sample far in the future would otherwise keep Receive, and so this wait, busy until its time.
         CancelClockWait();
-        WaitDispatchingSentMessages(m_receiveIdle);
+        WaitDispatchingSentMessages(m_receiveIdle.Get());
         return CTransformFilter::Stop();
-    } catch (...) {
-        return E_FAIL;
-    }
+    });
 }
 
 STDMETHODIMP CVelaFilter::Pause() {
-    try {
+    return GuardComCall([&] {
         m_state = kPaused;
-        ResetEvent(m_runGate);
+        ResetEvent(m_runGate.Get());
         return CTransformFilter::Pause();
-    } catch (...) {
-        return E_FAIL;
-    }
+    });
 }
 
 STDMETHODIMP CVelaFilter::Run(REFERENCE_TIME start) {
-    try {
+    return GuardComCall([&] {
         // The base Run would pause a stopped filter itself, after the gate was opened here.
         if (m_State == State_Stopped) {
             const HRESULT hr = Pause();
@@ -540,11 +527,9 @@ STDMETHODIMP CVelaFilter::Run(REFERENCE_TIME start) {
         m_tStart = start;
         m_hasStartTime = true;
         m_state = kRunning;
-        SetEvent(m_runGate);
+        SetEvent(m_runGate.Get());
         return CTransformFilter::Run(start);
-    } catch (...) {
-        return E_FAIL;
-    }
+    });
 }
 
 HRESULT CVelaFilter::FlushDownstream() {
@@ -565,8 +550,8 @@ HRESULT CVelaFilter::FlushDownstreamUnlessFlushing() {
 }
 
 HRESULT CVelaFilter::FlushAndRedraw(int32_t positionMs) {
-    try {
-        HRESULT hr = FlushDownstreamUnlessFlushing();
+    return GuardComCall([&] {
+        const HRESULT hr = FlushDownstreamUnlessFlushing();
         if (hr != S_OK) {
             return hr;
         }
@@ -574,48 +559,52 @@ HRESULT CVelaFilter::FlushAndRedraw(int32_t positionMs) {
             return Draw(positionMs, true);
         }
         // The flush above released a frame the redraw thread may still be delivering.
-        std::lock_guard<std::mutex> guard(m_redrawMutex);
+        CAutoLock lock(&m_redrawLock);
         if (m_redrawQuit) {
             return VFW_E_WRONG_STATE;
         }
+        if (!m_redrawThread.IsStarted()) {
+            m_redrawThread = StartWorker(WorkerOptions{L"Vela Filter redraw", false}, [this] { RedrawLoop(); });
+            if (!m_redrawThread.IsStarted()) {
+                return E_FAIL;
+            }
+        }
         m_redrawPosition = positionMs;
         m_redrawPending = true;
-        if (!m_redrawThread.joinable()) {
-            m_redrawThread = std::thread([this] { RedrawLoop(); });
-        }
-        m_redrawWake.notify_one();
+        SetEvent(m_redrawWake.Get());
         return S_OK;
-    } catch (...) {
-        return E_FAIL;
-    }
+    });
 }
 
 void CVelaFilter::RedrawLoop() {
-    std::unique_lock<std::mutex> guard(m_redrawMutex);
     for (;;) {
-        m_redrawWake.wait(guard, [this] { return m_redrawQuit || m_redrawPending; });
-        if (m_redrawQuit) {
-            return;
+        WaitForSingleObject(m_redrawWake.Get(), INFINITE);
+        int32_t position = 0;
+        {
+            CAutoLock lock(&m_redrawLock);
+            if (m_redrawQuit) {
+                return;
+            }
+            if (!m_redrawPending) {
+                continue;
+            }
+            m_redrawPending = false;
+            position = m_redrawPosition;
         }
-        m_redrawPending = false;
-        const int32_t position = m_redrawPosition;
-        guard.unlock();
-        try {
-            Draw(position, true);
-        } catch (...) {
-        }
-        guard.lock();
+        // A redraw that fails leaves the loop waiting for the next one.
+        GuardComCall([&] { return Draw(position, true); });
     }
 }
 
 void CVelaFilter::StopRedrawThread() {
     {
-        std::lock_guard<std::mutex> guard(m_redrawMutex);
+        CAutoLock lock(&m_redrawLock);
         m_redrawQuit = true;
     }
-    m_redrawWake.notify_one();
-    if (m_redrawThread.joinable() && m_redrawThread.get_id() != std::this_thread::get_id()) {
-        m_redrawThread.join();
+    SetEvent(m_redrawWake.Get());
+    if (m_redrawThread.IsStarted() && !m_redrawThread.IsCurrentThread()) {
+        // The thread may be delivering into a renderer that sends to this thread's windows.
+        m_redrawThread.Wait(INFINITE);
     }
 }
 
@@ -659,9 +648,6 @@ HRESULT CVelaFilter::Draw(int32_t positionMs, bool forced) {
     if (m_state == kRunning && (last.dwSampleFlags & AM_SAMPLE_TIMEVALID)) {
         REFERENCE_TIME lateness = 0;
         if (SUCCEEDED(GetSampleLateness(last.tStart, &lateness)) && lateness > kLateLimit) {
-            if (GetAppSettings().DebugMode) {
-                DebugLog() << L"CVelaFilter::Draw Drop." << static_cast<uint32_t>(timeGetTime()) << EndLine;
-            }
             return S_FALSE;
         }
     }
@@ -675,8 +661,8 @@ HRESULT CVelaFilter::Draw(int32_t positionMs, bool forced) {
         if (FAILED(hr)) {
             return hr;
         }
-        if (DrawFrameCallbackFn callback = m_drawCallback) {
-            callback(m_heldFrame.data(), buffer, positionMs, this);
+        if (m_drawCallback) {
+            m_drawCallback(m_heldFrame.data(), buffer, positionMs, this);
         }
         output->SetMediaType(&m_outputType);
         const VIDEOINFOHEADER* info = VideoInfoOf(&m_outputType);

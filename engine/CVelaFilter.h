@@ -9,6 +9,8 @@
 // the UI thread; state changes on the UI thread (through the graph). The frame lock guards the held
 // frame, the media types and every call of the draw callback.
 
+#include "foundation/CWorkerThread.h"
+#include "foundation/Handles.h"
 #include "platform/CTransformFilter.h"
 
 #include <windows.h>
@@ -16,16 +18,16 @@
 #include <wrl/client.h>
 
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
-#include <mutex>
-#include <thread>
+#include <functional>
 #include <vector>
 
 class CVelaFilter;
 
-// Held input frame, output buffer, play position in ms, the filter; nobody reads the result.
-using DrawFrameCallbackFn = int (*)(const BYTE* heldFrame, BYTE* outputBuffer, int32_t positionMs, CVelaFilter* filter);
+// Held input frame, output buffer, play position in ms, the filter; nobody reads the result. Called
+// under the filter's frame lock.
+using DrawFrameCallbackFn =
+    std::function<int(const BYTE* heldFrame, BYTE* outputBuffer, int32_t positionMs, CVelaFilter* filter)>;
 
 extern const CLSID CLSID_VelaFilter;
 
@@ -65,7 +67,7 @@ public:
     // Builds one frame from the held frame and delivers it. Unless forced, E_FAIL before a frame is
     // held; S_FALSE when the frame was dropped as late.
     HRESULT Draw(int32_t positionMs, bool forced);
-    void SetDrawCallback(DrawFrameCallbackFn callback) { m_drawCallback = callback; }
+    void SetDrawCallback(DrawFrameCallbackFn callback);
 
     int32_t GetOutputWidth();
     int32_t GetOutputHeight();
@@ -103,11 +105,11 @@ private:
     CCritSec m_frameLock;
     int32_t m_outputWidth;
     int32_t m_outputHeight;
-    std::atomic<DrawFrameCallbackFn> m_drawCallback{nullptr};
+    DrawFrameCallbackFn m_drawCallback; // guarded by the frame lock
     Microsoft::WRL::ComPtr<IReferenceClock> m_referenceClock;
-    HANDLE m_clockEvent;
-    HANDLE m_receiveIdle;
-    HANDLE m_runGate;
+    CEventHandle m_clockEvent;  // auto-reset: the clock's advise
+    CEventHandle m_receiveIdle; // set while no Receive runs
+    CEventHandle m_runGate;     // set unless paused
     CCritSec m_adviseLock;
     DWORD_PTR m_adviseCookie = 0;
     Microsoft::WRL::ComPtr<IReferenceClock> m_adviseClock;
@@ -121,10 +123,10 @@ private:
     std::atomic<bool> m_flushing{false};
     std::atomic<bool> m_firstFrameHeld{false};
 
-    std::mutex m_redrawMutex;
-    std::condition_variable m_redrawWake;
+    CCritSec m_redrawLock;
+    CEventHandle m_redrawWake; // auto-reset
     bool m_redrawPending = false;
     bool m_redrawQuit = false;
     int32_t m_redrawPosition = 0;
-    std::thread m_redrawThread;
+    CWorkerThread m_redrawThread;
 };

@@ -236,20 +236,20 @@ CommentControl::CommentControl(const CCommentFilter& filter) : m_filter(filter) 
 CommentControl::~CommentControl() = default;
 
 void CommentControl::SetFrameSize(int32_t width, int32_t height) {
-    std::lock_guard<std::mutex> guard(m_lock);
+    CAutoLock lock(m_lock);
     m_frameWidth = std::max(width, 1);
     m_frameHeight = std::max(height, 1);
 }
 
 void CommentControl::SetCommentFontSizes(const CommentFontSizes& sizes) {
-    std::lock_guard<std::mutex> guard(m_lock);
+    CAutoLock lock(m_lock);
     m_fontSizes = sizes;
 }
 
 std::unique_ptr<CommentControl::Builder> CommentControl::MakeBuilder() {
     StartGdiplus();
     const std::wstring family = GetAppSettings().CommentFont;
-    std::lock_guard<std::mutex> guard(m_lock);
+    CAutoLock lock(m_lock);
     if (!m_currentFonts || !m_currentFonts->Matches(family, m_fontSizes)) {
         m_currentFonts = std::make_shared<const CommentFontSet>(family, m_fontSizes);
     }
@@ -275,7 +275,7 @@ CommentRecord CommentControl::BuildCommentRecord(const ChatData& chat) {
     const Builder::Measured& measured = builder->Request(chat.text, flags);
     builder->MeasurePending();
     CommentRecord record = builder->Build(chat, flags, measured);
-    std::lock_guard<std::mutex> guard(m_lock);
+    CAutoLock lock(m_lock);
     Adopt(*builder);
     return record;
 }
@@ -315,7 +315,7 @@ bool CommentControl::LoadCommentFile(const std::wstring& path, int32_t count, in
     std::stable_sort(records.begin(), records.end(),
                      [](const CommentRecord& a, const CommentRecord& b) { return a.start < b.start; });
     {
-        std::lock_guard<std::mutex> guard(m_lock);
+        CAutoLock lock(m_lock);
         if (m_timeShift != 0) {
             ApplyShift(records, m_timeShift);
         }
@@ -341,7 +341,7 @@ void CommentControl::ClearComments() {
     std::vector<std::shared_ptr<const CommentFontSet>> fontSets;
     std::vector<std::unique_ptr<Gdiplus::Font>> fonts;
     {
-        std::lock_guard<std::mutex> guard(m_lock);
+        CAutoLock lock(m_lock);
         records.swap(m_comments);
         ClearCommentFonts(fontSets, fonts);
         m_drawStart = 0;
@@ -351,7 +351,7 @@ void CommentControl::ClearComments() {
 }
 
 bool CommentControl::ShiftCommentTimes(int32_t offset) {
-    std::lock_guard<std::mutex> guard(m_lock);
+    CAutoLock lock(m_lock);
     if (offset == m_timeShift || m_comments.empty() || IsLoading()) {
         return false;
     }
@@ -367,12 +367,12 @@ bool CommentControl::IsUserCmComment(const std::wstring& text) {
 }
 
 int32_t CommentControl::GetCommentCount() const {
-    std::lock_guard<std::mutex> guard(m_lock);
+    CAutoLock lock(m_lock);
     return static_cast<int32_t>(m_comments.size());
 }
 
 CommentRecord CommentControl::GetCommentRecord(int32_t index) const {
-    std::lock_guard<std::mutex> guard(m_lock);
+    CAutoLock lock(m_lock);
     if (index < 0 || static_cast<size_t>(index) >= m_comments.size()) {
         return CommentRecord();
     }
@@ -381,7 +381,7 @@ CommentRecord CommentControl::GetCommentRecord(int32_t index) const {
 
 #define VELA_COMMENT_FIELD(type, name, member)                                                                         \
     type CommentControl::name(int32_t index) const {                                                                   \
-        std::lock_guard<std::mutex> guard(m_lock);                                                                     \
+        CAutoLock lock(m_lock);                                                                                        \
         if (index < 0 || static_cast<size_t>(index) >= m_comments.size()) {                                            \
             return type();                                                                                             \
         }                                                                                                              \
@@ -399,37 +399,37 @@ VELA_COMMENT_FIELD(std::wstring, GetCommentText, chat.text)
 #undef VELA_COMMENT_FIELD
 
 int32_t CommentControl::GetLastRes() const {
-    std::lock_guard<std::mutex> guard(m_lock);
+    CAutoLock lock(m_lock);
     return m_lastRes;
 }
 
 int32_t CommentControl::GetVideoCount() const {
-    std::lock_guard<std::mutex> guard(m_lock);
+    CAutoLock lock(m_lock);
     return m_video;
 }
 
 int32_t CommentControl::GetMylistCount() const {
-    std::lock_guard<std::mutex> guard(m_lock);
+    CAutoLock lock(m_lock);
     return m_mylist;
 }
 
 int32_t CommentControl::GetTimeShift() const {
-    std::lock_guard<std::mutex> guard(m_lock);
+    CAutoLock lock(m_lock);
     return m_timeShift;
 }
 
 int32_t CommentControl::GetDrawStart() const {
-    std::lock_guard<std::mutex> guard(m_lock);
+    CAutoLock lock(m_lock);
     return m_drawStart;
 }
 
 CommentFetchArguments CommentControl::GetFetchArguments() const {
-    std::lock_guard<std::mutex> guard(m_lock);
+    CAutoLock lock(m_lock);
     return m_fetchArguments;
 }
 
 void CommentControl::SetFetchArguments(const CommentFetchArguments& arguments) {
-    std::lock_guard<std::mutex> guard(m_lock);
+    CAutoLock lock(m_lock);
     m_fetchArguments = arguments;
 }
 

@@ -9,11 +9,11 @@
 
 #include "engine/CommentFonts.h"
 #include "engine/CommentRecord.h"
+#include "foundation/CCritSec.h"
 
 #include <atomic>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -82,11 +82,11 @@ public:
     CommentFetchArguments GetFetchArguments() const;
     void SetFetchArguments(const CommentFetchArguments& arguments);
 
-    // The store held locked, for the frame thread: the records stay as they are while it lives. No
-    // other operation of the store may be called meanwhile on that thread (it would wait for itself).
+    // The store held locked, for the frame thread: the records stay as they are while it lives. The
+    // lock may be entered again, but no other operation of the store belongs between its calls.
     class Access {
     public:
-        explicit Access(CommentControl& store) : m_store(store), m_guard(store.m_lock) {}
+        explicit Access(CommentControl& store) : m_store(store), m_lock(store.m_lock) {}
         Access(const Access&) = delete;
         Access& operator=(const Access&) = delete;
 
@@ -100,7 +100,7 @@ public:
 
     private:
         CommentControl& m_store;
-        std::lock_guard<std::mutex> m_guard;
+        CAutoLock m_lock;
     };
 
 private:
@@ -113,7 +113,7 @@ private:
                            std::vector<std::unique_ptr<Gdiplus::Font>>& fonts);
 
     const CCommentFilter& m_filter;
-    mutable std::mutex m_lock;
+    mutable CCritSec m_lock;
     std::vector<CommentRecord> m_comments;
     int32_t m_drawStart = 0;
     CommentFetchArguments m_fetchArguments;

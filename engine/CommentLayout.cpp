@@ -38,10 +38,18 @@ void CommentLayout::GetVisibleComments(CommentControl& store, int32_t time, std:
 }
 
 void CommentLayout::GetVisibleComments(CommentControl::Access& access, int32_t time, std::vector<VisibleComment>& out) {
+    const size_t drawStart = GetVisibleComments(access.Comments(), access.Generation(), time, out);
+    access.SetDrawStart(static_cast<int32_t>(drawStart));
+    for (const VisibleComment& visible : out) {
+        access.SetPosition(static_cast<size_t>(visible.index), visible.x, visible.y);
+    }
+}
+
+size_t CommentLayout::GetVisibleComments(CommentRecordSpan records, uint64_t generation, int32_t time,
+                                         std::vector<VisibleComment>& out) {
     out.clear();
-    const std::vector<CommentRecord>& records = access.Comments();
-    if (!m_valid || access.Generation() != m_generation || m_placements.size() != records.size()) {
-        Reset(records, access.Generation());
+    if (!m_valid || generation != m_generation || m_placements.size() != records.size()) {
+        Reset(records, generation);
     }
     while (m_placedCount < records.size() && records[m_placedCount].start <= time) {
         Place(records, m_placedCount++);
@@ -52,7 +60,6 @@ void CommentLayout::GetVisibleComments(CommentControl::Access& access, int32_t t
     const auto first = std::partition_point(records.begin(), records.end(),
                                             [earliest](const CommentRecord& r) { return r.start <= earliest; });
     const size_t drawStart = static_cast<size_t>(first - records.begin());
-    access.SetDrawStart(static_cast<int32_t>(drawStart));
 
     for (size_t i = drawStart; i < records.size() && records[i].start <= time; ++i) {
         const CommentRecord& record = records[i];
@@ -63,11 +70,11 @@ void CommentLayout::GetVisibleComments(CommentControl::Access& access, int32_t t
         const int32_t x =
             IsFixed(record) ? (m_width - record.width) / 2 : static_cast<int32_t>(std::floor(NakaX(record, time)));
         out.push_back({static_cast<int32_t>(i), x, placement.y, record.width, record.height, placement.crowded});
-        access.SetPosition(i, x, placement.y);
     }
+    return drawStart;
 }
 
-void CommentLayout::Reset(const std::vector<CommentRecord>& records, uint64_t generation) {
+void CommentLayout::Reset(CommentRecordSpan records, uint64_t generation) {
     m_valid = true;
     m_generation = generation;
     m_placements.assign(records.size(), Placement());
@@ -98,7 +105,7 @@ bool CommentLayout::Collides(const CommentRecord& behind, const CommentRecord& a
     return gapFrom < kNakaGap || gapTo < kNakaGap;
 }
 
-void CommentLayout::Place(const std::vector<CommentRecord>& records, size_t index) {
+void CommentLayout::Place(CommentRecordSpan records, size_t index) {
     const CommentRecord& record = records[index];
     Placement& placement = m_placements[index];
     m_active.erase(

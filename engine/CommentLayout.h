@@ -21,8 +21,26 @@
 
 #include "engine/CommentControl.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
+
+// Records in store order as the layout reads them; a view: the records stay where they are.
+class CommentRecordSpan {
+public:
+    CommentRecordSpan() = default;
+    CommentRecordSpan(const CommentRecord* records, size_t count) : m_records(records), m_count(count) {}
+    CommentRecordSpan(const std::vector<CommentRecord>& records) : m_records(records.data()), m_count(records.size()) {}
+
+    size_t size() const { return m_count; }
+    const CommentRecord& operator[](size_t index) const { return m_records[index]; }
+    const CommentRecord* begin() const { return m_records; }
+    const CommentRecord* end() const { return m_records + m_count; }
+
+private:
+    const CommentRecord* m_records = nullptr;
+    size_t m_count = 0;
+};
 
 struct VisibleComment {
     int32_t index; // in the store
@@ -39,9 +57,14 @@ public:
     // 0 or less: no limit. The drawing passes ViewCommentLimitNum when ViewCommentLimit is on.
     void SetCommentLimit(int32_t maxOnScreen);
 
-    // The visible comments at time (ms) in store order; also keeps the store's draw start and the
-    // records' x and row current. The first form holds the store's lock for the call, the second
-    // uses a lock the caller holds (to draw the result under it).
+    // The visible comments at time (ms) in store order, of records the caller keeps unchanged for the
+    // call; a new generation (records added, removed or moved) places everything again. Returns the
+    // draw start: every record before it has ended by time.
+    size_t GetVisibleComments(CommentRecordSpan records, uint64_t generation, int32_t time,
+                              std::vector<VisibleComment>& out);
+    // The same over the store's records; also keeps the store's draw start and the records' x and row
+    // current. The first form holds the store's lock for the call, the second uses a lock the caller
+    // holds (to draw the result under it).
     void GetVisibleComments(CommentControl& store, int32_t time, std::vector<VisibleComment>& out);
     void GetVisibleComments(CommentControl::Access& access, int32_t time, std::vector<VisibleComment>& out);
 
@@ -52,8 +75,8 @@ private:
         bool crowded = false;
     };
 
-    void Reset(const std::vector<CommentRecord>& records, uint64_t generation);
-    void Place(const std::vector<CommentRecord>& records, size_t index);
+    void Reset(CommentRecordSpan records, uint64_t generation);
+    void Place(CommentRecordSpan records, size_t index);
     double NakaX(const CommentRecord& record, double time) const;
     bool Collides(const CommentRecord& behind, const CommentRecord& ahead) const;
 

@@ -1,6 +1,7 @@
 #include "engine/CommentXml.h"
 
 #include "foundation/CBaseDebug.h"
+#include "foundation/Handles.h"
 #include "foundation/StringUtil.h"
 #include "foundation/TextFile.h"
 
@@ -224,17 +225,13 @@ void AppendAttribute(std::wstring& out, const wchar_t* name, const std::wstring&
 // Larger files are left to the parser to read.
 constexpr LONGLONG kMaxDecodedBytes = 256LL * 1024 * 1024;
 
-struct FileCloser {
-    void operator()(HANDLE handle) const { CloseHandle(handle); }
-};
-
 bool ReadFileBytes(const std::wstring& path, std::string& bytes) {
-    const HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                      OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
+    const CFileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                       OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file) {
         return false;
     }
-    std::unique_ptr<void, FileCloser> file(handle);
+    const HANDLE handle = file.Get();
     LARGE_INTEGER size;
     if (!GetFileSizeEx(handle, &size) || size.QuadPart > kMaxDecodedBytes) {
         return false;

@@ -1,11 +1,12 @@
 #pragma once
 // The frame that the comment drawing draws into, and the hook through which the drawing plugs into
-// the frame pump.
+// the frame renderer.
 
 #include <windows.h>
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 
 // Rows from top to bottom: row y starts at top + y * stride. The filter's pictures are bottom-up
 // DIBs, so the stride is negative there; rows are padded to whole DWORDs.
@@ -19,4 +20,4 @@ struct FrameBits {
 
 // Draws the comments visible at positionMs into the frame. mouse is the mouse point in frame pixels,
 // or null; the result is the index of the comment under it, or -1.
-using DrawCommentsFn = int32_t (*)(const FrameBits& frame, int32_t positionMs, const POINT* mouse);
+using DrawCommentsFn = std::function<int32_t(const FrameBits& frame, int32_t positionMs, const POINT* mouse)>;

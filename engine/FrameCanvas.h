@@ -6,6 +6,8 @@
 // Thread use: one thread at a time (for the frame, whoever holds the filter's frame lock; it is freed
 // on the UI thread once no frame is drawn any more).
 
+#include "foundation/Handles.h"
+
 #include <windows.h>
 
 class CFrameCanvas {
@@ -20,14 +22,14 @@ public:
     bool Prepare(const BITMAPINFOHEADER& header);
     void Free();
 
-    HDC Dc() const { return m_dc; }
+    HDC Dc() const { return m_dc.Get(); }
     BYTE* Bits() const { return m_bits; }
     const BITMAPINFOHEADER& Header() const { return m_header; }
 
 private:
-    HDC m_dc = nullptr;
-    HBITMAP m_section = nullptr;
-    HGDIOBJ m_oldBitmap = nullptr;
+    CMemoryDc m_dc;
+    CGdiObject<HBITMAP> m_section;
+    HGDIOBJ m_oldBitmap = nullptr; // selected out of m_dc while the section is in
     BYTE* m_bits = nullptr;
     BITMAPINFOHEADER m_header = {};
 };

@@ -1,9 +1,9 @@
 #include "engine/FrameCommentDrawing.h"
 
 #include "foundation/AppSettings.h"
+#include "foundation/CCritSec.h"
 
 #include <algorithm>
-#include <mutex>
 
 int32_t CFrameCommentDrawing::Draw(CommentControl& store, const AppSettings& settings, const FrameBits& frame,
                                    int32_t positionMs, const POINT* mouse) {
@@ -54,8 +54,8 @@ int32_t CFrameCommentDrawing::Draw(CommentControl& store, const AppSettings& set
 
 int32_t DrawComments(const FrameBits& frame, int32_t positionMs, const POINT* mouse) {
     // Never destroyed: a frame may still be drawn while static objects are destroyed at exit.
-    static std::mutex* const lock = new std::mutex;
+    static CCritSec* const lock = new CCritSec;
     static CFrameCommentDrawing* const drawing = new CFrameCommentDrawing;
-    std::lock_guard<std::mutex> guard(*lock);
+    CAutoLock guard(lock);
     return drawing->Draw(GetCommentControl(), GetAppSettings(), frame, positionMs, mouse);
 }

@@ -55,12 +55,6 @@ void Dilate(const std::vector<uint8_t>& in, std::vector<uint8_t>& out, std::vect
 
 } // namespace
 
-CCommentTextRenderer::~CCommentTextRenderer() {
-    for (auto& font : m_fonts) {
-        DeleteObject(font.second);
-    }
-}
-
 HFONT CCommentTextRenderer::FontFor(const CommentRecord& record, float& emPixels) {
     Gdiplus::FontFamily family;
     WCHAR name[LF_FACESIZE] = {};
@@ -76,12 +70,9 @@ HFONT CCommentTextRenderer::FontFor(const CommentRecord& record, float& emPixels
     const std::wstring key = std::wstring(name) + L"|" + std::to_wstring(height) + L"|" + std::to_wstring(style);
     const auto found = m_fonts.find(key);
     if (found != m_fonts.end()) {
-        return found->second;
+        return found->second.Get();
     }
     if (m_fonts.size() >= kMaxFonts) {
-        for (auto& font : m_fonts) {
-            DeleteObject(font.second);
-        }
         m_fonts.clear();
     }
     LOGFONTW logFont = {};
@@ -93,11 +84,11 @@ HFONT CCommentTextRenderer::FontFor(const CommentRecord& record, float& emPixels
     logFont.lfCharSet = DEFAULT_CHARSET;
     logFont.lfQuality = ANTIALIASED_QUALITY;
     wcsncpy(logFont.lfFaceName, name, LF_FACESIZE - 1);
-    const HFONT font = CreateFontIndirectW(&logFont);
-    if (font != nullptr) {
-        m_fonts.emplace(key, font);
+    CGdiObject<HFONT> font(CreateFontIndirectW(&logFont));
+    if (!font) {
+        return nullptr;
     }
-    return font;
+    return m_fonts.emplace(key, std::move(font)).first->second.Get();
 }
 
 bool CCommentTextRenderer::PrepareScratch(int32_t width, int32_t height) {

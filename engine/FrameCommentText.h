@@ -10,6 +10,7 @@
 #include "engine/CommentRecord.h"
 #include "engine/FrameBits.h"
 #include "engine/FrameCanvas.h"
+#include "foundation/Handles.h"
 
 #include <windows.h>
 
@@ -36,7 +37,6 @@ struct CommentTextBitmap {
 class CCommentTextRenderer {
 public:
     CCommentTextRenderer() = default;
-    ~CCommentTextRenderer();
     CCommentTextRenderer(const CCommentTextRenderer&) = delete;
     CCommentTextRenderer& operator=(const CCommentTextRenderer&) = delete;
 
@@ -52,7 +52,7 @@ private:
     int32_t ScratchWidth() const { return m_scratch.Header().biWidth; }
 
     // GDI fonts by the GDI+ font's family, pixel size and style.
-    std::map<std::wstring, HFONT> m_fonts;
+    std::map<std::wstring, CGdiObject<HFONT>> m_fonts;
     CFrameCanvas m_scratch;
     // Coverage of the text and of its outline, per pixel of the scratch.
     std::vector<uint8_t> m_text;

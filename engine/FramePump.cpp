@@ -8,52 +8,28 @@
 
 #include <algorithm>
 
-namespace {
-
-// Holds the graph lock when it was free; a tick never waits for it.
-class TryLock {
-public:
-    explicit TryLock(CCritSec& lock) : m_lock(lock), m_held(lock.TryLock()) {}
-    ~TryLock() {
-        if (m_held) {
-            m_lock.Unlock();
-        }
-    }
-    TryLock(const TryLock&) = delete;
-    TryLock& operator=(const TryLock&) = delete;
-    explicit operator bool() const { return m_held; }
-
-private:
-    CCritSec& m_lock;
-    bool m_held;
-};
-
-} // namespace
-
-CFramePump::CFramePump(CDirectShow& graph) : m_graph(graph), m_idle(CreateEventW(nullptr, TRUE, TRUE, nullptr)) {
-    InitializeCriticalSection(&m_tickLock);
-}
+CFramePump::CFramePump(CDirectShow& graph) : m_graph(graph), m_idle(CreateEventOrThrow(true, true)) {}
 
 CFramePump::~CFramePump() {
     Stop();
-    DeleteCriticalSection(&m_tickLock);
-    CloseHandle(m_idle);
 }
 
 bool CFramePump::Start(UINT periodMs, UINT resolutionMs) {
     Stop();
-    EnterCriticalSection(&m_tickLock);
-    m_halted = false;
-    LeaveCriticalSection(&m_tickLock);
+    {
+        CAutoLock lock(m_tickLock);
+        m_halted = false;
+    }
     m_period = periodMs;
     m_timerId = timeSetEvent(periodMs, resolutionMs, MediaTimerProc, reinterpret_cast<DWORD_PTR>(this), TIME_PERIODIC);
     return m_timerId != 0;
 }
 
 void CFramePump::Halt() {
-    EnterCriticalSection(&m_tickLock);
-    m_halted = true;
-    LeaveCriticalSection(&m_tickLock);
+    {
+        CAutoLock lock(m_tickLock);
+        m_halted = true;
+    }
     const UINT timerId = m_timerId.exchange(0);
     if (timerId != 0) {
         timeKillEvent(timerId);
@@ -61,8 +37,8 @@ void CFramePump::Halt() {
 }
 
 void CFramePump::WaitIdle() {
-    // A tick may send to this thread's windows (hit tests of the cursor), so the wait answers them.
-    WaitDispatchingSentMessages(m_idle);
+    // A tick's delivery may reach a renderer that sends to this thread's windows, so the wait answers them.
+    WaitDispatchingSentMessages(m_idle.Get());
 }
 
 void CFramePump::Stop() {
@@ -71,21 +47,20 @@ void CFramePump::Stop() {
 }
 
 bool CFramePump::BeginTick() {
-    EnterCriticalSection(&m_tickLock);
+    CAutoLock lock(m_tickLock);
     const bool start = !m_halted && !m_ticking;
     if (start) {
         m_ticking = true;
-        ResetEvent(m_idle);
+        ResetEvent(m_idle.Get());
     }
-    LeaveCriticalSection(&m_tickLock);
     return start;
 }
 
 void CFramePump::EndTick() {
-    EnterCriticalSection(&m_tickLock);
+    ++m_ticks;
+    CAutoLock lock(m_tickLock);
     m_ticking = false;
-    SetEvent(m_idle);
-    LeaveCriticalSection(&m_tickLock);
+    SetEvent(m_idle.Get());
 }
 
 void CFramePump::Tick() {
@@ -97,7 +72,7 @@ void CFramePump::Tick() {
         int32_t positionMs = 0;
         {
             // The UI thread holds the lock while it opens or closes a graph: skip this tick then.
-            TryLock lock(m_graph.GraphLock());
+            CTryLock lock(m_graph.GraphLock());
             if (lock && m_graph.IsGraphReady() && !m_dragging && m_graph.GetState() == State_Running) {
                 const LONGLONG position = m_graph.GetPos();
                 if (position == m_graph.GetDuration()) {

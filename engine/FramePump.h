@@ -5,6 +5,9 @@
 //
 // Thread use: Start, Stop and SetSeekBarDragging on the UI thread; ticks on the timer's thread.
 
+#include "foundation/CCritSec.h"
+#include "foundation/Handles.h"
+
 #include <windows.h>
 
 #include <atomic>
@@ -30,6 +33,8 @@ public:
     void WaitIdle();
     bool IsRunning() const { return m_timerId != 0; }
     UINT Period() const { return m_period; }
+    // Ticks run to their end since the pump was made (those that found nothing to do included).
+    uint64_t TickCount() const { return m_ticks; }
 
     // While the user drags the seek bar the pump draws nothing.
     void SetSeekBarDragging(bool dragging) { m_dragging = dragging; }
@@ -46,10 +51,11 @@ private:
     std::atomic<UINT> m_timerId{0};
     UINT m_period = 0;
     std::atomic<bool> m_dragging{false};
-    CRITICAL_SECTION m_tickLock;
+    CCritSec m_tickLock;
     bool m_halted = true;
     bool m_ticking = false;
-    HANDLE m_idle; // set while no tick runs
+    CEventHandle m_idle; // set while no tick runs
+    std::atomic<uint64_t> m_ticks{0};
 };
 
 // The timer callback: user data is the CFramePump.

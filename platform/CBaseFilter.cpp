@@ -6,14 +6,12 @@
 #include <cstring>
 #include <cwchar>
 
+using Microsoft::WRL::ComPtr;
+
 CBaseFilter::CBaseFilter(const wchar_t* name, CCritSec* lock, REFCLSID clsid)
     : m_pLock(lock), m_name(name != nullptr ? name : L""), m_clsid(clsid) {}
 
-CBaseFilter::~CBaseFilter() {
-    if (m_pClock != nullptr) {
-        m_pClock->Release();
-    }
-}
+CBaseFilter::~CBaseFilter() = default;
 
 STDMETHODIMP CBaseFilter::QueryInterface(REFIID iid, void** object) {
     if (object == nullptr) {
@@ -120,12 +118,6 @@ STDMETHODIMP CBaseFilter::GetState(DWORD, FILTER_STATE* state) {
 
 STDMETHODIMP CBaseFilter::SetSyncSource(IReferenceClock* clock) {
     CAutoLock lock(m_pLock);
-    if (clock != nullptr) {
-        clock->AddRef();
-    }
-    if (m_pClock != nullptr) {
-        m_pClock->Release();
-    }
     m_pClock = clock;
     return S_OK;
 }
@@ -135,24 +127,21 @@ STDMETHODIMP CBaseFilter::GetSyncSource(IReferenceClock** clock) {
         return E_POINTER;
     }
     CAutoLock lock(m_pLock);
-    *clock = m_pClock;
-    if (m_pClock != nullptr) {
-        m_pClock->AddRef();
-    }
-    return S_OK;
+    return m_pClock.CopyTo(clock);
 }
 
 STDMETHODIMP CBaseFilter::EnumPins(IEnumPins** pins) {
     if (pins == nullptr) {
         return E_POINTER;
     }
+    *pins = nullptr;
+    ComPtr<IEnumPins> enumerator;
     try {
-        *pins = new CEnumPins(this);
+        enumerator = new CEnumPins(this);
     } catch (...) {
-        *pins = nullptr;
         return E_OUTOFMEMORY;
     }
-    (*pins)->AddRef();
+    *pins = enumerator.Detach();
     return S_OK;
 }
 
@@ -164,9 +153,7 @@ STDMETHODIMP CBaseFilter::FindPin(LPCWSTR id, IPin** pin) {
     for (int i = 0; i < GetPinCount(); ++i) {
         CBasePin* candidate = GetPin(i);
         if (candidate != nullptr && candidate->Name() == id) {
-            *pin = candidate;
-            candidate->AddRef();
-            return S_OK;
+            return ComPtr<IPin>(candidate).CopyTo(pin);
         }
     }
     *pin = nullptr;
@@ -179,11 +166,8 @@ STDMETHODIMP CBaseFilter::QueryFilterInfo(FILTER_INFO* info) {
     }
     std::memset(info->achName, 0, sizeof(info->achName));
     wcsncpy(info->achName, m_name.c_str(), sizeof(info->achName) / sizeof(info->achName[0]) - 1);
-    info->pGraph = m_pGraph;
-    if (m_pGraph != nullptr) {
-        m_pGraph->AddRef();
-    }
-    return S_OK;
+    // The filter's own pointer is weak; the caller's gets a reference.
+    return ComPtr<IFilterGraph>(m_pGraph).CopyTo(&info->pGraph);
 }
 
 STDMETHODIMP CBaseFilter::JoinFilterGraph(IFilterGraph* graph, LPCWSTR name) try {
@@ -191,11 +175,10 @@ STDMETHODIMP CBaseFilter::JoinFilterGraph(IFilterGraph* graph, LPCWSTR name) try
     m_pGraph = graph;
     m_pSink = nullptr;
     if (graph != nullptr) {
-        IMediaEventSink* sink = nullptr;
-        if (SUCCEEDED(graph->QueryInterface(IID_IMediaEventSink, reinterpret_cast<void**>(&sink)))) {
+        ComPtr<IMediaEventSink> sink;
+        if (SUCCEEDED(graph->QueryInterface(IID_IMediaEventSink, reinterpret_cast<void**>(sink.GetAddressOf())))) {
             // Kept weak like the graph: the graph outlives its membership.
-            m_pSink = sink;
-            sink->Release();
+            m_pSink = sink.Get();
         }
         m_name = name != nullptr ? name : L"";
     }
@@ -237,7 +220,7 @@ HRESULT CBaseFilter::NotifyEvent(long code, LONG_PTR param1, LONG_PTR param2) {
 
 HRESULT CBaseFilter::StreamTime(REFERENCE_TIME* time) {
     CAutoLock lock(m_pLock);
-    if (m_pClock == nullptr) {
+    if (!m_pClock) {
         return VFW_E_NO_CLOCK;
     }
     REFERENCE_TIME now = 0;

@@ -11,6 +11,7 @@
 #include <windows.h>
 
 #include <dshow.h>
+#include <wrl/client.h>
 
 #include <string>
 
@@ -64,7 +65,7 @@ public:
 protected:
     CCritSec* m_pLock;
     FILTER_STATE m_State = State_Stopped;
-    IReferenceClock* m_pClock = nullptr; // owned reference
+    Microsoft::WRL::ComPtr<IReferenceClock> m_pClock;
     REFERENCE_TIME m_tStart = 0;
     // Weak: a filter never holds a reference on its graph, which holds the filter.
     IFilterGraph* m_pGraph = nullptr;

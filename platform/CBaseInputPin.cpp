@@ -58,11 +58,7 @@ HRESULT ReadSampleProperties(IMediaSample* sample, AM_SAMPLE2_PROPERTIES& props,
 CBaseInputPin::CBaseInputPin(CBaseFilter* filter, CCritSec* lock, const wchar_t* name)
     : CBasePin(filter, lock, name, PINDIR_INPUT) {}
 
-CBaseInputPin::~CBaseInputPin() {
-    if (m_pAllocator != nullptr) {
-        m_pAllocator->Release();
-    }
-}
+CBaseInputPin::~CBaseInputPin() = default;
 
 STDMETHODIMP CBaseInputPin::QueryInterface(REFIID iid, void** object) {
     if (object == nullptr) {
@@ -81,17 +77,15 @@ STDMETHODIMP CBaseInputPin::GetAllocator(IMemAllocator** allocator) {
         return E_POINTER;
     }
     CAutoLock lock(m_pLock);
-    if (m_pAllocator == nullptr) {
+    if (!m_pAllocator) {
         const HRESULT hr = CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER, IID_IMemAllocator,
-                                            reinterpret_cast<void**>(&m_pAllocator));
+                                            reinterpret_cast<void**>(m_pAllocator.ReleaseAndGetAddressOf()));
         if (FAILED(hr)) {
             *allocator = nullptr;
             return hr;
         }
     }
-    *allocator = m_pAllocator;
-    m_pAllocator->AddRef();
-    return S_OK;
+    return m_pAllocator.CopyTo(allocator);
 }
 
 STDMETHODIMP CBaseInputPin::NotifyAllocator(IMemAllocator* allocator, BOOL readOnly) {
@@ -99,10 +93,6 @@ STDMETHODIMP CBaseInputPin::NotifyAllocator(IMemAllocator* allocator, BOOL readO
         return E_POINTER;
     }
     CAutoLock lock(m_pLock);
-    allocator->AddRef();
-    if (m_pAllocator != nullptr) {
-        m_pAllocator->Release();
-    }
     m_pAllocator = allocator;
     m_bReadOnly = readOnly != FALSE;
     return S_OK;
@@ -191,10 +181,9 @@ STDMETHODIMP CBaseInputPin::EndFlush() {
 }
 
 HRESULT CBaseInputPin::BreakConnect() {
-    if (m_pAllocator != nullptr) {
+    if (m_pAllocator) {
         m_pAllocator->Decommit();
-        m_pAllocator->Release();
-        m_pAllocator = nullptr;
+        m_pAllocator.Reset();
     }
     return S_OK;
 }
@@ -202,7 +191,7 @@ HRESULT CBaseInputPin::BreakConnect() {
 HRESULT CBaseInputPin::Inactive() {
     m_bRunTimeError = false;
     m_bFlushing = false;
-    return m_pAllocator != nullptr ? m_pAllocator->Decommit() : S_OK;
+    return m_pAllocator ? m_pAllocator->Decommit() : S_OK;
 }
 
 HRESULT CBaseInputPin::PassNotify(const Quality& quality) {

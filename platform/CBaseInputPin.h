@@ -46,7 +46,7 @@ public:
     bool IsReadOnly() const { return m_bReadOnly; }
 
 protected:
-    IMemAllocator* m_pAllocator = nullptr; // owned reference
+    Microsoft::WRL::ComPtr<IMemAllocator> m_pAllocator;
     bool m_bReadOnly = false;
     std::atomic<bool> m_bFlushing{false};
     std::atomic<bool> m_bRunTimeError{false};

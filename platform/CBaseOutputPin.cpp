@@ -9,72 +9,51 @@ using Microsoft::WRL::ComPtr;
 CBaseOutputPin::CBaseOutputPin(CBaseFilter* filter, CCritSec* lock, const wchar_t* name)
     : CBasePin(filter, lock, name, PINDIR_OUTPUT) {}
 
-CBaseOutputPin::~CBaseOutputPin() {
-    if (m_pAllocator != nullptr) {
-        m_pAllocator->Release();
-    }
-    if (m_pInputPin != nullptr) {
-        m_pInputPin->Release();
-    }
-}
+CBaseOutputPin::~CBaseOutputPin() = default;
 
 HRESULT CBaseOutputPin::CheckConnect(IPin* pin) {
     HRESULT hr = CBasePin::CheckConnect(pin);
     if (FAILED(hr)) {
         return hr;
     }
-    IMemInputPin* input = nullptr;
-    hr = pin->QueryInterface(IID_IMemInputPin, reinterpret_cast<void**>(&input));
+    ComPtr<IMemInputPin> input;
+    hr = pin->QueryInterface(IID_IMemInputPin, reinterpret_cast<void**>(input.GetAddressOf()));
     if (FAILED(hr)) {
         return VFW_E_NO_TRANSPORT;
     }
     CAutoLock lock(&m_transportLock);
-    if (m_pInputPin != nullptr) {
-        m_pInputPin->Release();
-    }
-    m_pInputPin = input;
+    m_pInputPin.Swap(input);
     return S_OK;
 }
 
 HRESULT CBaseOutputPin::BreakConnect() {
-    IMemAllocator* allocator = nullptr;
-    IMemInputPin* input = nullptr;
+    // Released outside the lock: a delivering thread may be waiting for it.
+    ComPtr<IMemAllocator> allocator;
+    ComPtr<IMemInputPin> input;
     {
         CAutoLock lock(&m_transportLock);
-        allocator = m_pAllocator;
-        input = m_pInputPin;
-        m_pAllocator = nullptr;
-        m_pInputPin = nullptr;
+        allocator.Swap(m_pAllocator);
+        input.Swap(m_pInputPin);
     }
-    if (allocator != nullptr) {
+    if (allocator) {
         allocator->Decommit();
-        allocator->Release();
-    }
-    if (input != nullptr) {
-        input->Release();
     }
     return S_OK;
 }
 
 HRESULT CBaseOutputPin::CompleteConnect(IPin*) {
-    IMemInputPin* input = nullptr;
-    {
-        CAutoLock lock(&m_transportLock);
-        input = m_pInputPin;
-    }
-    if (input == nullptr) {
+    ComPtr<IMemInputPin> input;
+    GetTransport(input.GetAddressOf(), nullptr);
+    if (!input) {
         return VFW_E_NO_TRANSPORT;
     }
-    IMemAllocator* allocator = nullptr;
-    const HRESULT hr = DecideAllocator(input, &allocator);
+    ComPtr<IMemAllocator> allocator;
+    const HRESULT hr = DecideAllocator(input.Get(), allocator.GetAddressOf());
     if (FAILED(hr)) {
         return hr;
     }
     CAutoLock lock(&m_transportLock);
-    if (m_pAllocator != nullptr) {
-        m_pAllocator->Release();
-    }
-    m_pAllocator = allocator;
+    m_pAllocator.Swap(allocator);
     return S_OK;
 }
 
@@ -85,33 +64,23 @@ HRESULT CBaseOutputPin::DecideAllocator(IMemInputPin* pin, IMemAllocator** alloc
     if (request.cbAlign == 0) {
         request.cbAlign = 1;
     }
-    HRESULT hr = pin->GetAllocator(allocator);
-    if (SUCCEEDED(hr)) {
-        hr = DecideBufferSize(*allocator, &request);
-        if (SUCCEEDED(hr)) {
-            hr = pin->NotifyAllocator(*allocator, FALSE);
+    // The downstream pin's allocator first, then one of our own.
+    ComPtr<IMemAllocator> candidate;
+    HRESULT hr = pin->GetAllocator(candidate.GetAddressOf());
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (attempt == 1) {
+            hr = InitAllocator(candidate.ReleaseAndGetAddressOf());
+        }
+        if (SUCCEEDED(hr) && candidate) {
+            hr = DecideBufferSize(candidate.Get(), &request);
             if (SUCCEEDED(hr)) {
-                return S_OK;
+                hr = pin->NotifyAllocator(candidate.Get(), FALSE);
+                if (SUCCEEDED(hr)) {
+                    *allocator = candidate.Detach();
+                    return S_OK;
+                }
             }
         }
-    }
-    if (*allocator != nullptr) {
-        (*allocator)->Release();
-        *allocator = nullptr;
-    }
-    hr = InitAllocator(allocator);
-    if (SUCCEEDED(hr)) {
-        hr = DecideBufferSize(*allocator, &request);
-        if (SUCCEEDED(hr)) {
-            hr = pin->NotifyAllocator(*allocator, FALSE);
-            if (SUCCEEDED(hr)) {
-                return S_OK;
-            }
-        }
-    }
-    if (*allocator != nullptr) {
-        (*allocator)->Release();
-        *allocator = nullptr;
     }
     return hr;
 }
@@ -136,16 +105,10 @@ HRESULT CBaseOutputPin::Inactive() {
 HRESULT CBaseOutputPin::GetTransport(IMemInputPin** pin, IMemAllocator** allocator) {
     CAutoLock lock(&m_transportLock);
     if (pin != nullptr) {
-        *pin = m_pInputPin;
-        if (m_pInputPin != nullptr) {
-            m_pInputPin->AddRef();
-        }
+        m_pInputPin.CopyTo(pin);
     }
     if (allocator != nullptr) {
-        *allocator = m_pAllocator;
-        if (m_pAllocator != nullptr) {
-            m_pAllocator->AddRef();
-        }
+        m_pAllocator.CopyTo(allocator);
     }
     return S_OK;
 }

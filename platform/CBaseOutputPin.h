@@ -45,7 +45,7 @@ protected:
     // that a delivering thread never uses a pointer that a disconnection is releasing.
     HRESULT GetTransport(IMemInputPin** pin, IMemAllocator** allocator);
 
-    IMemInputPin* m_pInputPin = nullptr;   // owned reference
-    IMemAllocator* m_pAllocator = nullptr; // owned reference
+    Microsoft::WRL::ComPtr<IMemInputPin> m_pInputPin;
+    Microsoft::WRL::ComPtr<IMemAllocator> m_pAllocator;
     CCritSec m_transportLock;
 };

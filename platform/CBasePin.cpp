@@ -13,11 +13,7 @@ using Microsoft::WRL::ComPtr;
 CBasePin::CBasePin(CBaseFilter* filter, CCritSec* lock, const wchar_t* name, PIN_DIRECTION direction)
     : m_pFilter(filter), m_pLock(lock), m_name(name != nullptr ? name : L""), m_dir(direction) {}
 
-CBasePin::~CBasePin() {
-    if (m_Connected != nullptr) {
-        m_Connected->Release();
-    }
-}
+CBasePin::~CBasePin() = default;
 
 STDMETHODIMP CBasePin::QueryInterface(REFIID iid, void** object) {
     if (object == nullptr) {
@@ -48,7 +44,7 @@ STDMETHODIMP CBasePin::Connect(IPin* receivePin, const AM_MEDIA_TYPE* type) {
         return E_POINTER;
     }
     CAutoLock lock(m_pLock);
-    if (m_Connected != nullptr) {
+    if (m_Connected) {
         return VFW_E_ALREADY_CONNECTED;
     }
     if (!m_pFilter->IsStopped()) {
@@ -118,7 +114,6 @@ HRESULT CBasePin::AttemptConnection(IPin* receivePin, const CMediaType* type) {
         return SUCCEEDED(hr) ? VFW_E_TYPE_NOT_ACCEPTED : hr;
     }
     m_Connected = receivePin;
-    m_Connected->AddRef();
     hr = SetMediaType(type);
     if (SUCCEEDED(hr)) {
         hr = receivePin->ReceiveConnection(this, type);
@@ -136,10 +131,7 @@ HRESULT CBasePin::AttemptConnection(IPin* receivePin, const CMediaType* type) {
 }
 
 void CBasePin::ClearConnection() {
-    if (m_Connected != nullptr) {
-        m_Connected->Release();
-        m_Connected = nullptr;
-    }
+    m_Connected.Reset();
     m_mt.Reset();
 }
 
@@ -148,7 +140,7 @@ STDMETHODIMP CBasePin::ReceiveConnection(IPin* connector, const AM_MEDIA_TYPE* t
         return E_POINTER;
     }
     CAutoLock lock(m_pLock);
-    if (m_Connected != nullptr) {
+    if (m_Connected) {
         return VFW_E_ALREADY_CONNECTED;
     }
     if (!m_pFilter->IsStopped()) {
@@ -166,7 +158,6 @@ STDMETHODIMP CBasePin::ReceiveConnection(IPin* connector, const AM_MEDIA_TYPE* t
         return VFW_E_TYPE_NOT_ACCEPTED;
     }
     m_Connected = connector;
-    m_Connected->AddRef();
     hr = SetMediaType(&offered);
     if (SUCCEEDED(hr)) {
         hr = CompleteConnect(connector);
@@ -184,7 +175,7 @@ STDMETHODIMP CBasePin::Disconnect() {
     if (!m_pFilter->IsStopped()) {
         return VFW_E_NOT_STOPPED;
     }
-    if (m_Connected == nullptr) {
+    if (!m_Connected) {
         return S_FALSE;
     }
     const HRESULT hr = BreakConnect();
@@ -200,12 +191,8 @@ STDMETHODIMP CBasePin::ConnectedTo(IPin** pin) {
         return E_POINTER;
     }
     CAutoLock lock(m_pLock);
-    *pin = m_Connected;
-    if (m_Connected == nullptr) {
-        return VFW_E_NOT_CONNECTED;
-    }
-    m_Connected->AddRef();
-    return S_OK;
+    m_Connected.CopyTo(pin);
+    return m_Connected ? S_OK : VFW_E_NOT_CONNECTED;
 }
 
 STDMETHODIMP CBasePin::ConnectionMediaType(AM_MEDIA_TYPE* type) {
@@ -213,7 +200,7 @@ STDMETHODIMP CBasePin::ConnectionMediaType(AM_MEDIA_TYPE* type) {
         return E_POINTER;
     }
     CAutoLock lock(m_pLock);
-    if (m_Connected == nullptr) {
+    if (!m_Connected) {
         std::memset(type, 0, sizeof(*type));
         return VFW_E_NOT_CONNECTED;
     }
@@ -224,8 +211,7 @@ STDMETHODIMP CBasePin::QueryPinInfo(PIN_INFO* info) {
     if (info == nullptr) {
         return E_POINTER;
     }
-    info->pFilter = m_pFilter;
-    m_pFilter->AddRef();
+    ComPtr<IBaseFilter>(m_pFilter).CopyTo(&info->pFilter);
     info->dir = m_dir;
     std::memset(info->achName, 0, sizeof(info->achName));
     wcsncpy(info->achName, m_name.c_str(), sizeof(info->achName) / sizeof(info->achName[0]) - 1);
@@ -267,13 +253,14 @@ STDMETHODIMP CBasePin::EnumMediaTypes(IEnumMediaTypes** types) {
     if (types == nullptr) {
         return E_POINTER;
     }
+    *types = nullptr;
+    ComPtr<IEnumMediaTypes> enumerator;
     try {
-        *types = new CEnumMediaTypes(this);
+        enumerator = new CEnumMediaTypes(this);
     } catch (...) {
-        *types = nullptr;
         return E_OUTOFMEMORY;
     }
-    (*types)->AddRef();
+    *types = enumerator.Detach();
     return S_OK;
 }
 

@@ -12,6 +12,7 @@
 #include <windows.h>
 
 #include <dshow.h>
+#include <wrl/client.h>
 
 #include <string>
 
@@ -60,7 +61,7 @@ public:
     virtual HRESULT Run(REFERENCE_TIME) { return S_OK; }
 
     bool IsConnected() const { return m_Connected != nullptr; }
-    IPin* GetConnected() const { return m_Connected; }
+    IPin* GetConnected() const { return m_Connected.Get(); }
     const CMediaType& CurrentMediaType() const { return m_mt; }
     const std::wstring& Name() const { return m_name; }
     REFERENCE_TIME CurrentStartTime() const { return m_tStart; }
@@ -79,7 +80,7 @@ protected:
     CCritSec* m_pLock;
     std::wstring m_name;
     PIN_DIRECTION m_dir;
-    IPin* m_Connected = nullptr; // owned reference
+    Microsoft::WRL::ComPtr<IPin> m_Connected;
     CMediaType m_mt;
     REFERENCE_TIME m_tStart = 0;
     REFERENCE_TIME m_tStop = MAXLONGLONG;

@@ -3,13 +3,11 @@
 #include "platform/CBasePin.h"
 #include "platform/CMediaType.h"
 
-CEnumMediaTypes::CEnumMediaTypes(CBasePin* pin) : m_pin(pin) {
-    m_pin->AddRef();
-}
+using Microsoft::WRL::ComPtr;
 
-CEnumMediaTypes::~CEnumMediaTypes() {
-    m_pin->Release();
-}
+CEnumMediaTypes::CEnumMediaTypes(CBasePin* pin) : m_pin(pin) {}
+
+CEnumMediaTypes::~CEnumMediaTypes() = default;
 
 STDMETHODIMP CEnumMediaTypes::QueryInterface(REFIID iid, void** object) {
     if (object == nullptr) {
@@ -78,14 +76,14 @@ STDMETHODIMP CEnumMediaTypes::Clone(IEnumMediaTypes** clone) {
     if (clone == nullptr) {
         return E_POINTER;
     }
+    *clone = nullptr;
+    ComPtr<CEnumMediaTypes> copy;
     try {
-        auto* copy = new CEnumMediaTypes(m_pin);
-        copy->m_position = m_position;
-        *clone = copy;
+        copy = new CEnumMediaTypes(m_pin.Get());
     } catch (...) {
-        *clone = nullptr;
         return E_OUTOFMEMORY;
     }
-    (*clone)->AddRef();
+    copy->m_position = m_position;
+    *clone = copy.Detach();
     return S_OK;
 }

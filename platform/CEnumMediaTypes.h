@@ -9,6 +9,7 @@
 #include <windows.h>
 
 #include <dshow.h>
+#include <wrl/client.h>
 
 class CBasePin;
 
@@ -26,7 +27,7 @@ public:
     STDMETHODIMP Clone(IEnumMediaTypes** clone) override;
 
 private:
-    CBasePin* m_pin; // owned reference
+    Microsoft::WRL::ComPtr<CBasePin> m_pin;
     int m_position = 0;
     LONG m_refCount = 0;
 };

@@ -3,8 +3,9 @@
 #include "platform/CBaseFilter.h"
 #include "platform/CBasePin.h"
 
+using Microsoft::WRL::ComPtr;
+
 CEnumPins::CEnumPins(CBaseFilter* filter) : m_filter(filter) {
-    m_filter->AddRef();
     for (int i = 0; i < filter->GetPinCount(); ++i) {
         if (CBasePin* pin = filter->GetPin(i)) {
             m_pins.push_back(pin);
@@ -12,9 +13,7 @@ CEnumPins::CEnumPins(CBaseFilter* filter) : m_filter(filter) {
     }
 }
 
-CEnumPins::~CEnumPins() {
-    m_filter->Release();
-}
+CEnumPins::~CEnumPins() = default;
 
 STDMETHODIMP CEnumPins::QueryInterface(REFIID iid, void** object) {
     if (object == nullptr) {
@@ -47,8 +46,7 @@ STDMETHODIMP CEnumPins::Next(ULONG count, IPin** pins, ULONG* fetched) {
     }
     ULONG given = 0;
     while (given < count && m_position < m_pins.size()) {
-        pins[given] = m_pins[m_position++];
-        pins[given]->AddRef();
+        ComPtr<IPin>(m_pins[m_position++]).CopyTo(&pins[given]);
         ++given;
     }
     if (fetched != nullptr) {
@@ -75,14 +73,14 @@ STDMETHODIMP CEnumPins::Clone(IEnumPins** clone) {
     if (clone == nullptr) {
         return E_POINTER;
     }
+    *clone = nullptr;
+    ComPtr<CEnumPins> copy;
     try {
-        auto* copy = new CEnumPins(m_filter);
-        copy->m_position = m_position;
-        *clone = copy;
+        copy = new CEnumPins(m_filter.Get());
     } catch (...) {
-        *clone = nullptr;
         return E_OUTOFMEMORY;
     }
-    (*clone)->AddRef();
+    copy->m_position = m_position;
+    *clone = copy.Detach();
     return S_OK;
 }

@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <dshow.h>
+#include <wrl/client.h>
 
 #include <vector>
 
@@ -27,8 +28,8 @@ public:
     STDMETHODIMP Clone(IEnumPins** clone) override;
 
 private:
-    CBaseFilter* m_filter; // owned reference
-    std::vector<IPin*> m_pins;
+    Microsoft::WRL::ComPtr<CBaseFilter> m_filter;
+    std::vector<IPin*> m_pins; // the filter's, alive while it is
     size_t m_position = 0;
     LONG m_refCount = 0;
 };

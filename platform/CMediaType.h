@@ -1,6 +1,7 @@
 #pragma once
 // Media types: AM_MEDIA_TYPE with value semantics (the format block and pUnk are owned and copied),
-// and the free functions for types handed across COM (allocated with CoTaskMemAlloc).
+// and the free functions for types handed across COM (allocated with CoTaskMemAlloc). pUnk stays a
+// plain pointer counted by these functions: the structure is the system's and is copied bytewise.
 //
 // Thread use: any thread; one object is not shared between threads without a lock.
 

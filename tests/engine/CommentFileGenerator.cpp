@@ -20,16 +20,12 @@ const wchar_t* const kColors[] = {L"",       L"",      L"",     L"",     L"",   
 
 } // namespace
 
-GeneratedCommentFile GenerateCommentFile(const std::wstring& path, int32_t count, int32_t lengthMs, uint32_t seed) {
+std::vector<ChatData> GenerateChats(int32_t count, int32_t lengthMs, uint32_t seed) {
     std::mt19937 random(seed);
     const size_t japaneseCount = sizeof(kJapanese) / sizeof(kJapanese[0]) - 1;
     auto pick = [&random](size_t n) { return static_cast<size_t>(random() % n); };
-
-    std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<packet>\n"
-                      "<thread thread=\"1234567890\" last_res=\"" +
-                      std::to_string(count) +
-                      "\" ticket=\"0x1\"/>\n"
-                      "<view_counter video=\"123456\" id=\"sm1\" mylist=\"4321\"/>\n";
+    std::vector<ChatData> chats;
+    chats.reserve(static_cast<size_t>(count > 0 ? count : 0));
     for (int32_t i = 0; i < count; ++i) {
         ChatData chat;
         chat.thread = 1234567890;
@@ -57,6 +53,18 @@ GeneratedCommentFile GenerateCommentFile(const std::wstring& path, int32_t count
                 chat.text += kJapanese[pick(japaneseCount)];
             }
         }
+        chats.push_back(std::move(chat));
+    }
+    return chats;
+}
+
+GeneratedCommentFile GenerateCommentFile(const std::wstring& path, int32_t count, int32_t lengthMs, uint32_t seed) {
+    std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<packet>\n"
+                      "<thread thread=\"1234567890\" last_res=\"" +
+                      std::to_string(count) +
+                      "\" ticket=\"0x1\"/>\n"
+                      "<view_counter video=\"123456\" id=\"sm1\" mylist=\"4321\"/>\n";
+    for (const ChatData& chat : GenerateChats(count, lengthMs, seed)) {
         out += WideToUtf8(FormatChatElement(chat));
         out += '\n';
     }

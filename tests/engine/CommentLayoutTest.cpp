@@ -1,9 +1,7 @@
 #include "engine/CommentLayout.h"
 
-#include "engine/CCommentFilter.h"
-#include "engine/CommentXml.h"
+#include "engine/CommentCommand.h"
 #include "tests/engine/CommentFileGenerator.h"
-#include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +9,7 @@
 #include <map>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -25,44 +24,78 @@ bool Overlap(int32_t a, int32_t aLength, int32_t b, int32_t bLength) {
     return a < b + bLength && b < a + aLength;
 }
 
-class CommentLayoutTest : public testing_support::TempFolderTest {
+// A record as the store builds one from the chat: its display window from the time (a scrolling
+// comment from 1 s before to 3 s after it, or 0 to 5 s before 1 s; a fixed one for 3 s), measured as
+// if each character were a square of the font's pixel size and a line a quarter higher.
+CommentRecord RecordOf(const ChatData& chat) {
+    CommentRecord record;
+    record.chat = chat;
+    record.flags = ParseCommandFlags(chat.mail);
+    record.time = chat.vpos * 10;
+    if (IsFixed(record)) {
+        record.start = record.time;
+        record.end = record.time + 3000;
+    } else {
+        record.start = record.time < 1000 ? 0 : record.time - 1000;
+        record.end = record.time < 1000 ? 5000 : record.time + 3000;
+    }
+    const int32_t pixels = (record.flags & kBig) ? 39 : (record.flags & kSmall) ? 16 : 24;
+    record.width = static_cast<int32_t>(chat.text.size()) * pixels;
+    record.height = pixels + pixels / 4;
+    return record;
+}
+
+// The records of the chats in store order: by display start, equal starts in chat order.
+std::vector<CommentRecord> RecordsOf(const std::vector<ChatData>& chats) {
+    std::vector<CommentRecord> records;
+    for (const ChatData& chat : chats) {
+        records.push_back(RecordOf(chat));
+    }
+    std::stable_sort(records.begin(), records.end(),
+                     [](const CommentRecord& a, const CommentRecord& b) { return a.start < b.start; });
+    return records;
+}
+
+class CommentLayoutTest : public ::testing::Test {
 protected:
-    // A store of the chats (vpos, mail, text), its records measured for a frame of the given size.
+    // Chats (vpos, mail, text) numbered from 0, laid out on a frame of the given size.
     void Load(const std::vector<std::tuple<int32_t, std::wstring, std::wstring>>& chats, int32_t width,
               int32_t height) {
-        CommentDocument document;
+        std::vector<ChatData> data;
         for (const auto& [vpos, mail, text] : chats) {
             ChatData chat;
             chat.vpos = vpos;
             chat.mail = mail;
             chat.text = text;
-            chat.no = static_cast<int32_t>(document.chats.size());
-            document.chats.push_back(chat);
+            chat.no = static_cast<int32_t>(data.size());
+            data.push_back(chat);
         }
-        const std::wstring path = PathOf(L"layout.xml");
-        ASSERT_TRUE(WriteCommentXml(path, document));
-        m_store.SetFrameSize(width, height);
-        ASSERT_TRUE(m_store.LoadCommentFile(path));
+        Use(RecordsOf(data));
         m_layout.SetFrameSize(width, height);
+    }
+    // Records in place of the present ones: a new generation, as the store counts it.
+    void Use(std::vector<CommentRecord> records) {
+        m_records = std::move(records);
+        ++m_generation;
     }
 
     // The visible comments at t, by chat number.
     std::map<int32_t, VisibleComment> At(int32_t time) {
         std::vector<VisibleComment> visible;
-        m_layout.GetVisibleComments(m_store, time, visible);
+        m_layout.GetVisibleComments(m_records, m_generation, time, visible);
         std::map<int32_t, VisibleComment> byNumber;
         for (const VisibleComment& v : visible) {
-            byNumber[m_store.GetCommentNo(v.index)] = v;
+            byNumber[m_records[static_cast<size_t>(v.index)].chat.no] = v;
         }
         return byNumber;
     }
 
-    CCommentFilter m_filter;
-    CommentControl m_store{m_filter};
+    std::vector<CommentRecord> m_records;
+    uint64_t m_generation = 0;
     CommentLayout m_layout;
 };
 
-// Plays a generated file frame by frame and checks every frame against the records. At the lower
+// Plays a generated file's comments frame by frame and checks every frame against the records. At the lower
 // density every comment finds a free band, so no two comments of one band may ever touch; at the
 // higher one some are crowded, and only those may overlap.
 TEST_F(CommentLayoutTest, AWholeFilePlayedAt30And60FramesPerSecondKeepsBandsApartAndRowsFixed) {
@@ -75,14 +108,8 @@ TEST_F(CommentLayoutTest, AWholeFilePlayedAt30And60FramesPerSecondKeepsBandsApar
     const Case cases[] = {{1200, false, 25}, {2400, true, 50}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.count);
-        const std::wstring path = PathOf(L"generated.xml");
-        ASSERT_EQ(GenerateCommentFile(path, c.count, kLengthMs, 7).count, c.count);
-        m_store.SetFrameSize(kWidth, kHeight);
-        ASSERT_TRUE(m_store.LoadCommentFile(path));
-        const std::vector<CommentRecord> records = [&] {
-            CommentControl::Access access(m_store);
-            return access.Comments();
-        }();
+        const std::vector<CommentRecord> records = RecordsOf(GenerateChats(c.count, kLengthMs, 7));
+        ASSERT_EQ(records.size(), static_cast<size_t>(c.count));
 
         std::map<int32_t, int32_t> rows; // by record index, over both frame rates
         size_t crowdedPairs = 0, checkedPairs = 0, busiest = 0;
@@ -93,7 +120,7 @@ TEST_F(CommentLayoutTest, AWholeFilePlayedAt30And60FramesPerSecondKeepsBandsApar
             std::vector<VisibleComment> visible;
             for (int64_t frame = 0; frame * 1000 / fps < kLengthMs + 6000; ++frame) {
                 const int32_t t = static_cast<int32_t>(frame * 1000 / fps);
-                layout.GetVisibleComments(m_store, t, visible);
+                const size_t drawStart = layout.GetVisibleComments(records, 1, t, visible);
                 busiest = std::max(busiest, visible.size());
 
                 // Exactly the comments whose display window holds t.
@@ -108,9 +135,8 @@ TEST_F(CommentLayoutTest, AWholeFilePlayedAt30And60FramesPerSecondKeepsBandsApar
                     shown.push_back(v.index);
                 }
                 ASSERT_EQ(shown, expected) << "t=" << t;
-                const int32_t drawStart = m_store.GetDrawStart();
-                for (int32_t i = 0; i < drawStart; ++i) {
-                    ASSERT_LE(records[static_cast<size_t>(i)].end, t);
+                for (size_t i = 0; i < drawStart; ++i) {
+                    ASSERT_LE(records[i].end, t);
                 }
 
                 for (size_t a = 0; a < visible.size(); ++a) {
@@ -155,10 +181,7 @@ TEST_F(CommentLayoutTest, AWholeFilePlayedAt30And60FramesPerSecondKeepsBandsApar
 }
 
 TEST_F(CommentLayoutTest, SeekingShowsWhatPlayingShows) {
-    const std::wstring path = PathOf(L"generated.xml");
-    GenerateCommentFile(path, 1500, 120000, 3);
-    m_store.SetFrameSize(640, 360);
-    ASSERT_TRUE(m_store.LoadCommentFile(path));
+    const std::vector<CommentRecord> records = RecordsOf(GenerateChats(1500, 120000, 3));
 
     auto same = [](const std::vector<VisibleComment>& a, const std::vector<VisibleComment>& b) {
         return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const VisibleComment& x, const VisibleComment& y) {
@@ -170,7 +193,7 @@ TEST_F(CommentLayoutTest, SeekingShowsWhatPlayingShows) {
     std::map<int32_t, std::vector<VisibleComment>> seen;
     std::vector<VisibleComment> visible;
     for (int32_t t = 0; t < 126000; t += 33) {
-        played.GetVisibleComments(m_store, t, visible);
+        played.GetVisibleComments(records, 1, t, visible);
         if (t % 1551 == 0) {
             seen[t] = visible;
         }
@@ -180,14 +203,10 @@ TEST_F(CommentLayoutTest, SeekingShowsWhatPlayingShows) {
         times.push_back(entry.first);
     }
     std::shuffle(times.begin(), times.end(), std::mt19937(5));
-    const std::vector<CommentRecord> records = [&] {
-        CommentControl::Access access(m_store);
-        return access.Comments();
-    }();
     CommentLayout seeking;
     seeking.SetFrameSize(640, 360);
     for (const int32_t t : times) {
-        seeking.GetVisibleComments(m_store, t, visible);
+        seeking.GetVisibleComments(records, 1, t, visible);
         EXPECT_TRUE(same(visible, seen[t])) << "t=" << t;
         // Also the ones that began long before t, and none that ended.
         size_t inWindow = 0;
@@ -195,7 +214,7 @@ TEST_F(CommentLayoutTest, SeekingShowsWhatPlayingShows) {
             inWindow += record.start <= t && t < record.end ? 1 : 0;
         }
         EXPECT_EQ(visible.size(), inWindow) << "t=" << t;
-        played.GetVisibleComments(m_store, t, visible);
+        played.GetVisibleComments(records, 1, t, visible);
         EXPECT_TRUE(same(visible, seen[t])) << "t=" << t;
     }
 }
@@ -290,9 +309,7 @@ TEST_F(CommentLayoutTest, TheLimitAdmitsACommentOnlyWhileFewerAreOnScreen) {
     m_layout.SetCommentLimit(0);
     EXPECT_EQ(At(1450).size(), 5u);
 
-    const std::wstring path = PathOf(L"generated.xml");
-    GenerateCommentFile(path, 1500, 60000, 11);
-    ASSERT_TRUE(m_store.LoadCommentFile(path));
+    Use(RecordsOf(GenerateChats(1500, 60000, 11)));
     m_layout.SetCommentLimit(30);
     size_t busiest = 0;
     for (int32_t t = 0; t < 66000; t += 50) {
@@ -302,16 +319,20 @@ TEST_F(CommentLayoutTest, TheLimitAdmitsACommentOnlyWhileFewerAreOnScreen) {
 }
 
 TEST_F(CommentLayoutTest, AShiftMovesWhatIsShownWithTheTimes) {
-    const std::wstring path = PathOf(L"generated.xml");
-    GenerateCommentFile(path, 600, 60000, 13);
-    m_store.SetFrameSize(640, 360);
-    ASSERT_TRUE(m_store.LoadCommentFile(path));
+    Use(RecordsOf(GenerateChats(600, 60000, 13)));
     m_layout.SetFrameSize(640, 360);
     std::map<int32_t, std::map<int32_t, VisibleComment>> before;
     for (int32_t t = 10000; t < 50000; t += 2000) {
         before[t] = At(t);
     }
-    ASSERT_TRUE(m_store.ShiftCommentTimes(2000));
+    // As the store shifts: every time moved, a new generation.
+    std::vector<CommentRecord> shifted = m_records;
+    for (CommentRecord& record : shifted) {
+        record.time += 2000;
+        record.start += 2000;
+        record.end += 2000;
+    }
+    Use(std::move(shifted));
     for (const auto& [t, shown] : before) {
         const auto after = At(t + 2000);
         ASSERT_EQ(after.size(), shown.size()) << t;

@@ -1,5 +1,6 @@
 #include "engine/CDirectShow.h"
 #include "engine/FrameCommentDrawing.h"
+#include "engine/GraphClock.h"
 
 #include "foundation/AppSettings.h"
 #include "foundation/Exception.h"
@@ -8,6 +9,7 @@
 #include "tests/playback/MediaFiles.h"
 #include "tests/playback/NullAudioRenderer.h"
 #include "tests/playback/PlayerWindow.h"
+#include "tests/playback/TestFilters.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -38,9 +40,13 @@ std::wstring ThrownMessage(const std::function<void()>& call) {
 }
 
 std::atomic<int> g_commentDraws{0};
+std::atomic<int> g_mouseDraws{0}; // draws given a mouse point
 
-int32_t CountDraws(const FrameBits&, int32_t, const POINT*) {
+int32_t CountDraws(const FrameBits&, int32_t, const POINT* mouse) {
     ++g_commentDraws;
+    if (mouse != nullptr) {
+        ++g_mouseDraws;
+    }
     return -1;
 }
 
@@ -50,10 +56,12 @@ protected:
         TempFolderTest::SetUp();
         m_savedSettings = GetAppSettings();
         g_commentDraws = 0;
+        g_mouseDraws = 0;
     }
     void TearDown() override {
         GetDirectShow().CloseFilterGraph();
         GetDirectShow().SetCommentDrawing(DrawComments);
+        GetDirectShow().SetMousePoint(nullptr);
         GetDirectShow().FramePump().SetSeekBarDragging(false);
         GetAppSettings() = m_savedSettings;
         EXPECT_EQ(CBaseObject::ObjectCount(), 0) << "the graph kept a reference on our filter";
@@ -97,6 +105,8 @@ TEST_F(DirectShowTest, VideoFilesPlayThroughVelaFilter) {
         GetAppSettings().MovieSizeFixComment = c.fixedSize;
         ASSERT_NO_THROW(graph.OpenMovie(c.path, m_player.Handle())) << c.name;
         EXPECT_TRUE(graph.IsGraphReady()) << c.name;
+        // No filter here has a clock (there is no audio renderer): the graph runs on the shared one.
+        EXPECT_EQ(SyncSourceOf(graph.GetGraphBuilder()).Get(), GetSharedSystemClock()) << c.name;
         EXPECT_TRUE(graph.HasVideo()) << c.name;
         EXPECT_EQ(graph.GetSourceVideoWidth(), c.sourceWidth) << c.name;
         EXPECT_EQ(graph.GetSourceVideoHeight(), c.sourceHeight) << c.name;
@@ -113,6 +123,7 @@ TEST_F(DirectShowTest, VideoFilesPlayThroughVelaFilter) {
         ASSERT_NE(graph.GetVideoChildWindow(), nullptr) << c.name;
         EXPECT_EQ(GetParent(graph.GetVideoChildWindow()), m_player.Handle()) << c.name;
         Play(graph);
+        EXPECT_EQ(SyncSourceOf(graph.GetGraphBuilder()).Get(), GetSharedSystemClock()) << c.name;
         graph.CloseFilterGraph();
         EXPECT_FALSE(graph.IsGraphReady()) << c.name;
         EXPECT_EQ(CBaseObject::ObjectCount(), 0) << c.name;
@@ -129,6 +140,7 @@ TEST_F(DirectShowTest, AudioOnlyFileGoesWithoutTheFilter) {
     EXPECT_FALSE(graph.HasVideo());
     EXPECT_EQ(graph.GetVideoChildWindow(), nullptr);
     EXPECT_EQ(graph.GetDurationMs(), 2000);
+    EXPECT_EQ(SyncSourceOf(graph.GetGraphBuilder()).Get(), GetSharedSystemClock());
     ComPtr<IBaseFilter> found;
     EXPECT_HRESULT_FAILED(graph.GetGraphBuilder()->FindFilterByName(L"Vela Filter", found.GetAddressOf()));
     std::vector<std::wstring> downstream;
@@ -248,63 +260,133 @@ TEST_F(DirectShowTest, PlayingToTheEndEndsTheMediaOncePerPass) {
     }
 }
 
-TEST_F(DirectShowTest, PumpFollowsThePlayPositionAtItsPeriod) {
+TEST_F(DirectShowTest, PumpFollowsThePlayPositionTickByTick) {
     GetDirectShow().SetCommentDrawing(CountDraws);
     CDirectShow& graph = GetDirectShow();
     graph.OpenMovie(WriteAvi(), m_player.Handle());
-    ASSERT_TRUE(graph.FramePump().Start(40, 1));
-    Play(graph);
-    PumpMessagesUntil([&] { return m_player.positions.size() >= 30; }, 5000);
-    graph.FramePump().Stop();
-    // Each tick posts its position; the frames it draws post theirs too. Keep one per tick.
-    std::vector<PlayerWindow::Position> ticks;
-    for (const PlayerWindow::Position& p : m_player.positions) {
-        if (ticks.empty() || p.ms != ticks.back().ms) {
-            ticks.push_back(p);
+    CFramePump& pump = graph.FramePump();
+    const uint64_t ticksBefore = pump.TickCount();
+    // Each tick posts its position; the frame it draws posts the same one. Keep one per tick.
+    auto distinctPositions = [&] {
+        std::vector<int32_t> distinct;
+        for (const int32_t ms : m_player.positions) {
+            if (distinct.empty() || ms != distinct.back()) {
+                distinct.push_back(ms);
+            }
         }
+        return distinct;
+    };
+    ASSERT_TRUE(pump.Start(40, 1));
+    Play(graph);
+    PumpMessagesUntil([&] { return distinctPositions().size() >= 15; }, 5000);
+    pump.Stop();
+    const uint64_t ticks = pump.TickCount() - ticksBefore;
+    const std::vector<int32_t> distinct = distinctPositions();
+    ASSERT_GE(distinct.size(), 15u);
+    for (size_t i = 1; i < distinct.size(); ++i) {
+        EXPECT_GT(distinct[i], distinct[i - 1]);
     }
-    ASSERT_GE(ticks.size(), 15u);
-    for (size_t i = 1; i < ticks.size(); ++i) {
-        EXPECT_GT(ticks[i].ms, ticks[i - 1].ms);
-    }
-    const double meanStep =
-        static_cast<double>(ticks.back().ms - ticks.front().ms) / static_cast<double>(ticks.size() - 1);
-    EXPECT_NEAR(meanStep, 40.0, 15.0);
+    EXPECT_LE(distinct.back(), graph.GetDurationMs());
+    // Positions and draws come from the ticks, besides the first frame, which the streaming thread draws.
+    EXPECT_LE(distinct.size(), ticks + 1);
     EXPECT_GT(g_commentDraws.load(), 10);
+    EXPECT_LE(static_cast<uint64_t>(g_commentDraws.load()), ticks + 1);
 }
 
 TEST_F(DirectShowTest, PumpDrawsNothingWhileStoppedPausedOrSeeking) {
     GetDirectShow().SetCommentDrawing(CountDraws);
     CDirectShow& graph = GetDirectShow();
+    CFramePump& pump = graph.FramePump();
     graph.OpenMovie(WriteAvi(), m_player.Handle());
-    ASSERT_TRUE(graph.FramePump().Start(20, 1));
-    PumpMessagesFor(200);
+    ASSERT_TRUE(pump.Start(20, 1));
+    // Some ticks run in each state; a tick that should draw would have.
+    auto ticksPass = [&] {
+        const uint64_t from = pump.TickCount();
+        return PumpMessagesUntil([&] { return pump.TickCount() >= from + 8; });
+    };
+    ASSERT_TRUE(ticksPass());
     EXPECT_EQ(g_commentDraws.load(), 0) << "stopped, nothing held";
     EXPECT_TRUE(m_player.positions.empty());
 
     Play(graph);
     ASSERT_TRUE(PumpMessagesUntil([] { return g_commentDraws.load() > 5; }));
 
-    graph.FramePump().SetSeekBarDragging(true);
-    PumpMessagesFor(100);
+    pump.SetSeekBarDragging(true);
+    ASSERT_TRUE(ticksPass()); // a tick that began before it may still draw
     int before = g_commentDraws;
-    PumpMessagesFor(300);
+    ASSERT_TRUE(ticksPass());
     EXPECT_EQ(g_commentDraws.load(), before) << "while the seek bar is dragged";
-    graph.FramePump().SetSeekBarDragging(false);
+    pump.SetSeekBarDragging(false);
     ASSERT_TRUE(PumpMessagesUntil([&] { return g_commentDraws.load() > before; }));
 
     graph.Pause();
     ASSERT_TRUE(PumpMessagesUntil([&] { return graph.GetState() == State_Paused; }));
-    PumpMessagesFor(100);
+    ASSERT_TRUE(ticksPass());
     before = g_commentDraws;
-    PumpMessagesFor(300);
+    ASSERT_TRUE(ticksPass());
     EXPECT_EQ(g_commentDraws.load(), before) << "while paused";
 
-    // A redraw while paused returns at once (a paused renderer holds the frame it is given) and draws.
-    const ULONGLONG asked = GetTickCount64();
+    // A redraw while paused returns before it has drawn (a paused renderer keeps the frame it is
+    // given, so the redraw thread delivers it) and then draws.
+    const CEventHandle release = CreateEventOrThrow(true, false);
+    std::atomic<int> redraws{0};
+    graph.SetCommentDrawing([&](const FrameBits&, int32_t, const POINT*) {
+        WaitForSingleObject(release.Get(), 10000);
+        ++redraws;
+        return -1;
+    });
     EXPECT_EQ(graph.GetVelaFilter()->FlushAndRedraw(500), S_OK);
-    EXPECT_LT(GetTickCount64() - asked, 1000u);
-    EXPECT_TRUE(PumpMessagesUntil([&] { return g_commentDraws.load() > before; }));
+    EXPECT_EQ(redraws.load(), 0) << "FlushAndRedraw waited for the redraw";
+    SetEvent(release.Get());
+    EXPECT_TRUE(PumpMessagesUntil([&] { return redraws.load() == 1; }));
+    graph.SetCommentDrawing(CountDraws);
+}
+
+// The main window records the cursor over the video on its own thread and the drawing only reads it,
+// so seeks (which wait for the streaming thread, which waits for the frame lock) never wait on a
+// hit test asked by the drawing's thread while it holds that lock.
+TEST_F(DirectShowTest, SeekingWhileThePumpDrawsUnderTheMouseFinishes) {
+    GetAppSettings().CommentMouseSelect = true;
+    GetAppSettings().ViewComment = true;
+    GetDirectShow().SetCommentDrawing(CountDraws);
+    AviFormat clip;
+    clip.frames = 250;
+    CDirectShow& graph = GetDirectShow();
+    graph.OpenMovie(WriteAvi(clip), m_player.Handle());
+    CFramePump& pump = graph.FramePump();
+    ASSERT_TRUE(pump.Start(5, 1));
+    // The video window shows once the graph runs.
+    Play(graph);
+    const HWND video = graph.GetVideoChildWindow();
+    ASSERT_NE(video, nullptr);
+    RECT box = {};
+    ASSERT_TRUE(GetWindowRect(video, &box));
+    ASSERT_TRUE(SetCursorPos((box.left + box.right) / 2, (box.top + box.bottom) / 2));
+    HWND under = nullptr;
+    auto recordMouse = [&] {
+        POINT cursor;
+        under = GetCursorPos(&cursor) ? WindowFromPoint(cursor) : nullptr;
+        const bool over = under == video && ScreenToClient(m_player.Handle(), &cursor);
+        graph.SetMousePoint(over ? &cursor : nullptr);
+        return over;
+    };
+    ASSERT_TRUE(recordMouse()) << under << " is under the cursor, not " << video;
+    for (int round = 0; round < 12; ++round) {
+        const int32_t ms = 500 + round * 650;
+        graph.Pause();
+        ASSERT_TRUE(PumpMessagesUntil([&] { return graph.GetState() == State_Paused; })) << round;
+        graph.SeekMs(ms);
+        // As the player redraws after a seek while not running.
+        EXPECT_HRESULT_SUCCEEDED(graph.GetVelaFilter()->FlushAndRedraw(ms)) << round;
+        EXPECT_TRUE(recordMouse()) << round << ": " << under;
+        graph.Play();
+        graph.SeekMs(ms + 300);
+        const uint64_t ticks = pump.TickCount();
+        ASSERT_TRUE(PumpMessagesUntil([&] { return pump.TickCount() >= ticks + 5; })) << round;
+    }
+    EXPECT_GT(g_mouseDraws.load(), 0);
+    graph.CloseFilterGraph();
+    EXPECT_EQ(CBaseObject::ObjectCount(), 0);
 }
 
 TEST_F(DirectShowTest, ClosingWhileThePumpRunsIsSafe) {

@@ -12,7 +12,7 @@
 #include "engine/CommentLayout.h"
 #include "engine/CommentXml.h"
 #include "engine/FrameCommentDrawing.h"
-#include "engine/FrameDrawing.h"
+#include "engine/FrameRenderer.h"
 #include "foundation/AppSettings.h"
 #include "foundation/CBaseDebug.h"
 #include "tests/support/BenchClock.h"
@@ -106,12 +106,12 @@ struct Timing {
     double p95Ms = 0;
 };
 
-Timing TimeFrames(CVelaFilter* filter, const std::vector<BYTE>& held, std::vector<BYTE>& output, int32_t firstMs,
-                  int frames) {
+Timing TimeFrames(CFrameRenderer& renderer, CVelaFilter* filter, const std::vector<BYTE>& held,
+                  std::vector<BYTE>& output, int32_t firstMs, int frames) {
     std::vector<double> costs;
     for (int frame = 0; frame < frames; ++frame) {
         const double begin = Seconds();
-        DrawFrameCallback(held.data(), output.data(), firstMs + frame * kFrameStepMs, filter);
+        renderer.DrawFrameCallback(held.data(), output.data(), firstMs + frame * kFrameStepMs, filter);
         costs.push_back((Seconds() - begin) * 1000.0);
     }
     Timing timing;
@@ -169,7 +169,8 @@ void PrintTextCosts(int32_t width, int32_t height) {
 } // namespace
 
 int main(int argc, char** argv) {
-    CDirectShow& graph = GetDirectShow(); // COM for this thread, and the draw callback's wrapper
+    CDirectShow& graph = GetDirectShow(); // COM for this thread, and the frame renderer
+    CFrameRenderer& renderer = graph.FrameRenderer();
     AppSettings& settings = GetAppSettings();
     settings.MovieSizeFixComment = false;
     settings.ViewComment = true;
@@ -219,11 +220,11 @@ int main(int argc, char** argv) {
             const int warmFrames = 1000 / kFrameStepMs;
             const int32_t warmMs = kFirstMs - warmFrames * kFrameStepMs;
             graph.SetCommentDrawing(DrawComments);
-            TimeFrames(filter.Get(), held, output, warmMs, warmFrames);
-            const Timing cached = TimeFrames(filter.Get(), held, output, kFirstMs, kFrames);
+            TimeFrames(renderer, filter.Get(), held, output, warmMs, warmFrames);
+            const Timing cached = TimeFrames(renderer, filter.Get(), held, output, kFirstMs, kFrames);
             graph.SetCommentDrawing(DrawStringComments);
-            TimeFrames(filter.Get(), held, output, warmMs, warmFrames);
-            const Timing drawString = TimeFrames(filter.Get(), held, output, kFirstMs, kFrames);
+            TimeFrames(renderer, filter.Get(), held, output, warmMs, warmFrames);
+            const Timing drawString = TimeFrames(renderer, filter.Get(), held, output, kFirstMs, kFrames);
             char label[32];
             std::snprintf(label, sizeof(label), "%ldx%ld", size.cx, size.cy);
             std::printf("%-10s %9.1f | %9.2f / %7.2f ms   | %9.2f / %7.2f ms   | %6.1fx\n", label, onScreen,

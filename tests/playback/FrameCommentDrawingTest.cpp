@@ -215,6 +215,24 @@ TEST_F(FrameCommentDrawingTest, CommentAlphaScalesTheText) {
     }
 }
 
+// The layout over the store keeps the store's draw start and its records' places current.
+TEST_F(FrameCommentDrawingTest, TheLayoutOfTheStoreKeepsItsPlacesCurrent) {
+    ChatData later = Chat(L"", L"あとのコメント");
+    later.vpos = 900;
+    Load({Chat(L"", L"ひとつめ"), Chat(L"ue", L"ふたつめ"), later});
+    const std::vector<VisibleComment> visible = Layout(1500);
+    ASSERT_EQ(visible.size(), 2u);
+    for (const VisibleComment& box : visible) {
+        const CommentRecord record = m_store.GetCommentRecord(box.index);
+        EXPECT_EQ(record.x, box.x) << box.index;
+        EXPECT_EQ(record.row, box.y) << box.index;
+    }
+    EXPECT_EQ(m_store.GetDrawStart(), 0);
+    // At 9 s the first two have ended.
+    ASSERT_EQ(Layout(9000).size(), 1u);
+    EXPECT_EQ(m_store.GetDrawStart(), 2);
+}
+
 TEST_F(FrameCommentDrawingTest, EachTextIsDrawnOnceWhileItStaysOnScreen) {
     Load({Chat(L"", L"ひとつめ"), Chat(L"", L"ふたつめ"), Chat(L"ue", L"みっつめ")});
     m_settings.ViewCommentLimit = false;

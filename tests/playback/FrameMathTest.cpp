@@ -1,5 +1,5 @@
 #include "engine/CDirectShow.h"
-#include "engine/FrameDrawing.h"
+#include "engine/FrameRenderer.h"
 #include "engine/FramePump.h"
 #include "foundation/AppSettings.h"
 

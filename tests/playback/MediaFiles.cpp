@@ -1,5 +1,7 @@
 #include "tests/playback/MediaFiles.h"
 
+#include "foundation/Handles.h"
+
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -43,13 +45,12 @@ public:
     }
     size_t Size() const { return m_bytes.size(); }
     void Save(const std::wstring& path) const {
-        const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        if (file == INVALID_HANDLE_VALUE) {
+        const CFileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+        if (!file) {
             return;
         }
         DWORD written = 0;
-        WriteFile(file, m_bytes.data(), static_cast<DWORD>(m_bytes.size()), &written, nullptr);
-        CloseHandle(file);
+        WriteFile(file.Get(), m_bytes.data(), static_cast<DWORD>(m_bytes.size()), &written, nullptr);
     }
 
 private:

@@ -38,7 +38,7 @@ LRESULT CALLBACK PlayerWindow::WndProc(HWND window, UINT message, WPARAM wParam,
 LRESULT PlayerWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case kMsgPlayPosition:
-        positions.push_back({static_cast<int32_t>(wParam), GetTickCount64()});
+        positions.push_back(static_cast<int32_t>(wParam));
         return 0;
     case kMsgEndOfMedia:
         ++endsOfMedia;

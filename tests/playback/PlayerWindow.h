@@ -19,11 +19,7 @@ public:
 
     HWND Handle() const { return m_window; }
 
-    struct Position {
-        int32_t ms;
-        ULONGLONG arrivedAt;
-    };
-    std::vector<Position> positions;
+    std::vector<int32_t> positions; // kMsgPlayPosition in ms, in arrival order
     std::vector<long> graphEvents;
     int completions = 0; // EC_COMPLETE events seen
     int endsOfMedia = 0; // end-of-media handling runs (pump or EC_COMPLETE)

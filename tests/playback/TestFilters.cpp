@@ -1,5 +1,8 @@
 #include "tests/playback/TestFilters.h"
 
+#include <wrl/client.h>
+
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -118,8 +121,8 @@ void CPushPin::Stream() {
             frame = m_queue.front();
             m_queue.pop_front();
         }
-        IMediaSample* sample = nullptr;
-        HRESULT hr = GetDeliveryBuffer(&sample, nullptr, nullptr, 0);
+        Microsoft::WRL::ComPtr<IMediaSample> sample;
+        HRESULT hr = GetDeliveryBuffer(sample.GetAddressOf(), nullptr, nullptr, 0);
         if (SUCCEEDED(hr)) {
             BYTE* data = nullptr;
             sample->GetPointer(&data);
@@ -136,8 +139,7 @@ void CPushPin::Stream() {
                 sample->SetMediaTime(nullptr, nullptr);
             }
             sample->SetSyncPoint(TRUE);
-            hr = Deliver(sample);
-            sample->Release();
+            hr = Deliver(sample.Get());
         }
         std::lock_guard<std::mutex> guard(m_mutex);
         m_results.push_back(hr);
@@ -221,6 +223,101 @@ CCaptureSink::~CCaptureSink() {
     delete m_pin;
 }
 
+STDMETHODIMP CCaptureSink::QueryInterface(REFIID iid, void** object) {
+    if (object != nullptr && iid == IID_IReferenceClock && m_clock) {
+        return m_clock.CopyTo(reinterpret_cast<IReferenceClock**>(object));
+    }
+    return CBaseFilter::QueryInterface(iid, object);
+}
+
 CBasePin* CCaptureSink::GetPin(int index) {
     return index == 0 ? m_pin : nullptr;
+}
+
+STDMETHODIMP CFakeClock::QueryInterface(REFIID iid, void** object) {
+    if (object == nullptr) {
+        return E_POINTER;
+    }
+    if (iid == IID_IUnknown || iid == IID_IReferenceClock) {
+        *object = static_cast<IReferenceClock*>(this);
+        AddRef();
+        return S_OK;
+    }
+    *object = nullptr;
+    return E_NOINTERFACE;
+}
+
+STDMETHODIMP_(ULONG) CFakeClock::AddRef() {
+    return static_cast<ULONG>(InterlockedIncrement(&m_refCount));
+}
+
+STDMETHODIMP_(ULONG) CFakeClock::Release() {
+    const LONG count = InterlockedDecrement(&m_refCount);
+    if (count == 0) {
+        delete this;
+    }
+    return static_cast<ULONG>(count);
+}
+
+STDMETHODIMP CFakeClock::GetTime(REFERENCE_TIME* time) {
+    if (time == nullptr) {
+        return E_POINTER;
+    }
+    *time = Time();
+    return S_OK;
+}
+
+STDMETHODIMP CFakeClock::AdviseTime(REFERENCE_TIME base, REFERENCE_TIME offset, HEVENT event, DWORD_PTR* cookie) {
+    if (cookie == nullptr) {
+        return E_POINTER;
+    }
+    std::lock_guard<std::mutex> guard(m_mutex);
+    *cookie = m_nextCookie++;
+    if (base + offset <= m_time) {
+        SetEvent(reinterpret_cast<HANDLE>(event));
+    } else {
+        m_advises.push_back({*cookie, base + offset, reinterpret_cast<HANDLE>(event)});
+    }
+    return S_OK;
+}
+
+STDMETHODIMP CFakeClock::Unadvise(DWORD_PTR cookie) {
+    std::lock_guard<std::mutex> guard(m_mutex);
+    const auto found = std::find_if(m_advises.begin(), m_advises.end(),
+                                    [cookie](const Advise& advise) { return advise.cookie == cookie; });
+    if (found == m_advises.end()) {
+        return S_FALSE;
+    }
+    m_advises.erase(found);
+    return S_OK;
+}
+
+REFERENCE_TIME CFakeClock::Time() {
+    std::lock_guard<std::mutex> guard(m_mutex);
+    return m_time;
+}
+
+void CFakeClock::SetTime(REFERENCE_TIME time) {
+    std::lock_guard<std::mutex> guard(m_mutex);
+    m_time = time;
+    const auto due = std::stable_partition(m_advises.begin(), m_advises.end(),
+                                           [time](const Advise& advise) { return advise.time > time; });
+    for (auto advise = due; advise != m_advises.end(); ++advise) {
+        SetEvent(advise->event);
+    }
+    m_advises.erase(due, m_advises.end());
+}
+
+size_t CFakeClock::PendingAdvises() {
+    std::lock_guard<std::mutex> guard(m_mutex);
+    return m_advises.size();
+}
+
+Microsoft::WRL::ComPtr<IReferenceClock> SyncSourceOf(IUnknown* graph) {
+    Microsoft::WRL::ComPtr<IMediaFilter> filter;
+    Microsoft::WRL::ComPtr<IReferenceClock> clock;
+    if (SUCCEEDED(graph->QueryInterface(IID_IMediaFilter, reinterpret_cast<void**>(filter.GetAddressOf())))) {
+        filter->GetSyncSource(clock.GetAddressOf());
+    }
+    return clock;
 }

@@ -1,13 +1,15 @@
 #pragma once
 // A push source and a capture sink built on our own filter base, to drive CVelaFilter in a real graph
-// and read back exactly what it delivers.
+// and read back exactly what it delivers, and a reference clock whose time the test sets.
 //
 // Thread use: the source delivers on a streaming thread of its own while it is active; the sink
-// records on whichever thread delivers to it. The accessors may be called from any thread.
+// records on whichever thread delivers to it. The accessors and the clock may be used from any thread.
 
 #include "platform/CBaseFilter.h"
 #include "platform/CBaseInputPin.h"
 #include "platform/CBaseOutputPin.h"
+
+#include <wrl/client.h>
 
 #include <condition_variable>
 #include <deque>
@@ -110,6 +112,9 @@ public:
     CCaptureSink();
     ~CCaptureSink() override;
 
+    // With a clock, the sink provides it as a renderer with a clock of its own (an audio renderer) does.
+    void ProvideClock(IReferenceClock* clock) { m_clock = clock; }
+    STDMETHODIMP QueryInterface(REFIID iid, void** object) override;
     int GetPinCount() override { return 1; }
     CBasePin* GetPin(int index) override;
     CCapturePin* Pin() { return m_pin; }
@@ -117,4 +122,39 @@ public:
 private:
     CCritSec m_lock;
     CCapturePin* m_pin;
+    Microsoft::WRL::ComPtr<IReferenceClock> m_clock;
 };
+
+// A reference clock that stands still until the test moves it. An advise fires when the time reaches
+// it: at once when it already has, else when SetTime gets there.
+class CFakeClock final : public IReferenceClock {
+public:
+    STDMETHODIMP QueryInterface(REFIID iid, void** object) override;
+    STDMETHODIMP_(ULONG) AddRef() override;
+    STDMETHODIMP_(ULONG) Release() override;
+    STDMETHODIMP GetTime(REFERENCE_TIME* time) override;
+    STDMETHODIMP AdviseTime(REFERENCE_TIME base, REFERENCE_TIME offset, HEVENT event, DWORD_PTR* cookie) override;
+    STDMETHODIMP AdvisePeriodic(REFERENCE_TIME, REFERENCE_TIME, HSEMAPHORE, DWORD_PTR*) override { return E_NOTIMPL; }
+    STDMETHODIMP Unadvise(DWORD_PTR cookie) override;
+
+    REFERENCE_TIME Time();
+    void SetTime(REFERENCE_TIME time);
+    // Advises not yet fired nor cancelled.
+    size_t PendingAdvises();
+
+private:
+    struct Advise {
+        DWORD_PTR cookie;
+        REFERENCE_TIME time;
+        HANDLE event;
+    };
+
+    LONG m_refCount = 0;
+    std::mutex m_mutex;
+    REFERENCE_TIME m_time = 0;
+    DWORD_PTR m_nextCookie = 1;
+    std::vector<Advise> m_advises;
+};
+
+// The reference clock the graph runs on (null for none).
+Microsoft::WRL::ComPtr<IReferenceClock> SyncSourceOf(IUnknown* graph);

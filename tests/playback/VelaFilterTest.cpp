@@ -1,11 +1,11 @@
 #include "engine/CVelaFilter.h"
 
-#include "engine/CDirectShow.h"
 #include "engine/CommentControl.h"
 #include "engine/CommentLayout.h"
 #include "engine/CommentXml.h"
 #include "engine/FrameCommentDrawing.h"
-#include "engine/FrameDrawing.h"
+#include "engine/FrameRenderer.h"
+#include "engine/GraphClock.h"
 #include "foundation/AppSettings.h"
 #include "platform/CBaseObject.h"
 #include "tests/playback/TestFilters.h"
@@ -32,15 +32,11 @@ const BYTE* PixelAt(const std::vector<BYTE>& frame, LONG width, LONG height, LON
     return frame.data() + static_cast<size_t>(height - 1 - y) * stride + static_cast<size_t>(x) * 3;
 }
 
-// Push source → "Vela Filter" → capture sink, connected in a real filter graph.
+// Push source → "Vela Filter" → capture sink, connected in a real filter graph that runs on the
+// process's shared clock (a clock of its own could hang the graph's release).
 class VelaFilterGraphTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        m_savedSettings = GetAppSettings();
-        // The draw callback reaches the process's wrapper; it is made on this (the UI) thread, as the
-        // program makes it at start, not on a streaming thread.
-        GetDirectShow();
-    }
+    void SetUp() override { m_savedSettings = GetAppSettings(); }
 
     void Build(const CMediaType& sourceType, int32_t outputWidth, int32_t outputHeight) {
         ASSERT_HRESULT_SUCCEEDED(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
@@ -48,13 +44,14 @@ protected:
         ASSERT_HRESULT_SUCCEEDED(m_graph.As(&m_control));
         m_source = new CPushSource(sourceType);
         m_vela = new CVelaFilter(L"Vela Filter", outputWidth, outputHeight);
-        m_vela->SetDrawCallback(DrawFrameCallback);
+        m_vela->SetDrawCallback(m_renderer.Callback());
         m_sink = new CCaptureSink();
         ASSERT_HRESULT_SUCCEEDED(m_graph->AddFilter(m_source.Get(), L"Push Source"));
         ASSERT_HRESULT_SUCCEEDED(m_graph->AddFilter(m_vela.Get(), L"Vela Filter"));
         ASSERT_HRESULT_SUCCEEDED(m_graph->AddFilter(m_sink.Get(), L"Capture Sink"));
         ASSERT_HRESULT_SUCCEEDED(m_graph->ConnectDirect(m_source->Pin(), m_vela->GetPin(0), nullptr));
         ASSERT_HRESULT_SUCCEEDED(m_graph->ConnectDirect(m_vela->GetPin(1), m_sink->Pin(), nullptr));
+        ASSERT_EQ(UseSharedClockUnlessProvided(m_graph.Get()), S_OK);
     }
 
     void TearDown() override {
@@ -66,7 +63,7 @@ protected:
         m_source.Reset();
         m_sink.Reset();
         m_graph.Reset();
-        GetDirectShow().SetCommentDrawing(DrawComments);
+        m_renderer.SetCommentDrawing(DrawComments);
         GetCommentControl().ClearComments();
         GetAppSettings() = m_savedSettings;
         // Every filter, pin and enumerator of ours is released with the graph.
@@ -85,6 +82,7 @@ protected:
     ComPtr<CPushSource> m_source;
     ComPtr<CVelaFilter> m_vela;
     ComPtr<CCaptureSink> m_sink;
+    CFrameRenderer m_renderer{GetAppSettings()};
 
 private:
     AppSettings m_savedSettings;
@@ -190,7 +188,7 @@ int32_t DrawMarker(const FrameBits& frame, int32_t positionMs, const POINT*) {
 
 TEST_F(VelaFilterGraphTest, DeliveredFramesAreLetterboxedInOurTypeWithoutTimes) {
     Build(MakeRgbType(MEDIASUBTYPE_RGB24, 24, 171, 96), 512, 384);
-    GetDirectShow().SetCommentDrawing(DrawMarker);
+    m_renderer.SetCommentDrawing(DrawMarker);
     ASSERT_HRESULT_SUCCEEDED(m_control->Run());
     PushFrame frame;
     frame.fill = 0xC8;
@@ -383,9 +381,18 @@ TEST_F(VelaFilterGraphTest, StopAndFlushDoNotWaitForASampleFarAhead) {
 
 TEST_F(VelaFilterGraphTest, LateSamplesAfterTheFirstSecondAskUpstreamToFloodAndAreNotDrawn) {
     Build(MakeRgbType(MEDIASUBTYPE_RGB24, 24, 171, 96), 0, 0);
+    ComPtr<CFakeClock> clock = new CFakeClock();
+    ComPtr<IMediaFilter> graphFilter;
+    ASSERT_HRESULT_SUCCEEDED(
+        m_graph->QueryInterface(IID_IMediaFilter, reinterpret_cast<void**>(graphFilter.GetAddressOf())));
+    ASSERT_HRESULT_SUCCEEDED(graphFilter->SetSyncSource(clock.Get()));
     ASSERT_HRESULT_SUCCEEDED(m_control->Run());
-    const ULONGLONG started = GetTickCount64();
-    PumpMessagesUntil([&] { return GetTickCount64() - started >= 1700; }, 3000);
+    // The stream's start on the clock, as the graph chose it.
+    REFERENCE_TIME sinceStart = 0;
+    ASSERT_TRUE(PumpMessagesUntil([&] { return SUCCEEDED(m_vela->GetSampleLateness(0, &sinceStart)); }));
+    const REFERENCE_TIME start = clock->Time() - sinceStart;
+
+    clock->SetTime(start + 1700 * kMs);
     PushFrame early;
     early.start = 500 * kMs;
     early.stop = 540 * kMs;
@@ -393,7 +400,7 @@ TEST_F(VelaFilterGraphTest, LateSamplesAfterTheFirstSecondAskUpstreamToFloodAndA
     ASSERT_TRUE(WaitForResults(1));
     EXPECT_TRUE(m_source->Pin()->Notices().empty()) << "a sample of the first second is never reported";
 
-    PumpMessagesUntil([&] { return GetTickCount64() - started >= 2300; }, 3000);
+    clock->SetTime(start + 2300 * kMs);
     PushFrame late;
     late.start = 1000 * kMs;
     late.stop = 1040 * kMs;
@@ -403,12 +410,23 @@ TEST_F(VelaFilterGraphTest, LateSamplesAfterTheFirstSecondAskUpstreamToFloodAndA
     ASSERT_EQ(notices.size(), 1u);
     EXPECT_EQ(notices[0].Type, Flood);
     EXPECT_EQ(notices[0].Proportion, 500);
-    EXPECT_GT(notices[0].Late, 500 * kMs);
+    EXPECT_EQ(notices[0].Late, 1300 * kMs);
     EXPECT_EQ(notices[0].TimeStamp, 1000 * kMs);
     // A frame more than 500 ms late is dropped while running.
     const size_t delivered = m_sink->Pin()->FrameCount();
     EXPECT_EQ(m_vela->Draw(1000, false), S_FALSE);
     EXPECT_EQ(m_sink->Pin()->FrameCount(), delivered);
+
+    // A sample ahead of the clock waits for it, unreported.
+    PushFrame ahead;
+    ahead.start = 2500 * kMs;
+    ahead.stop = 2540 * kMs;
+    m_source->Pin()->Push(ahead);
+    ASSERT_TRUE(PumpMessagesUntil([&] { return clock->PendingAdvises() == 1; }));
+    EXPECT_EQ(m_source->Pin()->Results().size(), 2u);
+    clock->SetTime(start + 2500 * kMs);
+    ASSERT_TRUE(WaitForResults(3));
+    EXPECT_EQ(m_source->Pin()->Notices().size(), 1u);
 }
 
 } // namespace
