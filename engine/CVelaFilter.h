@@ -76,6 +76,10 @@ public:
     BITMAPINFOHEADER GetOutputHeader();
     REFERENCE_TIME GetAvgTimePerFrame();
     bool IsFirstFrameHeld() const { return m_firstFrameHeld; }
+    // The streaming state as the filter last set it (0 stopped, 1 paused, 2 running) and whether an
+    // upstream flush is under way; plain reads, for diagnostics of a stuck graph.
+    int32_t GetStreamingState() const { return m_state; }
+    bool IsFlushing() const { return m_flushing; }
     bool HasHeldFrame();
     size_t GetHeldFrameSize();
     LONGLONG GetHeldMediaStart() const { return m_heldMediaStart; }
