@@ -82,6 +82,13 @@ template <typename T> struct LocalMemory {
     static bool Close(Type memory) { return LocalFree(memory) == nullptr; }
 };
 
+// Memory from GlobalAlloc that no one took over (the clipboard owns what SetClipboardData accepted).
+struct GlobalMemory {
+    using Type = HGLOBAL;
+    static Type Empty() { return nullptr; }
+    static bool Close(Type memory) { return GlobalFree(memory) == nullptr; }
+};
+
 } // namespace handle_kinds
 
 template <typename Kind> class CHandle {
@@ -134,8 +141,8 @@ using CModuleHandle = CHandle<handle_kinds::Module>;
 using CMenuHandle = CHandle<handle_kinds::Menu>;
 using CAcceleratorTable = CHandle<handle_kinds::AcceleratorTable>;
 template <typename T> using CLocalMemory = CHandle<handle_kinds::LocalMemory<T>>;
+using CGlobalMemory = CHandle<handle_kinds::GlobalMemory>;
 
 // An unnamed event; throws utl::exception::CException ("CreateEventW" with the system's error) when
 // the system gives none, so no caller waits on or sets a null handle.
 CEventHandle CreateEventOrThrow(bool manualReset, bool initiallySet);
-
