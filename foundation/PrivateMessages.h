@@ -9,56 +9,61 @@
 // ---- The main window "CVelaPlayer" ----------------------------------------------------------------
 
 // From the graph and the tray.
-constexpr UINT kMsgGraphEvent = 0x8001;    // the graph has events queued (the graph's notify message)
-constexpr UINT kMsgPause = 0x8002;         // pause the playing media
-constexpr UINT kMsgPlay = 0x8003;          // play the opened media
-constexpr UINT kMsgPlayState = 0x8004;     // answers 0 stopped, 1 paused, 2 running (0 without media)
-constexpr UINT kMsgTrayIcon = 0x800A;      // the task-tray icon's callback (lParam the mouse message)
+constexpr UINT kMsgGraphEvent = 0x8001; // the graph has events queued (the graph's notify message)
+constexpr UINT kMsgPause = 0x8002;      // pause the playing media
+constexpr UINT kMsgPlay = 0x8003;       // play the opened media
+constexpr UINT kMsgPlayState = 0x8004;  // answers 0 stopped, 1 paused, 2 running (0 without media)
+constexpr UINT kMsgTrayIcon = 0x800A;   // the task-tray icon's callback (lParam the mouse message)
 
 // From workers and tool windows.
-constexpr UINT kMsgUpdateMenu = 0x9001;    // refresh the menus' check marks and the status texts
-constexpr UINT kMsgLogLine = 0x9002;       // wParam a zero-terminated wide text: append it as a log line
-constexpr UINT kMsgSeek = 0x9003;          // wParam the position in ms
-constexpr UINT kMsgFilterEntry = 0x9004;   // wParam an NG entry record's address, or 0 to reload the filters
-constexpr UINT kMsgCommandLine = 0x9005;   // wParam a zero-terminated command line without the program
-constexpr UINT kMsgRedrawPaused = 0x9006;  // redraw the paused frame (lParam 0: at the current position)
-constexpr UINT kMsgVideoData = 0x9007;     // answers the playing file's video data (a text's address)
-constexpr UINT kMsgPostResult = 0x9008;    // a comment post ended: wParam non-zero on success
-constexpr UINT kMsgRunScript = 0x9BBB;     // wParam a script text, lParam its language (39867)
+constexpr UINT kMsgUpdateMenu = 0x9001;   // refresh the menus' check marks and the status texts
+constexpr UINT kMsgLogLine = 0x9002;      // wParam a zero-terminated wide text: append it as a log line
+constexpr UINT kMsgSeek = 0x9003;         // wParam the position in ms
+constexpr UINT kMsgFilterEntry = 0x9004;  // wParam an NG entry record's address, or 0 to reload the filters
+constexpr UINT kMsgCommandLine = 0x9005;  // wParam a zero-terminated command line without the program
+constexpr UINT kMsgRedrawPaused = 0x9006; // redraw the paused frame (lParam 0: at the current position)
+constexpr UINT kMsgVideoData = 0x9007;    // answers the playing file's video data (a text's address)
+constexpr UINT kMsgPostResult = 0x9008;   // a comment post ended: wParam non-zero on success
+constexpr UINT kMsgRunScript = 0x9BBB;    // wParam a script text, lParam its language (39867)
 
 // Posted by the main window to itself: run the next command line taken by WM_COPYDATA.
 constexpr UINT kMsgRunPendingCommandLine = WM_APP + 0x100;
 
+// ---- The log window "CBaseDebug" ----------------------------------------------------------------
+
+// Sent from a thread other than the window's: wParam a zero-terminated wide text, lParam the log object.
+constexpr UINT kMsgLogAppendLine = WM_APP + 1;
+
 // ---- What the engine posts to the window that owns the video -------------------------------------
 
-constexpr UINT kMsgPlayPosition = 0x8020;  // wParam the play position in ms
-constexpr UINT kMsgEndOfMedia = 0x8021;    // the frame pump found the position at the duration
+constexpr UINT kMsgPlayPosition = 0x8020; // wParam the play position in ms
+constexpr UINT kMsgEndOfMedia = 0x8021;   // the frame pump found the position at the duration
 
 // ---- The tool windows' blocks, forwarded by the main window -------------------------------------
 
 constexpr UINT kBlockSize = 1000;
-constexpr UINT kDownloadBlock = 37864;     // the download window; its first message returns its handle
-constexpr UINT kPlaylistBlock = 38864;     // the playlist window; its first message returns its handle
-constexpr UINT kVideoInfoBlock = 39864;    // the video-information window; its second message returns it
-constexpr UINT kCommentListBlock = 40864;  // the comment list window; its second message returns it
-constexpr UINT kCommentPostBlock = 41864;  // the comment post window; its second message returns it
+constexpr UINT kDownloadBlock = 37864;    // the download window; its first message returns its handle
+constexpr UINT kPlaylistBlock = 38864;    // the playlist window; its first message returns its handle
+constexpr UINT kVideoInfoBlock = 39864;   // the video-information window; its second message returns it
+constexpr UINT kCommentListBlock = 40864; // the comment list window; its second message returns it
+constexpr UINT kCommentPostBlock = 41864; // the comment post window; its second message returns it
 constexpr UINT kLastBlockMessage = kCommentPostBlock + kBlockSize - 1;
 
 // The download block.
-constexpr UINT kMsgDownloadHandle = kDownloadBlock;       // 37864: the window's handle
-constexpr UINT kMsgDownloadOpenSettings = 37885;          // opens the settings sheet; returns when it is closed
-constexpr UINT kMsgDownloadGetPass = 37898;               // the plain password (a pointer to its text)
-constexpr UINT kMsgDownloadGetMail = 37899;               // the mail address (a pointer to its text)
+constexpr UINT kMsgDownloadHandle = kDownloadBlock; // 37864: the window's handle
+constexpr UINT kMsgDownloadOpenSettings = 37885;    // opens the settings sheet; returns when it is closed
+constexpr UINT kMsgDownloadGetPass = 37898;         // the plain password (a pointer to its text)
+constexpr UINT kMsgDownloadGetMail = 37899;         // the mail address (a pointer to its text)
 constexpr UINT kMsgDownloadIsSettingsOpen = 37900;
 
 // The playlist block.
-constexpr UINT kMsgPlaylistHandle = kPlaylistBlock;       // 38864: the window's handle
-constexpr UINT kMsgPlaylistAddFile = 38865;               // wParam a file path to add
-constexpr UINT kMsgPlaylistPlayingFile = 38866;           // wParam the path of the file now playing
+constexpr UINT kMsgPlaylistHandle = kPlaylistBlock; // 38864: the window's handle
+constexpr UINT kMsgPlaylistAddFile = 38865;         // wParam a file path to add
+constexpr UINT kMsgPlaylistPlayingFile = 38866;     // wParam the path of the file now playing
 
 // The video-information block.
 constexpr UINT kMsgVideoInfoHandle = 39865;
-constexpr UINT kMsgVideoInfoReply = 39866;                // takes a query's answer
+constexpr UINT kMsgVideoInfoReply = 39866; // takes a query's answer
 static_assert(kMsgRunScript == kVideoInfoBlock + 3, "0x9BBB is the information window's script message");
 
 // The comment list block.
