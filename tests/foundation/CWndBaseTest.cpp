@@ -1,11 +1,13 @@
 #include "foundation/CWndBase.h"
 
+#include "foundation/Exception.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <memory>
+#include <stdexcept>
 #include <vector>
 
 namespace {
@@ -54,6 +56,26 @@ public:
             return kPong;
         }
         return DefaultProc(window, message, wParam, lParam);
+    }
+};
+
+// Throws at kPing with a non-zero wParam: 1 a std::runtime_error, 2 its CException, 3 an int.
+class ThrowingWnd : public RecordingWnd {
+public:
+    const utl::exception::CException error{L"thrown in a procedure", 5, L".\\tests\\foundation\\CWndBaseTest", 12};
+
+    LRESULT WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) override {
+        if (message == kPing) {
+            switch (wParam) {
+            case 1:
+                throw std::runtime_error("the procedure failed");
+            case 2:
+                throw error;
+            case 3:
+                throw 3;
+            }
+        }
+        return RecordingWnd::WndProc(window, message, wParam, lParam);
     }
 };
 
@@ -116,6 +138,17 @@ std::vector<WORD> MakeDialogTemplate(const wchar_t* className) {
     PushText(words, L"OK");
     words.push_back(0); // no creation data
     return words;
+}
+
+// The object's own window, or a modeless dialog of the standard class that reaches it.
+HWND CreateWindowOrDialog(CWndBase* object, bool dialog) {
+    if (!dialog) {
+        return CreateOwnWindow(object);
+    }
+    const std::vector<WORD> dialogTemplate = MakeDialogTemplate(nullptr);
+    return CreateDialogIndirectParamW(GetModuleHandleW(nullptr),
+                                      reinterpret_cast<LPCDLGTEMPLATEW>(dialogTemplate.data()), nullptr,
+                                      &CWndBase::StaticDlgProc, reinterpret_cast<LPARAM>(object));
 }
 
 HWND CreateEdit(HWND parent) {
@@ -327,4 +360,46 @@ TEST(CWndBaseTest, ModalDialogFromMemoryEndsWithTheObjectsResult) {
     EXPECT_TRUE(object.attachedWhenInitialised);
     EXPECT_TRUE(object.attachedWhenDestroyed);
     EXPECT_EQ(object.GetWindowHandle(), nullptr);
+}
+
+TEST(CWndBaseTest, ExceptionInsideAProcedureIsLoggedAndTheWindowGoesOn) {
+    RegisterClasses();
+    struct Case {
+        bool dialog;
+        WPARAM throwKind;
+        const wchar_t* logged;
+    };
+    const Case cases[] = {
+        {false, 1, L"Error : CWndBaseTestWindow : the procedure failed\r\n"},
+        {false, 3, L"Error : CWndBaseTestWindow : unknown exception\r\n"},
+        {true, 1, L"Error : #32770 : the procedure failed\r\n"},
+        {true, 3, L"Error : #32770 : unknown exception\r\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << (c.dialog ? "dialog" : "window") << ", kind " << c.throwKind);
+        testing_support::ClearLog();
+        ThrowingWnd object;
+        WindowHolder window(CreateWindowOrDialog(&object, c.dialog));
+        ASSERT_NE(window.get(), nullptr);
+        EXPECT_EQ(SendMessageW(window.get(), kPing, c.throwKind, 0), 0) << "counts as handled";
+        EXPECT_EQ(testing_support::LogText(), c.logged);
+        EXPECT_EQ(SendMessageW(window.get(), kPing, 0, 0), kPong);
+    }
+}
+
+TEST(CWndBaseTest, CExceptionInsideAProcedureShowsItsBox) {
+    RegisterClasses();
+    for (const bool dialog : {false, true}) {
+        SCOPED_TRACE(dialog ? "dialog" : "window");
+        ThrowingWnd object;
+        WindowHolder window(CreateWindowOrDialog(&object, dialog));
+        ASSERT_NE(window.get(), nullptr);
+        testing_support::MessageBoxAnswerer answerer({IDOK});
+        EXPECT_EQ(SendMessageW(window.get(), kPing, 2, 0), 0);
+        ASSERT_TRUE(answerer.WaitForCount(1));
+        const testing_support::SeenMessageBox seen = answerer.Seen().front();
+        EXPECT_EQ(seen.caption, L"CException");
+        EXPECT_EQ(seen.text, object.error.text);
+        EXPECT_EQ(SendMessageW(window.get(), kPing, 0, 0), kPong);
+    }
 }
