@@ -62,6 +62,13 @@ struct Module {
     static bool Close(Type handle) { return FreeLibrary(handle) != FALSE; }
 };
 
+// Windows, destroyed on the thread that made them (a child goes with its parent).
+struct Window {
+    using Type = HWND;
+    static Type Empty() { return nullptr; }
+    static bool Close(Type window) { return DestroyWindow(window) != FALSE; }
+};
+
 // Menus not attached to a window (a window destroys its own menu).
 struct Menu {
     using Type = HMENU;
@@ -138,6 +145,7 @@ using CInternetHandle = CHandle<handle_kinds::Internet>;
 template <typename T> using CGdiObject = CHandle<handle_kinds::GdiObject<T>>;
 using CMemoryDc = CHandle<handle_kinds::MemoryDc>;
 using CModuleHandle = CHandle<handle_kinds::Module>;
+using CWindowHandle = CHandle<handle_kinds::Window>;
 using CMenuHandle = CHandle<handle_kinds::Menu>;
 using CAcceleratorTable = CHandle<handle_kinds::AcceleratorTable>;
 template <typename T> using CLocalMemory = CHandle<handle_kinds::LocalMemory<T>>;

@@ -1,6 +1,7 @@
 #include "foundation/CWndBase.h"
 
 #include "foundation/Exception.h"
+#include "foundation/Handles.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -156,15 +157,6 @@ HWND CreateEdit(HWND parent) {
                            GetModuleHandleW(nullptr), nullptr);
 }
 
-struct WindowDeleter {
-    void operator()(HWND window) const {
-        if (IsWindow(window)) {
-            DestroyWindow(window);
-        }
-    }
-};
-using WindowHolder = std::unique_ptr<std::remove_pointer_t<HWND>, WindowDeleter>;
-
 // A foreign subclass, as another library would install above ours.
 WNDPROC g_belowForeign = nullptr;
 int g_foreignSetTexts = 0;
@@ -210,23 +202,23 @@ TEST(CWndBaseTest, CreationRefusedByTheObjectLeavesItDetached) {
 TEST(CWndBaseTest, OwnWindowOutlivingItsObjectFallsBackToDefaultHandling) {
     RegisterClasses();
     auto object = std::make_unique<RecordingWnd>();
-    WindowHolder window(CreateOwnWindow(object.get()));
-    ASSERT_NE(window.get(), nullptr);
+    CWindowHandle window(CreateOwnWindow(object.get()));
+    ASSERT_NE(window.Get(), nullptr);
     object.reset();
-    EXPECT_EQ(GetPropW(window.get(), kPropName), nullptr);
-    EXPECT_EQ(SendMessageW(window.get(), kPing, 0, 0), 0);
-    SetWindowTextW(window.get(), L"x");
-    EXPECT_EQ(testing_support::WindowText(window.get()), L"x");
+    EXPECT_EQ(GetPropW(window.Get(), kPropName), nullptr);
+    EXPECT_EQ(SendMessageW(window.Get(), kPing, 0, 0), 0);
+    SetWindowTextW(window.Get(), L"x");
+    EXPECT_EQ(testing_support::WindowText(window.Get()), L"x");
 }
 
 TEST(CWndBaseTest, SubclassedControlGetsItsProcedureBackHoweverTheObjectLetsGo) {
     enum class Release { Detach, DeleteObject, DestroyControl };
     const Release releases[] = {Release::Detach, Release::DeleteObject, Release::DestroyControl};
-    WindowHolder parent(
+    CWindowHandle parent(
         CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 200, 100, nullptr, nullptr, nullptr, nullptr));
     for (const Release release : releases) {
         SCOPED_TRACE(static_cast<int>(release));
-        const HWND edit = CreateEdit(parent.get());
+        const HWND edit = CreateEdit(parent.Get());
         const LONG_PTR original = GetWindowLongPtrW(edit, GWLP_WNDPROC);
         auto object = std::make_unique<RecordingWnd>();
         ASSERT_TRUE(CWndBase::Attach(edit, object.get()));
@@ -263,10 +255,10 @@ TEST(CWndBaseTest, SubclassedControlGetsItsProcedureBackHoweverTheObjectLetsGo) 
 }
 
 TEST(CWndBaseTest, AttachRefusesASecondObjectAndAnAttachedObject) {
-    WindowHolder parent(
+    CWindowHandle parent(
         CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 200, 100, nullptr, nullptr, nullptr, nullptr));
-    const HWND first = CreateEdit(parent.get());
-    const HWND second = CreateEdit(parent.get());
+    const HWND first = CreateEdit(parent.Get());
+    const HWND second = CreateEdit(parent.Get());
     RecordingWnd a;
     RecordingWnd b;
     ASSERT_TRUE(CWndBase::Attach(first, &a));
@@ -281,9 +273,9 @@ TEST(CWndBaseTest, AttachRefusesASecondObjectAndAnAttachedObject) {
 }
 
 TEST(CWndBaseTest, ObjectLeavingFromBelowAForeignSubclassKeepsTheChainWorking) {
-    WindowHolder parent(
+    CWindowHandle parent(
         CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 200, 100, nullptr, nullptr, nullptr, nullptr));
-    const HWND edit = CreateEdit(parent.get());
+    const HWND edit = CreateEdit(parent.Get());
     auto first = std::make_unique<RecordingWnd>();
     ASSERT_TRUE(CWndBase::Attach(edit, first.get()));
     g_foreignSetTexts = 0;
@@ -379,11 +371,11 @@ TEST(CWndBaseTest, ExceptionInsideAProcedureIsLoggedAndTheWindowGoesOn) {
         SCOPED_TRACE(testing::Message() << (c.dialog ? "dialog" : "window") << ", kind " << c.throwKind);
         testing_support::ClearLog();
         ThrowingWnd object;
-        WindowHolder window(CreateWindowOrDialog(&object, c.dialog));
-        ASSERT_NE(window.get(), nullptr);
-        EXPECT_EQ(SendMessageW(window.get(), kPing, c.throwKind, 0), 0) << "counts as handled";
+        CWindowHandle window(CreateWindowOrDialog(&object, c.dialog));
+        ASSERT_NE(window.Get(), nullptr);
+        EXPECT_EQ(SendMessageW(window.Get(), kPing, c.throwKind, 0), 0) << "counts as handled";
         EXPECT_EQ(testing_support::LogText(), c.logged);
-        EXPECT_EQ(SendMessageW(window.get(), kPing, 0, 0), kPong);
+        EXPECT_EQ(SendMessageW(window.Get(), kPing, 0, 0), kPong);
     }
 }
 
@@ -392,14 +384,14 @@ TEST(CWndBaseTest, CExceptionInsideAProcedureShowsItsBox) {
     for (const bool dialog : {false, true}) {
         SCOPED_TRACE(dialog ? "dialog" : "window");
         ThrowingWnd object;
-        WindowHolder window(CreateWindowOrDialog(&object, dialog));
-        ASSERT_NE(window.get(), nullptr);
+        CWindowHandle window(CreateWindowOrDialog(&object, dialog));
+        ASSERT_NE(window.Get(), nullptr);
         testing_support::MessageBoxAnswerer answerer({IDOK});
-        EXPECT_EQ(SendMessageW(window.get(), kPing, 2, 0), 0);
+        EXPECT_EQ(SendMessageW(window.Get(), kPing, 2, 0), 0);
         ASSERT_TRUE(answerer.WaitForCount(1));
         const testing_support::SeenMessageBox seen = answerer.Seen().front();
         EXPECT_EQ(seen.caption, L"CException");
         EXPECT_EQ(seen.text, object.error.text);
-        EXPECT_EQ(SendMessageW(window.get(), kPing, 0, 0), kPong);
+        EXPECT_EQ(SendMessageW(window.Get(), kPing, 0, 0), kPong);
     }
 }
