@@ -15,59 +15,54 @@ CWinInet::~CWinInet() {
     Close();
 }
 
-void CWinInet::CloseHandle(HINTERNET& handle) {
-    if (handle != nullptr) {
-        InternetCloseHandle(handle);
-        handle = nullptr;
-    }
-}
-
 void CWinInet::Close() {
-    CloseHandle(m_hRequest);
-    CloseHandle(m_hConnect);
-    CloseHandle(m_hUrl);
-    CloseHandle(m_hSession);
+    m_hRequest.Close();
+    m_hConnect.Close();
+    m_hUrl.Close();
+    m_hSession.Close();
 }
 
 bool CWinInet::OpenUrl(const std::wstring& userAgent, const std::wstring& url) {
     // An earlier URL handle must not pass for the result of this call.
     Close();
-    m_hSession = InternetOpenW(userAgent.c_str(), INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
-    if (m_hSession == nullptr) {
+    m_hSession.Reset(InternetOpenW(userAgent.c_str(), INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
+    if (!m_hSession) {
         return false;
     }
-    m_hUrl = InternetOpenUrlW(m_hSession, url.c_str(), nullptr, static_cast<DWORD>(-1), INTERNET_FLAG_RELOAD, 0);
-    return m_hUrl != nullptr;
+    m_hUrl.Reset(
+        InternetOpenUrlW(m_hSession.Get(), url.c_str(), nullptr, static_cast<DWORD>(-1), INTERNET_FLAG_RELOAD, 0));
+    return m_hUrl.IsValid();
 }
 
 bool CWinInet::OpenSession(const std::wstring& userAgent) {
     Close();
-    m_hSession = InternetOpenW(userAgent.c_str(), INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
-    return m_hSession != nullptr;
+    m_hSession.Reset(InternetOpenW(userAgent.c_str(), INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
+    return m_hSession.IsValid();
 }
 
 bool CWinInet::Connect(const std::wstring& serverName, INTERNET_PORT port, const std::wstring& userName,
                        const std::wstring& password, DWORD service, DWORD flags, DWORD_PTR context) {
-    if (m_hSession == nullptr) {
+    if (!m_hSession) {
         return false;
     }
-    CloseHandle(m_hRequest);
-    CloseHandle(m_hConnect);
-    m_hConnect = InternetConnectW(m_hSession, serverName.c_str(), port, userName.empty() ? nullptr : userName.c_str(),
-                                  password.empty() ? nullptr : password.c_str(), service, flags, context);
-    return m_hConnect != nullptr;
+    m_hRequest.Close();
+    m_hConnect.Close();
+    m_hConnect.Reset(InternetConnectW(m_hSession.Get(), serverName.c_str(), port,
+                                      userName.empty() ? nullptr : userName.c_str(),
+                                      password.empty() ? nullptr : password.c_str(), service, flags, context));
+    return m_hConnect.IsValid();
 }
 
 bool CWinInet::OpenRequest(const std::wstring& object, const std::wstring& httpVersion, const std::wstring& referrer,
                            const wchar_t** acceptTypes, DWORD flags, DWORD_PTR context) {
-    if (m_hConnect == nullptr) {
+    if (!m_hConnect) {
         return false;
     }
-    CloseHandle(m_hRequest);
-    m_hRequest =
-        HttpOpenRequestW(m_hConnect, L"GET", object.c_str(), httpVersion.empty() ? nullptr : httpVersion.c_str(),
-                         referrer.empty() ? nullptr : referrer.c_str(), acceptTypes, flags, context);
-    return m_hRequest != nullptr;
+    m_hRequest.Close();
+    m_hRequest.Reset(HttpOpenRequestW(m_hConnect.Get(), L"GET", object.c_str(),
+                                      httpVersion.empty() ? nullptr : httpVersion.c_str(),
+                                      referrer.empty() ? nullptr : referrer.c_str(), acceptTypes, flags, context));
+    return m_hRequest.IsValid();
 }
 
 DWORD CWinInet::QueryDataAvailable() {

@@ -4,6 +4,8 @@
 //
 // Thread use: the thread that uses the object; it blocks while a call runs.
 
+#include "foundation/Handles.h"
+
 #include <windows.h>
 #include <wininet.h>
 
@@ -44,19 +46,18 @@ public:
     // Closes the open handles, children before their parents.
     void Close();
 
-    HINTERNET GetSessionHandle() const { return m_hSession; }
-    HINTERNET GetUrlHandle() const { return m_hUrl; }
-    HINTERNET GetConnectHandle() const { return m_hConnect; }
-    HINTERNET GetRequestHandle() const { return m_hRequest; }
+    HINTERNET GetSessionHandle() const { return m_hSession.Get(); }
+    HINTERNET GetUrlHandle() const { return m_hUrl.Get(); }
+    HINTERNET GetConnectHandle() const { return m_hConnect.Get(); }
+    HINTERNET GetRequestHandle() const { return m_hRequest.Get(); }
 
 private:
-    HINTERNET GetReplyHandle() const { return m_hUrl != nullptr ? m_hUrl : m_hRequest; }
-    static void CloseHandle(HINTERNET& handle);
+    HINTERNET GetReplyHandle() const { return m_hUrl ? m_hUrl.Get() : m_hRequest.Get(); }
 
-    HINTERNET m_hSession = nullptr;
-    HINTERNET m_hUrl = nullptr;
-    HINTERNET m_hConnect = nullptr;
-    HINTERNET m_hRequest = nullptr;
+    CInternetHandle m_hSession;
+    CInternetHandle m_hUrl;
+    CInternetHandle m_hConnect;
+    CInternetHandle m_hRequest;
 };
 
 } // namespace wininet

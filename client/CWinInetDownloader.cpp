@@ -1,10 +1,10 @@
 #include "client/CWinInetDownloader.h"
 
+#include "foundation/Handles.h"
 #include "foundation/PathUtil.h"
 #include "foundation/StringUtil.h"
 
 #include <algorithm>
-#include <memory>
 #include <vector>
 
 namespace utl {
@@ -20,15 +20,9 @@ namespace {
 const DWORD kChunkSize = 256 * 1024;
 const DWORD kRangeNotSatisfiable = 416;
 
-struct FileCloser {
-    void operator()(HANDLE file) const { ::CloseHandle(file); }
-};
-using FileHandle = std::unique_ptr<void, FileCloser>;
-
-FileHandle OpenFile(const std::wstring& path, DWORD access, DWORD disposition) {
-    HANDLE file = CreateFileW(path.c_str(), access, FILE_SHARE_READ, nullptr, disposition,
-                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-    return FileHandle(file == INVALID_HANDLE_VALUE ? nullptr : file);
+CFileHandle OpenFile(const std::wstring& path, DWORD access, DWORD disposition) {
+    return CFileHandle(CreateFileW(path.c_str(), access, FILE_SHARE_READ, nullptr, disposition,
+                                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
 }
 
 bool GetFileSize64(const std::wstring& path, unsigned long long& size) {
@@ -42,23 +36,23 @@ bool GetFileSize64(const std::wstring& path, unsigned long long& size) {
 }
 
 std::wstring ReadSmallTextFile(const std::wstring& path) {
-    FileHandle file = OpenFile(path, GENERIC_READ, OPEN_EXISTING);
+    CFileHandle file = OpenFile(path, GENERIC_READ, OPEN_EXISTING);
     if (!file) {
         return L"";
     }
     char buffer[8192];
     DWORD read = 0;
-    if (!ReadFile(file.get(), buffer, sizeof(buffer), &read, nullptr)) {
+    if (!ReadFile(file.Get(), buffer, sizeof(buffer), &read, nullptr)) {
         return L"";
     }
     return Utf8ToWide(std::string(buffer, read));
 }
 
 bool WriteSmallTextFile(const std::wstring& path, const std::wstring& text) {
-    FileHandle file = OpenFile(path, GENERIC_WRITE, CREATE_ALWAYS);
+    CFileHandle file = OpenFile(path, GENERIC_WRITE, CREATE_ALWAYS);
     const std::string bytes = WideToUtf8(text);
     DWORD written = 0;
-    return file && WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+    return file && WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
            written == bytes.size();
 }
 
@@ -242,19 +236,19 @@ CWinInetDownloader::Result CWinInetDownloader::Download(const std::wstring& user
         return Fail(Result::HttpError, L"HTTP " + std::to_wstring(status));
     }
 
-    FileHandle file = OpenFile(partPath, GENERIC_WRITE, offset > 0 ? OPEN_EXISTING : CREATE_ALWAYS);
+    CFileHandle file = OpenFile(partPath, GENERIC_WRITE, offset > 0 ? OPEN_EXISTING : CREATE_ALWAYS);
     if (!file) {
         return Fail(Result::WriteFailed, WithErrorText(L"CreateFile() " + partPath));
     }
     LARGE_INTEGER position;
     position.QuadPart = static_cast<LONGLONG>(offset);
-    if (!SetFilePointerEx(file.get(), position, nullptr, FILE_BEGIN)) {
+    if (!SetFilePointerEx(file.Get(), position, nullptr, FILE_BEGIN)) {
         return Fail(Result::WriteFailed, WithErrorText(L"SetFilePointerEx() " + partPath));
     }
     // The record is written before the first byte, so a partial file never lacks its address.
     if (offset == 0 && !WriteSmallTextFile(recordPath, finalUrl)) {
         const Result result = Fail(Result::WriteFailed, WithErrorText(L"CreateFile() " + recordPath));
-        file.reset();
+        file.Close();
         DeleteFileW(partPath.c_str());
         return result;
     }
@@ -280,7 +274,7 @@ CWinInetDownloader::Result CWinInetDownloader::Download(const std::wstring& user
             break;
         }
         DWORD written = 0;
-        if (!WriteFile(file.get(), buffer.data(), read, &written, nullptr) || written != read) {
+        if (!WriteFile(file.Get(), buffer.data(), read, &written, nullptr) || written != read) {
             return Fail(Result::WriteFailed, WithErrorText(L"WriteFile() " + partPath));
         }
         received += read;
@@ -293,7 +287,7 @@ CWinInetDownloader::Result CWinInetDownloader::Download(const std::wstring& user
                     L"the transfer ended at " + std::to_wstring(received) + L"/" + std::to_wstring(total) + L" bytes");
     }
     Close();
-    if (!::CloseHandle(file.release())) {
+    if (!file.Close()) {
         return Fail(Result::WriteFailed, WithErrorText(L"CloseHandle() " + partPath));
     }
     if (!MoveFileExW(partPath.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {

@@ -2,18 +2,13 @@
 
 #include "foundation/AppSettings.h"
 #include "foundation/CBaseDebug.h"
+#include "foundation/Handles.h"
 #include "foundation/PathUtil.h"
 #include "foundation/StringUtil.h"
 
 #include <algorithm>
-#include <memory>
 
 namespace {
-
-struct InternetHandleCloser {
-    void operator()(void* handle) const { InternetCloseHandle(handle); }
-};
-using InternetHandle = std::unique_ptr<void, InternetHandleCloser>;
 
 const DWORD kChunkSize = 1024;
 
@@ -54,21 +49,21 @@ void FetchBytes(const std::wstring& userAgent, const std::wstring& url, DWORD fl
         }
         return;
     }
-    InternetHandle session(InternetOpenW(userAgent.c_str(), INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
+    CInternetHandle session(InternetOpenW(userAgent.c_str(), INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
     if (!session) {
         if (logFailures) {
             LogWithErrorText(L"Error : InternetOpen()");
         }
         return;
     }
-    InternetHandle request(InternetOpenUrlW(session.get(), url.c_str(), nullptr, 0, flags, 0));
+    CInternetHandle request(InternetOpenUrlW(session.Get(), url.c_str(), nullptr, 0, flags, 0));
     if (!request) {
         if (logFailures) {
             LogWithErrorText(L"Error : InternetOpenUrl()");
         }
         return;
     }
-    if (!ReadWholeBody(request.get(), bytes) && logFailures) {
+    if (!ReadWholeBody(request.Get(), bytes) && logFailures) {
         LogWithErrorText(L"Error : InternetReadFile()");
     }
 }
@@ -123,14 +118,14 @@ bool PostURLData(const std::wstring& url, const std::wstring& contentType, const
     const std::wstring object = std::wstring(parts.lpszUrlPath, parts.dwUrlPathLength) +
                                 std::wstring(parts.lpszExtraInfo, parts.dwExtraInfoLength);
 
-    InternetHandle session(
+    CInternetHandle session(
         InternetOpenW(GetAppSettings().UserAgent.c_str(), INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
     if (!session) {
         LogWithErrorText(L"Error : InternetOpen()");
         return false;
     }
-    InternetHandle connection(
-        InternetConnectW(session.get(), host, parts.nPort, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
+    CInternetHandle connection(
+        InternetConnectW(session.Get(), host, parts.nPort, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
     if (!connection) {
         LogWithErrorText(L"Error : InternetConnect()");
         return false;
@@ -141,25 +136,25 @@ bool PostURLData(const std::wstring& url, const std::wstring& contentType, const
     if (parts.nScheme == INTERNET_SCHEME_HTTPS) {
         flags |= INTERNET_FLAG_SECURE;
     }
-    InternetHandle request(
-        HttpOpenRequestW(connection.get(), L"POST", object.c_str(), nullptr, nullptr, nullptr, flags, 0));
+    CInternetHandle request(
+        HttpOpenRequestW(connection.Get(), L"POST", object.c_str(), nullptr, nullptr, nullptr, flags, 0));
     if (!request) {
         LogWithErrorText(L"Error : HttpOpenRequest()");
         return false;
     }
     const std::wstring headers = L"Content-Type: " + contentType + L"\r\n";
-    if (!HttpSendRequestW(request.get(), headers.c_str(), static_cast<DWORD>(headers.size()),
+    if (!HttpSendRequestW(request.Get(), headers.c_str(), static_cast<DWORD>(headers.size()),
                           const_cast<char*>(body.data()), static_cast<DWORD>(body.size()))) {
         LogWithErrorText(L"Error : HttpSendRequest()");
         return false;
     }
     DWORD status = 0;
     DWORD size = sizeof(status);
-    if (!HttpQueryInfoW(request.get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr)) {
+    if (!HttpQueryInfoW(request.Get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr)) {
         LogWithErrorText(L"Error : HttpQueryInfo()");
         return false;
     }
-    if (!ReadWholeBody(request.get(), reply)) {
+    if (!ReadWholeBody(request.Get(), reply)) {
         LogWithErrorText(L"Error : InternetReadFile()");
         return false;
     }

@@ -6,10 +6,11 @@
 // (the UI thread). Any thread may stream and flush; each thread builds its own pending line, and a line
 // flushed on another thread is handed to the UI thread by a sent message (the sender waits).
 
+#include "foundation/CCritSec.h"
+
 #include <windows.h>
 
 #include <map>
-#include <mutex>
 #include <sstream>
 #include <string>
 #include <type_traits>
@@ -48,8 +49,7 @@ public:
     CBaseDebug& operator<<(const char* text); // ANSI code page
     CBaseDebug& operator<<(const std::string& text);
     CBaseDebug& operator<<(CBaseDebug& (*manipulator)(CBaseDebug&)) { return manipulator(*this); }
-    template <typename T, typename = std::enable_if_t<std::is_arithmetic<T>::value>>
-    CBaseDebug& operator<<(T value) {
+    template <typename T, typename = std::enable_if_t<std::is_arithmetic<T>::value>> CBaseDebug& operator<<(T value) {
         std::wostringstream formatted;
         formatted << value;
         return Append(formatted.str());
@@ -70,6 +70,8 @@ public:
 
 private:
     enum class Kind { ToolWindow, Standalone };
+    // The one log window of the process and what every log object shares: tab strip, pages, font.
+    class CLogWindow;
 
     CBaseDebug& Append(const std::wstring& text);
     void Open();
@@ -78,18 +80,11 @@ private:
     void OutputLine(const std::wstring& line);
     void OutputOnUiThread(const std::wstring& line);
 
-    static bool CreateMainWindow(Kind kind);
-    static bool CreateTabControl();
-    static void CreateLogFont();
-    static void ShowSelectedPage();
-    static void OnSize(int width, int height);
-    static LRESULT CALLBACK WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-
     Kind m_kind;
     HWND m_page = nullptr;
     HWND m_edit = nullptr;
     std::wstring m_clearMessage;
-    std::mutex m_pendingLock;
+    CCritSec m_pendingLock;
     std::map<DWORD, std::wstring> m_pending; // by thread ID
 };
 

@@ -1,5 +1,6 @@
 #include "foundation/CSectionFile.h"
 
+#include "foundation/CCritSec.h"
 #include "foundation/PathUtil.h"
 #include "foundation/StringUtil.h"
 #include "foundation/TextFile.h"
@@ -9,7 +10,6 @@
 #include <boost/lexical_cast.hpp>
 #include <map>
 #include <memory>
-#include <mutex>
 
 namespace {
 
@@ -23,14 +23,14 @@ std::wstring LockKey(const std::wstring& path) {
 }
 
 // One lock per file for the whole process. The registry is never freed, for the same reason.
-std::recursive_mutex& LockFor(const std::wstring& path) {
-    static auto* registryLock = new std::mutex;
-    static auto* locks = new std::map<std::wstring, std::unique_ptr<std::recursive_mutex>>;
+CCritSec& LockFor(const std::wstring& path) {
+    static auto* registryLock = new CCritSec;
+    static auto* locks = new std::map<std::wstring, std::unique_ptr<CCritSec>>;
     const std::wstring key = LockKey(path);
-    std::lock_guard<std::mutex> guard(*registryLock);
+    CAutoLock guard(registryLock);
     auto& lock = (*locks)[key];
     if (!lock) {
-        lock = std::make_unique<std::recursive_mutex>();
+        lock = std::make_unique<CCritSec>();
     }
     return *lock;
 }
@@ -145,7 +145,7 @@ bool CSectionFile::AssignPath(const std::wstring& path) {
 }
 
 std::wstring CSectionFile::ReadText(const std::wstring& /*defaultText*/) const {
-    std::lock_guard<std::recursive_mutex> guard(LockFor(m_path));
+    CAutoLock guard(LockFor(m_path));
     std::wstring text;
     ReadTextFile(m_path, text);
     return Normalise(text);
@@ -180,7 +180,7 @@ int CSectionFile::ReadSectionInt(const std::wstring& name) const {
 }
 
 bool CSectionFile::SetSection(const std::wstring& name, const std::wstring& text) {
-    std::lock_guard<std::recursive_mutex> guard(LockFor(m_path));
+    CAutoLock guard(LockFor(m_path));
     std::wstring content;
     // Rewriting a file that exists but could not be read would replace it by this one section.
     if (ReadTextFileChecked(m_path, content) == TextFileStatus::Failed) {
@@ -204,7 +204,7 @@ bool CSectionFile::SetSectionValue(const std::wstring& name, int value) {
 }
 
 bool CSectionFile::AppendLine(const std::wstring& name, const std::wstring& line) {
-    std::lock_guard<std::recursive_mutex> guard(LockFor(m_path));
+    CAutoLock guard(LockFor(m_path));
     std::vector<std::wstring> lines = ReadSectionLines(name, false);
     lines.push_back(line);
     return SetSectionLines(name, lines);

@@ -1,5 +1,12 @@
 #include "foundation/CWndBase.h"
 
+#include "foundation/CBaseDebug.h"
+#include "foundation/Exception.h"
+#include "foundation/StringUtil.h"
+
+#include <exception>
+#include <string>
+
 namespace {
 
 const wchar_t kObjectProp[] = L"CWndBaseProp";
@@ -31,6 +38,27 @@ void RedirectDialogProc(HWND window) {
     if (CurrentDlgProc(window) == reinterpret_cast<DLGPROC>(&CWndBase::StaticWndProc)) {
         SetWindowLongPtrW(window, DWLP_DLGPROC, reinterpret_cast<LONG_PTR>(&CWndBase::StaticDlgProc));
     }
+}
+
+void LogWindowError(HWND window, const std::wstring& what) {
+    wchar_t className[256] = {};
+    GetClassNameW(window, className, 256);
+    DebugLog() << L"Error : " << className << L" : " << what << EndLine;
+}
+
+// An exception must not unwind through the system's code that called a window or dialog procedure;
+// the message it interrupted counts as handled.
+template <typename Procedure> LRESULT CallGuarded(HWND window, Procedure&& procedure) {
+    try {
+        return procedure();
+    } catch (const utl::exception::CException& e) {
+        MessageBoxW(nullptr, e.text.c_str(), L"CException", MB_OK);
+    } catch (const std::exception& e) {
+        LogWindowError(window, AnsiToWide(e.what()));
+    } catch (...) {
+        LogWindowError(window, L"unknown exception");
+    }
+    return 0;
 }
 
 } // namespace
@@ -123,7 +151,9 @@ void CWndBase::Detach() {
 }
 
 LRESULT CWndBase::Dispatch(CWndBase* object, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    const LRESULT result = object->WndProc(window, message, wParam, lParam);
+    // Both procedures reach an object only here, so one guard covers them, and the detach below still
+    // runs when the object threw while its window was destroyed.
+    const LRESULT result = CallGuarded(window, [&] { return object->WndProc(window, message, wParam, lParam); });
     // The object may have detached or deleted itself meanwhile; then it must not be touched.
     if ((message == WM_DESTROY || message == WM_NCDESTROY) && FromWindow(window) == object) {
         object->Detach();

@@ -23,7 +23,9 @@ public:
     CWndBase& operator=(const CWndBase&) = delete;
 
     // For a dialog the result is the dialog procedure's: nonzero when handled (a message result goes
-    // to DWLP_MSGRESULT). The base passes everything to DefaultProc.
+    // to DWLP_MSGRESULT). The base passes everything to DefaultProc. An exception goes no further than
+    // the base: a CException is shown in a message box, anything else is logged as "Error : <class
+    // name> : <what>", and the message counts as handled (0).
     virtual LRESULT WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
     static LRESULT CALLBACK StaticWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

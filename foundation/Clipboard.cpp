@@ -1,5 +1,7 @@
 #include "foundation/Clipboard.h"
 
+#include "foundation/Handles.h"
+
 #include <windows.h>
 
 #include <cstring>
@@ -8,16 +10,16 @@ bool SetClipboardText(const std::wstring& text) {
     EmptyClipboard();
     bool placed = false;
     const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
-    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
-    if (memory != nullptr) {
-        if (void* target = GlobalLock(memory)) {
+    CGlobalMemory memory(GlobalAlloc(GMEM_MOVEABLE, bytes));
+    if (memory) {
+        if (void* target = GlobalLock(memory.Get())) {
             std::memcpy(target, text.c_str(), bytes);
-            GlobalUnlock(memory);
-            // On success the clipboard owns the memory.
-            placed = SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
+            GlobalUnlock(memory.Get());
+            placed = SetClipboardData(CF_UNICODETEXT, memory.Get()) != nullptr;
         }
-        if (!placed) {
-            GlobalFree(memory);
+        if (placed) {
+            // The clipboard owns it now.
+            memory.Release();
         }
     }
     CloseClipboard();

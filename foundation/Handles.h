@@ -62,6 +62,13 @@ struct Module {
     static bool Close(Type handle) { return FreeLibrary(handle) != FALSE; }
 };
 
+// Windows, destroyed on the thread that made them (a child goes with its parent).
+struct Window {
+    using Type = HWND;
+    static Type Empty() { return nullptr; }
+    static bool Close(Type window) { return DestroyWindow(window) != FALSE; }
+};
+
 // Menus not attached to a window (a window destroys its own menu).
 struct Menu {
     using Type = HMENU;
@@ -80,6 +87,13 @@ template <typename T> struct LocalMemory {
     using Type = T*;
     static Type Empty() { return nullptr; }
     static bool Close(Type memory) { return LocalFree(memory) == nullptr; }
+};
+
+// Memory from GlobalAlloc that no one took over (the clipboard owns what SetClipboardData accepted).
+struct GlobalMemory {
+    using Type = HGLOBAL;
+    static Type Empty() { return nullptr; }
+    static bool Close(Type memory) { return GlobalFree(memory) == nullptr; }
 };
 
 } // namespace handle_kinds
@@ -131,9 +145,11 @@ using CInternetHandle = CHandle<handle_kinds::Internet>;
 template <typename T> using CGdiObject = CHandle<handle_kinds::GdiObject<T>>;
 using CMemoryDc = CHandle<handle_kinds::MemoryDc>;
 using CModuleHandle = CHandle<handle_kinds::Module>;
+using CWindowHandle = CHandle<handle_kinds::Window>;
 using CMenuHandle = CHandle<handle_kinds::Menu>;
 using CAcceleratorTable = CHandle<handle_kinds::AcceleratorTable>;
 template <typename T> using CLocalMemory = CHandle<handle_kinds::LocalMemory<T>>;
+using CGlobalMemory = CHandle<handle_kinds::GlobalMemory>;
 
 // An unnamed event; throws utl::exception::CException ("CreateEventW" with the system's error) when
 // the system gives none, so no caller waits on or sets a null handle.

@@ -7,7 +7,6 @@
 
 #include <string>
 
-
 void SetMainWindow(HWND window);
 HWND GetMainWindow();
 
@@ -18,7 +17,7 @@ LRESULT LogViaMainWindow(const std::wstring& text);
 LRESULT SendCommandLineToMainWindow(const std::wstring& arguments);
 // As a second start would: the program's path and the given path, each in double quotes.
 LRESULT SendOptionToMainWindow(const std::wstring& path);
-// Appends "%__SILENT__%" to the script and sends message 0x9BBB; returns the answer.
+// Appends "%__SILENT__%" to the script and sends kMsgRunScript; returns the answer.
 LRESULT SendMainWindowStrings(const std::wstring& script, const std::wstring& language);
 
 // Sends a command line (UTF-16 with its terminator) to a window by WM_COPYDATA with dwData 0.

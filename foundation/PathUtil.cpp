@@ -1,12 +1,11 @@
 #include "foundation/PathUtil.h"
 
+#include "foundation/Handles.h"
 #include "foundation/StringUtil.h"
 #include "foundation/VideoId.h"
 
 #include <windows.h>
 #include <shlwapi.h>
-
-#include <memory>
 
 std::wstring GetProgramPath() {
     std::wstring buffer(MAX_PATH, L'\0');
@@ -103,24 +102,10 @@ std::wstring CurrentFolder() {
     return buffer;
 }
 
-struct FindCloser {
-    using pointer = HANDLE;
-    void operator()(HANDLE find) const { FindClose(find); }
-};
-// Holds a search handle; INVALID_HANDLE_VALUE is stored as null.
-class FindHandle : public std::unique_ptr<HANDLE, FindCloser> {
-public:
-    explicit FindHandle(HANDLE find) : unique_ptr(find == INVALID_HANDLE_VALUE ? nullptr : find) {}
-};
-
-struct LocalFreer {
-    void operator()(wchar_t* memory) const { LocalFree(memory); }
-};
-
 bool EnumerateInto(const std::wstring& folder, const std::wstring& pattern, std::vector<std::wstring>& out,
                    bool fullPaths, bool includeFolders, bool recursive) {
     WIN32_FIND_DATAW data;
-    const FindHandle find(FindFirstFileW(JoinPath(folder, recursive ? L"*.*" : pattern).c_str(), &data));
+    const CFindHandle find(FindFirstFileW(JoinPath(folder, recursive ? L"*.*" : pattern).c_str(), &data));
     if (!find) {
         return false;
     }
@@ -137,7 +122,7 @@ bool EnumerateInto(const std::wstring& folder, const std::wstring& pattern, std:
         if (recursive && isFolder) {
             EnumerateInto(JoinPath(folder, name), pattern, out, fullPaths, includeFolders, recursive);
         }
-    } while (FindNextFileW(find.get(), &data));
+    } while (FindNextFileW(find.Get(), &data));
     return true;
 }
 
@@ -300,7 +285,7 @@ std::wstring GetLastErrorText() {
     const DWORD length =
         FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
                        nullptr, error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-    const std::unique_ptr<wchar_t, LocalFreer> owned(buffer);
+    const CLocalMemory<wchar_t> owned(buffer);
     std::wstring text(buffer != nullptr ? buffer : L"", buffer != nullptr ? length : 0);
     // The system's texts end with a line break, which would leave an empty line in the log.
     while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ')) {

@@ -29,6 +29,11 @@ constexpr UINT kMsgRunScript = 0x9BBB;    // wParam a script text, lParam its la
 // Posted by the main window to itself: run the next command line taken by WM_COPYDATA.
 constexpr UINT kMsgRunPendingCommandLine = WM_APP + 0x100;
 
+// ---- The log window "CBaseDebug" ----------------------------------------------------------------
+
+// Sent from a thread other than the window's: wParam a zero-terminated wide text, lParam the log object.
+constexpr UINT kMsgLogAppendLine = WM_APP + 1;
+
 // ---- What the engine posts to the window that owns the video -------------------------------------
 
 constexpr UINT kMsgPlayPosition = 0x8020; // wParam the play position in ms

@@ -1,22 +1,25 @@
 #include "foundation/Regex.h"
 
 #include "foundation/CBaseDebug.h"
+#include "foundation/CCritSec.h"
 
 #include <boost/regex.hpp>
 #include <memory>
-#include <mutex>
 #include <set>
 #include <unordered_map>
 
 namespace {
 
-// Reports a faulty pattern once per process.
+// Reports a faulty pattern once per process. Never destroyed, like the cache below.
 void ReportBadPattern(const std::wstring& pattern, const char* what) {
-    static std::mutex lock;
-    static std::set<std::wstring> reported;
+    struct Reported {
+        CCritSec lock;
+        std::set<std::wstring> patterns;
+    };
+    static auto* reported = new Reported;
     {
-        std::lock_guard<std::mutex> guard(lock);
-        if (!reported.insert(pattern).second) {
+        CAutoLock guard(reported->lock);
+        if (!reported->patterns.insert(pattern).second) {
             return;
         }
     }
@@ -28,10 +31,10 @@ void ReportBadPattern(const std::wstring& pattern, const char* what) {
 // at thread exit, so a worker thread that had used a pattern corrupted the heap as it ended. The cache
 // is never freed, so that patterns still work during static destruction.
 std::shared_ptr<const boost::wregex> Compile(const std::wstring& pattern) {
-    static auto* lock = new std::mutex;
+    static auto* lock = new CCritSec;
     static auto* cache = new std::unordered_map<std::wstring, std::shared_ptr<const boost::wregex>>;
     {
-        std::lock_guard<std::mutex> guard(*lock);
+        CAutoLock guard(lock);
         auto found = cache->find(pattern);
         if (found != cache->end()) {
             return found->second;
@@ -44,7 +47,7 @@ std::shared_ptr<const boost::wregex> Compile(const std::wstring& pattern) {
         ReportBadPattern(pattern, e.what());
         return nullptr;
     }
-    std::lock_guard<std::mutex> guard(*lock);
+    CAutoLock guard(lock);
     if (cache->size() >= 128) {
         cache->clear(); // users still hold theirs
     }

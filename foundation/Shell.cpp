@@ -2,6 +2,7 @@
 
 #include "foundation/CBaseDebug.h"
 #include "foundation/AppSettings.h"
+#include "foundation/Handles.h"
 #include "foundation/PathUtil.h"
 #include "foundation/StringUtil.h"
 
@@ -163,16 +164,15 @@ bool DeleteRelatedFiles(const std::wstring& path) {
     const std::wstring lowerBase = ToLower(baseName);
     std::vector<std::pair<std::wstring, bool>> related; // path, is a folder
     WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((folder + L"*" + baseName + L"*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
+    const CFindHandle search(FindFirstFileW((folder + L"*" + baseName + L"*").c_str(), &found));
+    if (search) {
         do {
             const std::wstring name = found.cFileName;
             if (name == L"." || name == L".." || ToLower(name).find(lowerBase) == std::wstring::npos) {
                 continue;
             }
             related.emplace_back(folder + name, (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0);
-        } while (FindNextFileW(search, &found));
-        FindClose(search);
+        } while (FindNextFileW(search.Get(), &found));
     }
 
     bool allRemoved = true;

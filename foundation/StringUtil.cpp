@@ -1,5 +1,7 @@
 #include "foundation/StringUtil.h"
 
+#include "foundation/Handles.h"
+
 #include <windows.h>
 #include <shellapi.h>
 
@@ -151,14 +153,13 @@ std::vector<std::wstring> SplitCommandLine(const std::wstring& text) {
         return args;
     }
     int count = 0;
-    LPWSTR* argv = CommandLineToArgvW(text.c_str(), &count);
-    if (argv == nullptr) {
+    const CLocalMemory<LPWSTR> argv(CommandLineToArgvW(text.c_str(), &count));
+    if (!argv) {
         return args;
     }
     for (int i = 1; i < count; ++i) {
-        args.emplace_back(argv[i]);
+        args.emplace_back(argv.Get()[i]);
     }
-    LocalFree(argv);
     return args;
 }
 

@@ -1,5 +1,6 @@
 #include "foundation/TextFile.h"
 
+#include "foundation/Handles.h"
 #include "foundation/StringUtil.h"
 
 #include <windows.h>
@@ -10,25 +11,6 @@
 
 namespace {
 
-class FileHandle {
-public:
-    explicit FileHandle(HANDLE handle) : m_handle(handle) {}
-    ~FileHandle() { Close(); }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-
-    bool IsValid() const { return m_handle != INVALID_HANDLE_VALUE; }
-    HANDLE Get() const { return m_handle; }
-    bool Close() {
-        const bool closed = !IsValid() || CloseHandle(m_handle) != FALSE;
-        m_handle = INVALID_HANDLE_VALUE;
-        return closed;
-    }
-
-private:
-    HANDLE m_handle;
-};
-
 constexpr wchar_t kByteOrderMark = 0xFEFF;
 // A text file beyond this is not one of ours; refusing it keeps the 32-bit build from exhausting memory.
 constexpr LONGLONG kMaxFileSize = 0x40000000;
@@ -36,8 +18,8 @@ constexpr LONGLONG kMaxFileSize = 0x40000000;
 TextFileStatus ReadBytes(const std::wstring& path, std::string& bytes) {
     bytes.clear();
     // Sharing everything lets a writer replace the file while it is read.
-    FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    CFileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.IsValid()) {
         const DWORD error = GetLastError();
         return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? TextFileStatus::NotFound
@@ -170,7 +152,7 @@ bool WriteFileReplacing(const std::wstring& path, const void* data, size_t size)
     }
     bool ok = false;
     {
-        FileHandle file(
+        CFileHandle file(
             CreateFileW(temporary, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         ok = file.IsValid() && WriteAll(file.Get(), data, size) && FlushFileBuffers(file.Get()) && file.Close();
     }
@@ -185,7 +167,7 @@ bool CreateUtf16FileIfMissing(const std::wstring& path, const std::wstring& text
     if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) {
         return true;
     }
-    FileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    CFileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.IsValid()) {
         // Made meanwhile by another writer: it exists, which is what was asked.
         return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;

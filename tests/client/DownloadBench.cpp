@@ -7,6 +7,7 @@
 #include "client/VideoDownload.h"
 #include "foundation/AppSettings.h"
 #include "foundation/CBaseDebug.h"
+#include "foundation/Handles.h"
 #include "foundation/StringUtil.h"
 #include "tests/fakeservice/FakeService.h"
 #include "tests/support/BenchClock.h"
@@ -45,15 +46,14 @@ unsigned long long FileSize(const std::wstring& path) {
 }
 
 std::string ReadSmallFile(const std::wstring& path) {
-    HANDLE file =
-        CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
+    const CFileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                       OPEN_EXISTING, 0, nullptr));
+    if (!file) {
         return "";
     }
     char buffer[16384];
     DWORD read = 0;
-    ReadFile(file, buffer, sizeof(buffer), &read, nullptr);
-    CloseHandle(file);
+    ReadFile(file.Get(), buffer, sizeof(buffer), &read, nullptr);
     return std::string(buffer, read);
 }
 
@@ -104,8 +104,8 @@ double TimeCurl(const std::wstring& url, unsigned long long size, int run) {
         std::printf("cannot start curl, error %lu\n", GetLastError());
         return -1;
     }
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    CKernelHandle(process.hThread).Close();
+    CKernelHandle(process.hProcess).Close();
     std::string trace;
     for (const double deadline = Seconds() + 120; Seconds() < deadline; Sleep(20)) {
         trace = ReadSmallFile(windowsStem + L".txt");

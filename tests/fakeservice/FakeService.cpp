@@ -6,7 +6,6 @@
 #include <wininet.h>
 
 #include <atomic>
-#include <memory>
 
 namespace testing_support {
 
@@ -24,30 +23,27 @@ std::wstring WindowsPathOf(const std::string& unixPath) {
 }
 
 std::string ReadFileBytes(const std::wstring& path) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
+    const CFileHandle file(CreateFileW(path.c_str(), GENERIC_READ,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                       0, nullptr));
+    if (!file) {
         return std::string();
     }
     std::string bytes;
     char chunk[4096];
     DWORD read = 0;
-    while (ReadFile(file, chunk, sizeof(chunk), &read, nullptr) && read > 0) {
+    while (ReadFile(file.Get(), chunk, sizeof(chunk), &read, nullptr) && read > 0) {
         bytes.append(chunk, read);
     }
-    CloseHandle(file);
     return bytes;
 }
 
 // A plain GET that ignores the reply, for the fake's own routes.
 void Get(const std::wstring& url) {
-    struct Closer {
-        void operator()(void* handle) const { InternetCloseHandle(handle); }
-    };
-    std::unique_ptr<void, Closer> session(InternetOpenW(L"", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
+    const CInternetHandle session(InternetOpenW(L"", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
     if (session) {
-        std::unique_ptr<void, Closer> request(
-            InternetOpenUrlW(session.get(), url.c_str(), nullptr, 0, INTERNET_FLAG_RELOAD, 0));
+        const CInternetHandle request(
+            InternetOpenUrlW(session.Get(), url.c_str(), nullptr, 0, INTERNET_FLAG_RELOAD, 0));
     }
 }
 
@@ -63,10 +59,10 @@ FakeService::FakeService() {
 
     // The fake runs while this file exists; the system deletes it when the handle closes, also when
     // the test process dies.
-    m_alive = CreateFileW((m_windowsStem + L".alive").c_str(), GENERIC_WRITE,
-                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, CREATE_ALWAYS,
-                          FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-    if (m_alive == INVALID_HANDLE_VALUE) {
+    m_alive.Reset(CreateFileW((m_windowsStem + L".alive").c_str(), GENERIC_WRITE,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, CREATE_ALWAYS,
+                              FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+    if (!m_alive) {
         ADD_FAILURE() << "cannot create the fake's alive file";
         return;
     }
@@ -82,8 +78,8 @@ FakeService::FakeService() {
         return;
     }
     // Under Wine the handle of a Linux process can be neither waited on nor terminated.
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    CKernelHandle(process.hThread).Close();
+    CKernelHandle(process.hProcess).Close();
 
     PumpMessagesUntil([&] { return (m_port = ToIntOrZero(Utf8ToWide(ReadFileBytes(portFile)))) != 0; }, 10000);
     m_running = m_port != 0;
@@ -121,10 +117,7 @@ void FakeService::Stop() {
         }
         m_running = false;
     }
-    if (m_alive != INVALID_HANDLE_VALUE) {
-        CloseHandle(m_alive);
-        m_alive = INVALID_HANDLE_VALUE;
-    }
+    m_alive.Close();
 }
 
 } // namespace testing_support

@@ -5,6 +5,8 @@
 //
 // Thread use: the test's thread.
 
+#include "foundation/Handles.h"
+
 #include <windows.h>
 
 #include <string>
@@ -41,7 +43,7 @@ public:
 private:
     std::string m_unixStem;     // the fake's files, as Linux paths without their extension
     std::wstring m_windowsStem; // the same files seen from here
-    HANDLE m_alive = INVALID_HANDLE_VALUE;
+    CFileHandle m_alive;
     int m_port = 0;
     bool m_running = false;
 };

@@ -1,5 +1,6 @@
 #include "foundation/CSectionFile.h"
 
+#include "foundation/Handles.h"
 #include "foundation/TextFile.h"
 #include "tests/support/TestSupport.h"
 
@@ -31,14 +32,13 @@ std::string Utf16Bytes(const std::wstring& stored) {
 
 // Gives everyone exactly these rights on the file (SDDL rights, for example "FA" or "FWSD").
 bool SetFileRights(const std::wstring& path, const std::wstring& rights) {
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    PSECURITY_DESCRIPTOR made = nullptr;
     const std::wstring sddl = L"D:P(A;;" + rights + L";;;WD)";
-    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1, &descriptor, nullptr)) {
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1, &made, nullptr)) {
         return false;
     }
-    const bool set = SetFileSecurityW(path.c_str(), DACL_SECURITY_INFORMATION, descriptor) != FALSE;
-    LocalFree(descriptor);
-    return set;
+    const CLocalMemory<void> descriptor(made);
+    return SetFileSecurityW(path.c_str(), DACL_SECURITY_INFORMATION, descriptor.Get()) != FALSE;
 }
 
 size_t CountOf(const std::wstring& text, const std::wstring& part) {
@@ -191,12 +191,11 @@ TEST_F(CSectionFileTest, FileThatCannotBeReadIsNotRewritten) {
     CSectionFile file(Path());
     {
         // Held by a writer that shares writing but not reading: writing in place would get through.
-        HANDLE holder = CreateFileW(Path().c_str(), GENERIC_WRITE, FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-        ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+        const CFileHandle holder(CreateFileW(Path().c_str(), GENERIC_WRITE, FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(holder.IsValid());
         EXPECT_FALSE(file.SetSection(L"History", L"y"));
         EXPECT_FALSE(file.AppendLine(L"History", L"y"));
-        CloseHandle(holder);
     }
     EXPECT_EQ(ReadBytes(Path()), stored);
     EXPECT_EQ(file.ReadSection(L"History", L""), L"x");

@@ -1,11 +1,14 @@
 #include "foundation/CWndBase.h"
 
+#include "foundation/Exception.h"
+#include "foundation/Handles.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <memory>
+#include <stdexcept>
 #include <vector>
 
 namespace {
@@ -54,6 +57,26 @@ public:
             return kPong;
         }
         return DefaultProc(window, message, wParam, lParam);
+    }
+};
+
+// Throws at kPing with a non-zero wParam: 1 a std::runtime_error, 2 its CException, 3 an int.
+class ThrowingWnd : public RecordingWnd {
+public:
+    const utl::exception::CException error{L"thrown in a procedure", 5, L".\\tests\\foundation\\CWndBaseTest", 12};
+
+    LRESULT WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) override {
+        if (message == kPing) {
+            switch (wParam) {
+            case 1:
+                throw std::runtime_error("the procedure failed");
+            case 2:
+                throw error;
+            case 3:
+                throw 3;
+            }
+        }
+        return RecordingWnd::WndProc(window, message, wParam, lParam);
     }
 };
 
@@ -118,19 +141,21 @@ std::vector<WORD> MakeDialogTemplate(const wchar_t* className) {
     return words;
 }
 
+// The object's own window, or a modeless dialog of the standard class that reaches it.
+HWND CreateWindowOrDialog(CWndBase* object, bool dialog) {
+    if (!dialog) {
+        return CreateOwnWindow(object);
+    }
+    const std::vector<WORD> dialogTemplate = MakeDialogTemplate(nullptr);
+    return CreateDialogIndirectParamW(GetModuleHandleW(nullptr),
+                                      reinterpret_cast<LPCDLGTEMPLATEW>(dialogTemplate.data()), nullptr,
+                                      &CWndBase::StaticDlgProc, reinterpret_cast<LPARAM>(object));
+}
+
 HWND CreateEdit(HWND parent) {
     return CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE, 0, 0, 80, 20, parent, nullptr,
                            GetModuleHandleW(nullptr), nullptr);
 }
-
-struct WindowDeleter {
-    void operator()(HWND window) const {
-        if (IsWindow(window)) {
-            DestroyWindow(window);
-        }
-    }
-};
-using WindowHolder = std::unique_ptr<std::remove_pointer_t<HWND>, WindowDeleter>;
 
 // A foreign subclass, as another library would install above ours.
 WNDPROC g_belowForeign = nullptr;
@@ -177,23 +202,23 @@ TEST(CWndBaseTest, CreationRefusedByTheObjectLeavesItDetached) {
 TEST(CWndBaseTest, OwnWindowOutlivingItsObjectFallsBackToDefaultHandling) {
     RegisterClasses();
     auto object = std::make_unique<RecordingWnd>();
-    WindowHolder window(CreateOwnWindow(object.get()));
-    ASSERT_NE(window.get(), nullptr);
+    CWindowHandle window(CreateOwnWindow(object.get()));
+    ASSERT_NE(window.Get(), nullptr);
     object.reset();
-    EXPECT_EQ(GetPropW(window.get(), kPropName), nullptr);
-    EXPECT_EQ(SendMessageW(window.get(), kPing, 0, 0), 0);
-    SetWindowTextW(window.get(), L"x");
-    EXPECT_EQ(testing_support::WindowText(window.get()), L"x");
+    EXPECT_EQ(GetPropW(window.Get(), kPropName), nullptr);
+    EXPECT_EQ(SendMessageW(window.Get(), kPing, 0, 0), 0);
+    SetWindowTextW(window.Get(), L"x");
+    EXPECT_EQ(testing_support::WindowText(window.Get()), L"x");
 }
 
 TEST(CWndBaseTest, SubclassedControlGetsItsProcedureBackHoweverTheObjectLetsGo) {
     enum class Release { Detach, DeleteObject, DestroyControl };
     const Release releases[] = {Release::Detach, Release::DeleteObject, Release::DestroyControl};
-    WindowHolder parent(
+    CWindowHandle parent(
         CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 200, 100, nullptr, nullptr, nullptr, nullptr));
     for (const Release release : releases) {
         SCOPED_TRACE(static_cast<int>(release));
-        const HWND edit = CreateEdit(parent.get());
+        const HWND edit = CreateEdit(parent.Get());
         const LONG_PTR original = GetWindowLongPtrW(edit, GWLP_WNDPROC);
         auto object = std::make_unique<RecordingWnd>();
         ASSERT_TRUE(CWndBase::Attach(edit, object.get()));
@@ -230,10 +255,10 @@ TEST(CWndBaseTest, SubclassedControlGetsItsProcedureBackHoweverTheObjectLetsGo) 
 }
 
 TEST(CWndBaseTest, AttachRefusesASecondObjectAndAnAttachedObject) {
-    WindowHolder parent(
+    CWindowHandle parent(
         CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 200, 100, nullptr, nullptr, nullptr, nullptr));
-    const HWND first = CreateEdit(parent.get());
-    const HWND second = CreateEdit(parent.get());
+    const HWND first = CreateEdit(parent.Get());
+    const HWND second = CreateEdit(parent.Get());
     RecordingWnd a;
     RecordingWnd b;
     ASSERT_TRUE(CWndBase::Attach(first, &a));
@@ -248,9 +273,9 @@ TEST(CWndBaseTest, AttachRefusesASecondObjectAndAnAttachedObject) {
 }
 
 TEST(CWndBaseTest, ObjectLeavingFromBelowAForeignSubclassKeepsTheChainWorking) {
-    WindowHolder parent(
+    CWindowHandle parent(
         CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 200, 100, nullptr, nullptr, nullptr, nullptr));
-    const HWND edit = CreateEdit(parent.get());
+    const HWND edit = CreateEdit(parent.Get());
     auto first = std::make_unique<RecordingWnd>();
     ASSERT_TRUE(CWndBase::Attach(edit, first.get()));
     g_foreignSetTexts = 0;
@@ -327,4 +352,46 @@ TEST(CWndBaseTest, ModalDialogFromMemoryEndsWithTheObjectsResult) {
     EXPECT_TRUE(object.attachedWhenInitialised);
     EXPECT_TRUE(object.attachedWhenDestroyed);
     EXPECT_EQ(object.GetWindowHandle(), nullptr);
+}
+
+TEST(CWndBaseTest, ExceptionInsideAProcedureIsLoggedAndTheWindowGoesOn) {
+    RegisterClasses();
+    struct Case {
+        bool dialog;
+        WPARAM throwKind;
+        const wchar_t* logged;
+    };
+    const Case cases[] = {
+        {false, 1, L"Error : CWndBaseTestWindow : the procedure failed\r\n"},
+        {false, 3, L"Error : CWndBaseTestWindow : unknown exception\r\n"},
+        {true, 1, L"Error : #32770 : the procedure failed\r\n"},
+        {true, 3, L"Error : #32770 : unknown exception\r\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << (c.dialog ? "dialog" : "window") << ", kind " << c.throwKind);
+        testing_support::ClearLog();
+        ThrowingWnd object;
+        CWindowHandle window(CreateWindowOrDialog(&object, c.dialog));
+        ASSERT_NE(window.Get(), nullptr);
+        EXPECT_EQ(SendMessageW(window.Get(), kPing, c.throwKind, 0), 0) << "counts as handled";
+        EXPECT_EQ(testing_support::LogText(), c.logged);
+        EXPECT_EQ(SendMessageW(window.Get(), kPing, 0, 0), kPong);
+    }
+}
+
+TEST(CWndBaseTest, CExceptionInsideAProcedureShowsItsBox) {
+    RegisterClasses();
+    for (const bool dialog : {false, true}) {
+        SCOPED_TRACE(dialog ? "dialog" : "window");
+        ThrowingWnd object;
+        CWindowHandle window(CreateWindowOrDialog(&object, dialog));
+        ASSERT_NE(window.Get(), nullptr);
+        testing_support::MessageBoxAnswerer answerer({IDOK});
+        EXPECT_EQ(SendMessageW(window.Get(), kPing, 2, 0), 0);
+        ASSERT_TRUE(answerer.WaitForCount(1));
+        const testing_support::SeenMessageBox seen = answerer.Seen().front();
+        EXPECT_EQ(seen.caption, L"CException");
+        EXPECT_EQ(seen.text, object.error.text);
+        EXPECT_EQ(SendMessageW(window.Get(), kPing, 0, 0), kPong);
+    }
 }

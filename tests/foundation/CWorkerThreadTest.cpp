@@ -1,5 +1,6 @@
 #include "foundation/CWorkerThread.h"
 #include "foundation/Exception.h"
+#include "foundation/Handles.h"
 
 #include "tests/support/TestSupport.h"
 
@@ -17,34 +18,21 @@ using testing_support::PumpMessagesUntil;
 
 namespace {
 
-class Event {
-public:
-    Event() : m_handle(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
-    ~Event() { CloseHandle(m_handle); }
-    Event(const Event&) = delete;
-    Event& operator=(const Event&) = delete;
-    HANDLE get() const { return m_handle; }
-    void Set() const { SetEvent(m_handle); }
-
-private:
-    HANDLE m_handle;
-};
-
 struct Gate {
-    Event entered;
-    Event release;
+    CEventHandle entered = CreateEventOrThrow(true, false);
+    CEventHandle release = CreateEventOrThrow(true, false);
     std::atomic<bool> passed{false};
 
     // A thread stopped while it starts up may hold the loader lock, which every later thread start and
     // end of the process then waits for; so tests stop a thread only once it runs its procedure.
-    bool WaitEntered() const { return WaitForSingleObject(entered.get(), 5000) == WAIT_OBJECT_0; }
+    bool WaitEntered() const { return WaitForSingleObject(entered.Get(), 5000) == WAIT_OBJECT_0; }
 };
 
 // Waits at the gate, marks it passed and returns 7.
 unsigned __stdcall PassGate(void* argument) {
     auto* gate = static_cast<Gate*>(argument);
-    gate->entered.Set();
-    WaitForSingleObject(gate->release.get(), INFINITE);
+    SetEvent(gate->entered.Get());
+    WaitForSingleObject(gate->release.Get(), INFINITE);
     gate->passed = true;
     return 7;
 }
@@ -64,7 +52,7 @@ TEST(CWorkerThreadTest, RunsUntilItsProcedureReturnsAndKeepsTheExitCode) {
     EXPECT_TRUE(worker.IsRunning());
     EXPECT_EQ(worker.GetExitCode(), static_cast<DWORD>(STILL_ACTIVE));
 
-    gate.release.Set();
+    SetEvent(gate.release.Get());
     ASSERT_TRUE(PumpMessagesUntil([&] { return !worker.IsRunning(); }));
     EXPECT_TRUE(gate.passed);
     EXPECT_EQ(worker.GetExitCode(), 7u);
@@ -77,7 +65,7 @@ TEST(CWorkerThreadTest, SuspendedThreadWaitsUntilResumed) {
     ASSERT_TRUE(worker.Start(PassGate, &gate));
     ASSERT_TRUE(gate.WaitEntered());
     ASSERT_TRUE(worker.Suspend());
-    gate.release.Set();
+    SetEvent(gate.release.Get());
     PumpMessagesFor(300);
     EXPECT_FALSE(gate.passed) << "ran while suspended";
     EXPECT_TRUE(worker.IsRunning());
@@ -101,7 +89,7 @@ TEST(CWorkerThreadTest, TerminateEndsARunningOrSuspendedThreadWithExitCodeZero) 
         EXPECT_FALSE(worker.IsRunning());
         EXPECT_EQ(worker.GetExitCode(), 0u);
         EXPECT_FALSE(worker.Terminate());
-        gate.release.Set();
+        SetEvent(gate.release.Get());
         PumpMessagesFor(50);
         EXPECT_FALSE(gate.passed);
     }
@@ -124,7 +112,7 @@ TEST(CWorkerThreadTest, EndedThreadIsNotMistakenForANewThreadThatGotItsId) {
         id = other.GetThreadId();
         reuseSeen = freedIds.count(id) != 0;
         ASSERT_FALSE(ended.IsRunning()) << "while thread " << id << " runs";
-        gate.release.Set();
+        SetEvent(gate.release.Get());
         ASSERT_TRUE(other.Wait(INFINITE));
         freedIds.insert(id);
     }
@@ -157,7 +145,7 @@ TEST(CWorkerThreadTest, RecordInTheListOutlivesTheCopyItWasMadeFrom) {
     EXPECT_TRUE(listed.thread.Suspend());
     EXPECT_TRUE(listed.thread.Resume());
 
-    gate.release.Set();
+    SetEvent(gate.release.Get());
     EXPECT_TRUE(PumpMessagesUntil([&] { return !listed.thread.IsRunning(); }));
     EXPECT_EQ(listed.thread.GetExitCode(), 7u);
 }
@@ -339,7 +327,7 @@ TEST(StartWorkerTest, ComIsInitialisedWhenAskedAndTheWorkerIsListedWhileItRuns) 
         return false;
     };
     EXPECT_TRUE(listed());
-    gate.release.Set();
+    SetEvent(gate.release.Get());
     ASSERT_TRUE(worker.Wait(10000));
     EXPECT_FALSE(listed());
 }

@@ -2,6 +2,7 @@
 
 #include "foundation/CBaseDebug.h"
 #include "foundation/AppSettings.h"
+#include "foundation/Handles.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -62,18 +63,19 @@ protected:
 
 TEST(ShellDropTest, GetDroppedFileNameReadsEachPathOfTheDrop) {
     const std::wstring names = std::wstring(L"C:\\動画\\sm9 テスト.mp4") + L'\0' + L"D:\\b\\c.xml" + L'\0' + L'\0';
-    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + names.size() * sizeof(wchar_t));
-    ASSERT_NE(memory, nullptr);
-    auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
+    const CGlobalMemory memory(
+        GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + names.size() * sizeof(wchar_t)));
+    ASSERT_TRUE(memory.IsValid());
+    auto* drop = static_cast<DROPFILES*>(GlobalLock(memory.Get()));
     drop->pFiles = sizeof(DROPFILES);
     drop->fWide = TRUE;
     std::memcpy(drop + 1, names.data(), names.size() * sizeof(wchar_t));
-    GlobalUnlock(memory);
+    GlobalUnlock(memory.Get());
 
-    EXPECT_EQ(GetDroppedFileName(static_cast<HDROP>(memory), 0), L"C:\\動画\\sm9 テスト.mp4");
-    EXPECT_EQ(GetDroppedFileName(static_cast<HDROP>(memory), 1), L"D:\\b\\c.xml");
-    EXPECT_EQ(GetDroppedFileName(static_cast<HDROP>(memory), 2), L"");
-    GlobalFree(memory);
+    const auto dropped = static_cast<HDROP>(memory.Get());
+    EXPECT_EQ(GetDroppedFileName(dropped, 0), L"C:\\動画\\sm9 テスト.mp4");
+    EXPECT_EQ(GetDroppedFileName(dropped, 1), L"D:\\b\\c.xml");
+    EXPECT_EQ(GetDroppedFileName(dropped, 2), L"");
 }
 
 TEST_F(ShellTest, GetShortcutTargetReadsTheTargetOfALink) {

@@ -1,5 +1,6 @@
 #include "foundation/TextFile.h"
 
+#include "foundation/Handles.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -16,8 +17,8 @@ protected:
     std::set<std::wstring> FolderEntries() const {
         std::set<std::wstring> names;
         WIN32_FIND_DATAW found;
-        HANDLE find = FindFirstFileW((Folder() + L"\\*").c_str(), &found);
-        if (find == INVALID_HANDLE_VALUE) {
+        const CFindHandle find(FindFirstFileW((Folder() + L"\\*").c_str(), &found));
+        if (!find) {
             return names;
         }
         do {
@@ -25,8 +26,7 @@ protected:
             if (name != L"." && name != L"..") {
                 names.insert(name);
             }
-        } while (FindNextFileW(find, &found));
-        FindClose(find);
+        } while (FindNextFileW(find.Get(), &found));
         return names;
     }
 };
@@ -112,11 +112,10 @@ TEST_F(TextFileTest, FailedWriteKeepsTheOldFileAndLeavesNoTemporaryFile) {
     WriteBytes(path, Utf16Bytes(L"[A]\r\nold\r\n"));
     {
         // Another process reading the file, sharing everything but its deletion, blocks the replacement.
-        HANDLE holder = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-        ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+        const CFileHandle holder(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(holder.IsValid());
         EXPECT_FALSE(WriteTextFile(path, L"[A]\nnew\n"));
-        CloseHandle(holder);
     }
     EXPECT_EQ(ReadBytes(path), Utf16Bytes(L"[A]\r\nold\r\n"));
     EXPECT_FALSE(WriteTextFile(PathOf(L"no folder\\settings.dat"), L"x"));

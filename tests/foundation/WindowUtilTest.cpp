@@ -1,24 +1,19 @@
 #include "foundation/WindowUtil.h"
 
+#include "foundation/Handles.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <memory>
 #include <thread>
 
 namespace {
 
-struct WindowDeleter {
-    void operator()(HWND window) const { DestroyWindow(window); }
-};
-using WindowHolder = std::unique_ptr<std::remove_pointer_t<HWND>, WindowDeleter>;
-
 // A popup's window rectangle is exactly the size it is given.
-WindowHolder CreatePopup(int left, int top, int width, int height, DWORD style = 0) {
-    return WindowHolder(CreateWindowExW(0, L"STATIC", L"", WS_POPUP | style, left, top, width, height, nullptr, nullptr,
-                                        nullptr, nullptr));
+CWindowHandle CreatePopup(int left, int top, int width, int height, DWORD style = 0) {
+    return CWindowHandle(CreateWindowExW(0, L"STATIC", L"", WS_POPUP | style, left, top, width, height, nullptr,
+                                         nullptr, nullptr, nullptr));
 }
 
 RECT WindowRect(HWND window) {
@@ -30,9 +25,9 @@ RECT WindowRect(HWND window) {
 } // namespace
 
 TEST(WindowUtilTest, CenterWindowCentresOnThePrimaryScreenKeepingTheSize) {
-    WindowHolder window = CreatePopup(5, 7, 300, 201);
-    CenterWindow(window.get());
-    const RECT rect = WindowRect(window.get());
+    CWindowHandle window = CreatePopup(5, 7, 300, 201);
+    CenterWindow(window.Get());
+    const RECT rect = WindowRect(window.Get());
     EXPECT_EQ(rect.left, (GetSystemMetrics(SM_CXSCREEN) - 300) / 2);
     EXPECT_EQ(rect.top, (GetSystemMetrics(SM_CYSCREEN) - 201) / 2);
     EXPECT_EQ(rect.right - rect.left, 300);
@@ -61,9 +56,9 @@ TEST(WindowUtilTest, FitWindowToMonitorMovesTheWindowInsideWithoutResizing) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        WindowHolder window = CreatePopup(c.left, c.top, c.width, c.height);
-        FitWindowToMonitor(window.get());
-        const RECT rect = WindowRect(window.get());
+        CWindowHandle window = CreatePopup(c.left, c.top, c.width, c.height);
+        FitWindowToMonitor(window.Get());
+        const RECT rect = WindowRect(window.Get());
         EXPECT_EQ(rect.left, c.expectedLeft);
         EXPECT_EQ(rect.top, c.expectedTop);
         EXPECT_EQ(rect.right - rect.left, c.width);
@@ -75,9 +70,9 @@ TEST(WindowUtilTest, ForceForegroundWindowTakesTheForegroundFromAnotherThread) {
     std::atomic<HWND> other{nullptr};
     std::atomic<bool> stop{false};
     std::thread thread([&] {
-        WindowHolder window = CreatePopup(0, 0, 100, 100, WS_VISIBLE);
-        SetForegroundWindow(window.get());
-        other = window.get();
+        CWindowHandle window = CreatePopup(0, 0, 100, 100, WS_VISIBLE);
+        SetForegroundWindow(window.Get());
+        other = window.Get();
         while (!stop) {
             testing_support::PumpMessagesFor(10);
         }
@@ -85,22 +80,22 @@ TEST(WindowUtilTest, ForceForegroundWindowTakesTheForegroundFromAnotherThread) {
     ASSERT_TRUE(testing_support::PumpMessagesUntil([&] { return other != nullptr; }));
     ASSERT_TRUE(testing_support::PumpMessagesUntil([&] { return GetForegroundWindow() == other; }));
 
-    WindowHolder window = CreatePopup(200, 0, 100, 100, WS_VISIBLE);
-    ForceForegroundWindow(window.get());
-    EXPECT_TRUE(testing_support::PumpMessagesUntil([&] { return GetForegroundWindow() == window.get(); }));
+    CWindowHandle window = CreatePopup(200, 0, 100, 100, WS_VISIBLE);
+    ForceForegroundWindow(window.Get());
+    EXPECT_TRUE(testing_support::PumpMessagesUntil([&] { return GetForegroundWindow() == window.Get(); }));
     stop = true;
     thread.join();
 }
 
 TEST(WindowUtilTest, WindowTextAndClassNameComeBackWhole) {
     const size_t lengths[] = {0, 1, 255, 256, 257, 511, 512, 513, 5000};
-    WindowHolder window = CreatePopup(0, 0, 10, 10);
+    CWindowHandle window = CreatePopup(0, 0, 10, 10);
     for (const size_t length : lengths) {
         const std::wstring text = testing_support::RepeatText(L"動画コメントabc", length);
-        SetWindowTextW(window.get(), text.c_str());
-        EXPECT_EQ(GetWindowTextString(window.get()), text) << length;
+        SetWindowTextW(window.Get(), text.c_str());
+        EXPECT_EQ(GetWindowTextString(window.Get()), text) << length;
     }
-    EXPECT_EQ(GetWindowClassName(window.get()), L"Static");
+    EXPECT_EQ(GetWindowClassName(window.Get()), L"Static");
 
     // Class names hold at most 255 characters.
     const size_t classLengths[] = {1, 254, 255};

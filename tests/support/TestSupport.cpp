@@ -142,12 +142,9 @@ std::wstring CopyProgramTo(const std::wstring& programName, const std::wstring& 
 }
 
 ProgramProcess::~ProgramProcess() {
-    if (m_process != nullptr) {
-        if (WaitForSingleObject(m_process, 0) == WAIT_TIMEOUT) {
-            TerminateProcess(m_process, 1);
-            WaitForSingleObject(m_process, 5000);
-        }
-        CloseHandle(m_process);
+    if (m_process && WaitForSingleObject(m_process.Get(), 0) == WAIT_TIMEOUT) {
+        TerminateProcess(m_process.Get(), 1);
+        WaitForSingleObject(m_process.Get(), 5000);
     }
 }
 
@@ -164,8 +161,8 @@ bool ProgramProcess::Start(const std::wstring& programPath, const std::wstring& 
                         &startup, &info)) {
         return false;
     }
-    CloseHandle(info.hThread);
-    m_process = info.hProcess;
+    CKernelHandle(info.hThread).Close();
+    m_process.Reset(info.hProcess);
     m_processId = info.dwProcessId;
     return true;
 }
@@ -177,12 +174,12 @@ HWND ProgramProcess::WaitForWindow(const std::wstring& className, DWORD timeoutM
 }
 
 long ProgramProcess::WaitForExit(DWORD timeoutMs) const {
-    if (m_process == nullptr ||
-        !PumpMessagesUntil([&] { return WaitForSingleObject(m_process, 0) == WAIT_OBJECT_0; }, timeoutMs)) {
+    if (!m_process ||
+        !PumpMessagesUntil([&] { return WaitForSingleObject(m_process.Get(), 0) == WAIT_OBJECT_0; }, timeoutMs)) {
         return -1;
     }
     DWORD code = 0;
-    GetExitCodeProcess(m_process, &code);
+    GetExitCodeProcess(m_process.Get(), &code);
     return static_cast<long>(code);
 }
 

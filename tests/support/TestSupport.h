@@ -1,6 +1,8 @@
 #pragma once
 // Helpers for tests that drive real windows under Wine.
 
+#include "foundation/Handles.h"
+
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -84,7 +86,7 @@ public:
     long WaitForExit(DWORD timeoutMs = 10000) const;
 
 private:
-    HANDLE m_process = nullptr;
+    CKernelHandle m_process;
     DWORD m_processId = 0;
 };
 
