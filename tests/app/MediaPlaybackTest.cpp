@@ -10,6 +10,7 @@
 
 #include <shlobj.h>
 #include <shobjidl.h>
+#include <wrl/client.h>
 
 #include <algorithm>
 
@@ -47,20 +48,14 @@ protected:
 
 // A shortcut at link that points to target.
 bool MakeShortcut(const std::wstring& link, const std::wstring& target) {
-    IShellLinkW* shell = nullptr;
+    Microsoft::WRL::ComPtr<IShellLinkW> shell;
     if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                reinterpret_cast<void**>(&shell)))) {
+                                reinterpret_cast<void**>(shell.GetAddressOf())))) {
         return false;
     }
-    IPersistFile* file = nullptr;
-    const bool made = SUCCEEDED(shell->SetPath(target.c_str())) &&
-                      SUCCEEDED(shell->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))) &&
-                      SUCCEEDED(file->Save(link.c_str(), TRUE));
-    if (file != nullptr) {
-        file->Release();
-    }
-    shell->Release();
-    return made;
+    Microsoft::WRL::ComPtr<IPersistFile> file;
+    return SUCCEEDED(shell->SetPath(target.c_str())) && SUCCEEDED(shell.As(&file)) &&
+           SUCCEEDED(file->Save(link.c_str(), TRUE));
 }
 
 TEST_F(MediaPlaybackTest, PlaysTheSampleWithItsCommentsAndAnswersItsTime) {

@@ -1,6 +1,7 @@
 #include "tests/support/TestSupport.h"
 
 #include "foundation/CBaseDebug.h"
+#include "tests/support/TestWatchdog.h"
 
 #include <shellapi.h>
 
@@ -142,6 +143,7 @@ std::wstring CopyProgramTo(const std::wstring& programName, const std::wstring& 
 }
 
 ProgramProcess::~ProgramProcess() {
+    UnwatchProcess(m_process.Get());
     if (m_process && WaitForSingleObject(m_process.Get(), 0) == WAIT_TIMEOUT) {
         TerminateProcess(m_process.Get(), 1);
         WaitForSingleObject(m_process.Get(), 5000);
@@ -162,8 +164,11 @@ bool ProgramProcess::Start(const std::wstring& programPath, const std::wstring& 
         return false;
     }
     CKernelHandle(info.hThread).Close();
+    UnwatchProcess(m_process.Get());
     m_process.Reset(info.hProcess);
     m_processId = info.dwProcessId;
+    // A test stuck waiting for the program has the watchdog write the program's stacks too.
+    WatchProcess(m_process.Get(), programPath.substr(programPath.find_last_of(L'\\') + 1));
     return true;
 }
 
