@@ -3,6 +3,7 @@
 #include "engine/GraphClock.h"
 #include "foundation/AppSettings.h"
 #include "foundation/CBaseDebug.h"
+#include "foundation/CWorkerThread.h"
 #include "foundation/Exception.h"
 #include "foundation/Regex.h"
 #include "foundation/StringUtil.h"
@@ -180,7 +181,6 @@ void CDirectShow::CloseFilterGraph() {
         m_pVelaFilter->StopRedrawThread();
         m_pVelaFilter->FreeHeldFrame();
     }
-    ReleaseVideoWindow();
     m_pBasicVideo.Reset();
     m_pBasicAudio.Reset();
     m_pMediaEventEx.Reset();
@@ -188,22 +188,21 @@ void CDirectShow::CloseFilterGraph() {
     m_pVelaFilter.Reset();
     m_pVideoWindow.Reset();
     m_pMediaControl.Reset();
-    m_pGraphBuilder.Reset();
+    ReleaseGraph();
     m_renderer.FreeCanvas();
 }
 
-void CDirectShow::ReleaseVideoWindow() {
-    // The renderer's window lives on a thread of the renderer's own and is destroyed with the graph.
-    // While it is still our window's child, destroying it sends our window notices, which this thread
-    // (inside the graph's release, not answering messages) never takes: both wait for good. Given back
-    // to no owner first, it has nothing of ours to tell.
-    if (!m_pVideoWindow || !m_hasVideo) {
+void CDirectShow::ReleaseGraph() {
+    if (!m_pGraphBuilder) {
         return;
     }
-    m_pVideoWindow->put_Visible(OAFALSE);
-    m_pVideoWindow->put_MessageDrain(0);
-    m_pVideoWindow->put_Owner(0);
-    m_videoChild = nullptr;
+    // The graph's last release ends the graph's own thread, which owns the renderer's window; on its
+    // way out that window can still send to the player's windows, and a UI thread blocked inside the
+    // release never answers: both wait for good. So the release runs on a worker while this thread
+    // answers what is sent to it.
+    CWorkerThread releaser =
+        StartWorker({L"ReleaseFilterGraph", true}, [graph = std::move(m_pGraphBuilder)]() mutable { graph.Reset(); });
+    releaser.Wait(INFINITE);
 }
 
 bool CDirectShow::IsGraphReady() const {

@@ -143,7 +143,7 @@ private:
     void RenderFile(const std::wstring& path);
     void AddToRot();
     void RemoveFromRot();
-    void ReleaseVideoWindow();
+    void ReleaseGraph();
 
     Microsoft::WRL::ComPtr<IGraphBuilder> m_pGraphBuilder;
     Microsoft::WRL::ComPtr<IMediaControl> m_pMediaControl;

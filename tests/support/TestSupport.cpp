@@ -202,7 +202,7 @@ std::vector<SeenMessageBox> MessageBoxAnswerer::Seen() const {
 }
 
 bool MessageBoxAnswerer::WaitForCount(size_t count, DWORD timeoutMs) const {
-    return PumpMessagesUntil([&] { return Seen().size() >= count; }, timeoutMs);
+    return PumpMessagesUntil([&] { return m_answered >= count; }, timeoutMs);
 }
 
 void MessageBoxAnswerer::Run() {
@@ -233,12 +233,17 @@ void MessageBoxAnswerer::Run() {
                 }
             }
         }
+        {
+            // Recorded before the press: the owner's wait for the box may end at the press, and a test
+            // that reads what was seen then must find it.
+            std::lock_guard<std::mutex> guard(m_lock);
+            m_seen.push_back(seen);
+        }
         SendMessageW(button, BM_CLICK, 0, 0);
         for (int i = 0; i < 250 && IsWindow(box) && IsWindowVisible(box); ++i) {
             Sleep(20);
         }
-        std::lock_guard<std::mutex> guard(m_lock);
-        m_seen.push_back(seen);
+        ++m_answered;
     }
 }
 

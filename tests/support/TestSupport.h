@@ -55,7 +55,7 @@ public:
     MessageBoxAnswerer& operator=(const MessageBoxAnswerer&) = delete;
 
     std::vector<SeenMessageBox> Seen() const;
-    // Pumps the calling thread's messages until count boxes were answered, or the deadline.
+    // Pumps the calling thread's messages until count boxes were answered and closed, or the deadline.
     bool WaitForCount(size_t count, DWORD timeoutMs = 5000) const;
 
 private:
@@ -64,6 +64,7 @@ private:
     std::vector<int> m_buttons;
     DWORD m_processId;
     std::atomic<bool> m_stop{false};
+    std::atomic<size_t> m_answered{0};
     mutable std::mutex m_lock;
     std::vector<SeenMessageBox> m_seen;
     std::thread m_thread;

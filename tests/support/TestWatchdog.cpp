@@ -4,6 +4,7 @@
 #include "foundation/CCritSec.h"
 #include "foundation/CWorkerThread.h"
 #include "foundation/Handles.h"
+#include "foundation/StringUtil.h"
 
 #include <gtest/gtest.h>
 
@@ -47,19 +48,6 @@ struct WatchState {
 WatchState& State() {
     static WatchState* state = new WatchState;
     return *state;
-}
-
-std::string Utf8(const std::wstring& text) {
-    if (text.empty()) {
-        return {};
-    }
-    const int size =
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string out(size > 0 ? size : 0, '\0');
-    if (size > 0) {
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], size, nullptr, nullptr);
-    }
-    return out;
 }
 
 std::string Hex(unsigned long long value) {
@@ -150,7 +138,7 @@ std::string ThreadName(DWORD threadId, const std::vector<RunningWorker>& workers
     }
     for (const RunningWorker& worker : workers) {
         if (worker.threadId == threadId) {
-            return "worker " + Utf8(worker.name);
+            return "worker " + WideToUtf8(worker.name);
         }
     }
     return "not started by us";
@@ -276,7 +264,7 @@ std::string WriteWatchdogReport(const std::string& testName) {
     const std::vector<RunningWorker> workers = GetRunningWorkers();
     out << "-- Running workers (" << workers.size() << ")\n";
     for (const RunningWorker& worker : workers) {
-        out << "  " << Utf8(worker.name) << ", thread " << Hex(worker.threadId) << ", running for "
+        out << "  " << WideToUtf8(worker.name) << ", thread " << Hex(worker.threadId) << ", running for "
             << (GetTickCount64() - worker.startTick) << " ms\n";
     }
     out << "-- Threads of the test program\n" << ProcessStacks(GetCurrentProcess(), GetCurrentProcessId(), workers);
@@ -305,12 +293,12 @@ std::string WriteWatchdogReport(const std::string& testName) {
         if (GetExitCodeProcess(watched.process, &exitCode) && exitCode != STILL_ACTIVE) {
             continue;
         }
-        out << "-- Threads of " << Utf8(watched.name) << " (process " << GetProcessId(watched.process) << ")\n"
+        out << "-- Threads of " << WideToUtf8(watched.name) << " (process " << GetProcessId(watched.process) << ")\n"
             << ProcessStacks(watched.process, GetProcessId(watched.process), {});
     }
     out << "-- Last log lines\n";
     for (const std::wstring& line : CBaseDebug::RecentLines()) {
-        out << "  " << Utf8(line) << "\n";
+        out << "  " << WideToUtf8(line) << "\n";
     }
     out << "====\n";
     return out.str();
