@@ -11,8 +11,14 @@
 
 namespace testing_support {
 
-bool PumpMessagesUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
-    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+// A deadline only ends a wait that is failing anyway; a machine busy with a parallel build runs Wine
+// programs several times slower (a start of the player alone can take longer than 10 s), so every
+// deadline is stretched by this much. A wait that never ends is the watchdog's.
+constexpr ULONGLONG kDeadlineStretch = 4;
+
+namespace {
+
+bool PumpUntilDeadline(const std::function<bool()>& condition, ULONGLONG deadline) {
     for (;;) {
         MSG msg;
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
@@ -31,8 +37,14 @@ bool PumpMessagesUntil(const std::function<bool()>& condition, DWORD timeoutMs) 
     }
 }
 
+} // namespace
+
+bool PumpMessagesUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
+    return PumpUntilDeadline(condition, GetTickCount64() + timeoutMs * kDeadlineStretch);
+}
+
 void PumpMessagesFor(DWORD milliseconds) {
-    PumpMessagesUntil([] { return false; }, milliseconds);
+    PumpUntilDeadline([] { return false; }, GetTickCount64() + milliseconds);
 }
 
 void TempFolderTest::SetUp() {

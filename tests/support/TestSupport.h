@@ -16,8 +16,8 @@
 
 namespace testing_support {
 
-// Pumps the calling thread's messages until condition holds or timeoutMs has passed; returns
-// whether it held. The condition is tested before every wait.
+// Pumps the calling thread's messages until condition holds or timeoutMs (stretched fourfold, for a
+// busy machine) has passed; returns whether it held. The condition is tested before every wait.
 bool PumpMessagesUntil(const std::function<bool()>& condition, DWORD timeoutMs = 5000);
 // Pumps messages for the given time (for "nothing further happens" checks).
 void PumpMessagesFor(DWORD milliseconds);
