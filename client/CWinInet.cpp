@@ -1,5 +1,7 @@
 #include "client/CWinInet.h"
 
+#include "client/HttpAccess.h"
+
 #include <algorithm>
 
 namespace utl {
@@ -96,13 +98,15 @@ bool CWinInet::ReadData(std::string& buffer) {
         return false;
     }
     // The buffer grows with what arrives: a length claimed by the server is not allocated up front,
-    // so a false header cannot exhaust the address space of a 32-bit process.
+    // and no more than the cap is read, so neither a false header nor a huge reply can exhaust the
+    // address space of a 32-bit process.
     buffer.clear();
     buffer.reserve(std::min(length, kReserveLimit));
+    const size_t limit = std::min<size_t>(length, kMaxReplyBytes);
     std::string chunk(available, '\0');
-    while (buffer.size() < length) {
+    while (buffer.size() < limit) {
         DWORD read = 0;
-        const DWORD wanted = std::min(available, static_cast<DWORD>(length - buffer.size()));
+        const DWORD wanted = static_cast<DWORD>(std::min<size_t>(available, limit - buffer.size()));
         if (!InternetReadFile(reply, &chunk[0], wanted, &read) || read == 0) {
             break;
         }

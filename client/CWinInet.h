@@ -40,7 +40,8 @@ public:
     // The Content-Length header; 0 when it is absent or without a handle.
     DWORD GetContentLength();
     // Reads the whole reply into buffer; true when exactly the Content-Length came. A reply without
-    // Content-Length gives false. On a short reply buffer holds the bytes that came.
+    // Content-Length gives false. On a short reply buffer holds the bytes that came; on one longer than
+    // kMaxReplyBytes (HttpAccess.h) it holds that many and gives false.
     bool ReadData(std::string& buffer);
 
     // Closes the open handles, children before their parents.

@@ -108,6 +108,12 @@ bool ParseContentRange(const std::wstring& text, unsigned long long& first, unsi
            first <= last && last < total;
 }
 
+// "bytes */TOTAL", the range header of a 416.
+bool ParseUnsatisfiedRange(const std::wstring& text, unsigned long long& total) {
+    const std::wstring prefix = L"bytes */";
+    return text.compare(0, prefix.size(), prefix) == 0 && ParseNumber(text.substr(prefix.size()), total);
+}
+
 void SetTimeouts(HINTERNET handle, DWORD timeoutMs) {
     for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT,
                          INTERNET_OPTION_DATA_SEND_TIMEOUT, INTERNET_OPTION_DATA_RECEIVE_TIMEOUT}) {
@@ -212,6 +218,15 @@ CWinInetDownloader::Result CWinInetDownloader::Download(const std::wstring& user
         return Fail(Result::AddressChanged, L"the partial file came from " + recordedUrl + L", not " + finalUrl);
     }
     if (offset > 0 && status == kRangeNotSatisfiable) {
+        // The part already holds the whole file: its last byte came, but the rename failed.
+        unsigned long long total = 0;
+        if (ParseUnsatisfiedRange(QueryHeader(request, HTTP_QUERY_CONTENT_RANGE), total) && total == offset) {
+            Close();
+            if (progress) {
+                progress(offset, total);
+            }
+            return Finish(partPath, recordPath, path);
+        }
         DeleteFileW(partPath.c_str());
         DeleteFileW(recordPath.c_str());
         return Fail(Result::RangeRefused, L"HTTP 416 for the bytes from " + std::to_wstring(offset));
@@ -231,6 +246,9 @@ CWinInetDownloader::Result CWinInetDownloader::Download(const std::wstring& user
         offset = 0;
         if (!ParseNumber(QueryHeader(request, HTTP_QUERY_CONTENT_LENGTH), total)) {
             return Fail(Result::NoLength, L"HTTP 200 without Content-Length");
+        }
+        if (total == 0) {
+            return Fail(Result::EmptyReply, L"HTTP 200 with Content-Length 0");
         }
     } else {
         return Fail(Result::HttpError, L"HTTP " + std::to_wstring(status));
@@ -290,6 +308,12 @@ CWinInetDownloader::Result CWinInetDownloader::Download(const std::wstring& user
     if (!file.Close()) {
         return Fail(Result::WriteFailed, WithErrorText(L"CloseHandle() " + partPath));
     }
+    return Finish(partPath, recordPath, path);
+}
+
+CWinInetDownloader::Result CWinInetDownloader::Finish(const std::wstring& partPath, const std::wstring& recordPath,
+                                                      const std::wstring& path) {
+    // A failed rename keeps the part and its record: the next call finds the file whole by a 416.
     if (!MoveFileExW(partPath.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
         return Fail(Result::WriteFailed, WithErrorText(L"MoveFileEx() " + path));
     }

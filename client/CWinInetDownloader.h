@@ -4,9 +4,10 @@
 // The bytes go to path + ".part" and the address they came from (after redirects) to
 // path + ".part.url"; only a whole file is renamed to path. A later call for the same path asks for
 // the rest with "Range: bytes=N-": 206 appends, 200 starts over. A file is whole when exactly the
-// announced length arrived; every other end is a failure that keeps the partial file for a later
-// resume, except where a resume is impossible (416, or the address differs from the recorded one),
-// which deletes it.
+// announced length arrived (never none: a 200 with Content-Length 0 is a failure); every other end is
+// a failure that keeps the partial file for a later resume, except where a resume is impossible (the
+// address differs from the recorded one, or a 416 whose "bytes */TOTAL" is not the part's size),
+// which deletes it. A 416 whose total is the part's size renames the part, which is then whole.
 //
 // Thread use: the thread that uses the object; Download blocks until the transfer ends.
 
@@ -24,9 +25,10 @@ public:
         Complete,
         OpenFailed,     // no session, connection or request could be made
         HttpError,      // an error status (or a 206 for other bytes than asked for)
-        RangeRefused,   // 416 to a resume; the partial file is deleted
+        RangeRefused,   // 416 to a resume, the part not the whole file; the partial file is deleted
         AddressChanged, // the resume came from another address than the partial file; it is deleted
         NoLength,       // the reply announced no length, so a whole file cannot be told from a cut one
+        EmptyReply,     // a 200 that announced no bytes: no file the service serves is empty
         CutOff,         // the transfer ended before the announced length
         TimedOut,       // nothing arrived within the time-out
         WriteFailed,    // the local file could not be written or renamed
@@ -49,6 +51,8 @@ public:
 
 private:
     Result Fail(Result result, const std::wstring& text);
+    // Renames the part to path and deletes its address record.
+    Result Finish(const std::wstring& partPath, const std::wstring& recordPath, const std::wstring& path);
     Result SendRequest(const std::wstring& url, unsigned long long offset, DWORD timeoutMs);
 
     std::wstring m_errorText;

@@ -12,19 +12,46 @@ namespace {
 
 const DWORD kChunkSize = 1024;
 
-// Appends the whole body; a chunk is kept whole, zero bytes included. Returns false when a read failed.
-bool ReadWholeBody(HINTERNET url, std::string& bytes) {
+enum class BodyRead { Whole, ReadFailed, CutShort, TooLarge };
+
+// The Content-Length header in 64 bits, since a hostile one may pass 4 GB; false when there is none.
+bool QueryContentLength(HINTERNET request, unsigned long long& length) {
+    wchar_t text[32];
+    DWORD size = sizeof(text);
+    if (!HttpQueryInfoW(request, HTTP_QUERY_CONTENT_LENGTH, text, &size, nullptr)) {
+        return false;
+    }
+    const std::wstring digits(text, size / sizeof(wchar_t));
+    if (digits.empty() || digits.size() > 19 || digits.find_first_not_of(L"0123456789") != std::wstring::npos) {
+        return false;
+    }
+    length = std::stoull(digits);
+    return true;
+}
+
+// Appends the whole body; a chunk is kept whole, zero bytes included. A connection closed before the
+// announced length reads as a plain end of data, so only the length tells a cut body.
+BodyRead ReadWholeBody(HINTERNET request, std::string& bytes, unsigned long long& announced) {
+    announced = 0;
+    const bool sized = QueryContentLength(request, announced);
+    if (sized && announced > kMaxReplyBytes) {
+        return BodyRead::TooLarge;
+    }
     char chunk[kChunkSize];
     for (;;) {
         DWORD read = 0;
-        if (!InternetReadFile(url, chunk, kChunkSize, &read)) {
-            return false;
+        if (!InternetReadFile(request, chunk, kChunkSize, &read)) {
+            return BodyRead::ReadFailed;
         }
         if (read == 0) {
-            return true;
+            break;
+        }
+        if (read > kMaxReplyBytes - bytes.size()) {
+            return BodyRead::TooLarge;
         }
         bytes.append(chunk, read);
     }
+    return sized && bytes.size() < announced ? BodyRead::CutShort : BodyRead::Whole;
 }
 
 // Zero bytes never belong to a character of the ANSI code page or of UTF-8; they would end the text.
@@ -38,8 +65,29 @@ void LogWithErrorText(const wchar_t* line) {
     DebugLog() << line << (errorText.empty() ? L"" : L" ") << errorText << EndLine;
 }
 
-// Reads the whole reply of a GET into bytes (empty when nothing could be opened); with logFailures,
-// each failure logs its line.
+// Reads the whole body into bytes; on failure bytes is left empty, so that no cut page reaches a
+// parser. A body beyond the cap is always logged, the other failures with logFailures.
+bool ReadReply(HINTERNET request, std::string& bytes, bool logFailures) {
+    unsigned long long announced = 0;
+    const BodyRead result = ReadWholeBody(request, bytes, announced);
+    if (result == BodyRead::Whole) {
+        return true;
+    }
+    if (result == BodyRead::ReadFailed && logFailures) {
+        LogWithErrorText(L"Error : InternetReadFile()");
+    } else if (result == BodyRead::CutShort && logFailures) {
+        DebugLog() << L"Error : InternetReadFile() 受信が途中で切れました (" << bytes.size() << L"/" << announced
+                   << L" bytes)" << EndLine;
+    } else if (result == BodyRead::TooLarge) {
+        DebugLog() << L"Error : InternetReadFile() 応答が上限の " << kMaxReplyBytes << L" bytes を超えました"
+                   << EndLine;
+    }
+    std::string().swap(bytes);
+    return false;
+}
+
+// Reads the whole reply of a GET into bytes (empty when nothing could be opened or it is not whole);
+// with logFailures, each failure logs its line.
 void FetchBytes(const std::wstring& userAgent, const std::wstring& url, DWORD flags, bool logFailures,
                 std::string& bytes) {
     if (InternetAttemptConnect(0) != ERROR_SUCCESS) {
@@ -63,9 +111,7 @@ void FetchBytes(const std::wstring& userAgent, const std::wstring& url, DWORD fl
         }
         return;
     }
-    if (!ReadWholeBody(request.Get(), bytes) && logFailures) {
-        LogWithErrorText(L"Error : InternetReadFile()");
-    }
+    ReadReply(request.Get(), bytes, logFailures);
 }
 
 } // namespace
@@ -154,8 +200,7 @@ bool PostURLData(const std::wstring& url, const std::wstring& contentType, const
         LogWithErrorText(L"Error : HttpQueryInfo()");
         return false;
     }
-    if (!ReadWholeBody(request.Get(), reply)) {
-        LogWithErrorText(L"Error : InternetReadFile()");
+    if (!ReadReply(request.Get(), reply, true)) {
         return false;
     }
     if (status < 200 || status >= 300) {

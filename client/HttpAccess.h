@@ -7,14 +7,23 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include <cstddef>
 #include <string>
 
+// The most bytes a reply read into memory may have. Pages, keys and comment XML stay far below it; an
+// endless or huge reply would otherwise exhaust the address space of a 32-bit process.
+const size_t kMaxReplyBytes = 16 * 1024 * 1024;
+
+// A reply counts only when its whole body came: a read that fails, a body shorter than its
+// Content-Length or one of more than kMaxReplyBytes leaves nothing to parse.
+
 // A GET with an empty agent; the body decoded from the ANSI code page (zero bytes dropped). False, with
-// an empty text, when the connection fails or the text is empty. Logs nothing.
+// an empty text, when the connection fails, the body is not whole or the text is empty. Logs only a
+// reply beyond kMaxReplyBytes.
 bool GetURLData(std::wstring& text, const std::wstring& url, DWORD flags = INTERNET_FLAG_RELOAD);
 
 // A GET with the given agent; the body decoded from UTF-8 (zero bytes dropped). False, with an empty
-// text, when the text is empty; every failure is logged.
+// text, when the body is not whole or the text is empty; every failure is logged.
 bool GetURLDataUTF8(const std::wstring& userAgent, const std::wstring& url, std::wstring& text, DWORD flags);
 
 // GetURLDataUTF8 with the setting UserAgent and INTERNET_FLAG_EXISTING_CONNECT; logs
@@ -23,5 +32,6 @@ bool OpenUrlChecked(std::wstring& page, const std::wstring& url);
 
 // A POST: a cookie the reply sets is kept for later requests of the process, and redirects are
 // followed with it. Sends body with the content type and the setting UserAgent; reply gets the reply's bytes. False,
-// with a log line naming the failed call, when the exchange fails or the status is not 2xx.
+// with a log line naming the failed call, when the exchange fails or the status is not 2xx; reply is
+// empty when the body is not whole.
 bool PostURLData(const std::wstring& url, const std::wstring& contentType, const std::string& body, std::string& reply);

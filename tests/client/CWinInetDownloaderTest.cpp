@@ -79,6 +79,7 @@ TEST_F(CWinInetDownloaderTest, FailuresNeverLeaveAWholeFile) {
         // read that was waiting loses its bytes, so the part holds fewer than came.
         {"stalled", L"stall=600000&stall_seconds=10", kNormal, 1000, Result::TimedOut, 600000},
         {"error status", L"status=503", kNormal, kTimeoutMs, Result::HttpError, 0},
+        {"200 with Content-Length 0", L"empty=1", kNormal, kTimeoutMs, Result::EmptyReply, 0},
         {"unknown address", L"", L"smile?v=xx1.0468", kTimeoutMs, Result::HttpError, 0},
     };
     for (const Case& c : cases) {
@@ -115,14 +116,43 @@ TEST_F(CWinInetDownloaderTest, ResumeThatCannotContinueStartsOverOrFails) {
     EXPECT_FALSE(Exists(m_path));
     EXPECT_EQ(Download(kEconomy), Result::Complete) << m_errorText;
     EXPECT_TRUE(ReadBytes(m_path) == VideoBytes(kVideoSize, 97));
-    DeleteFileW(m_path.c_str());
+}
 
-    // A partial file as long as the whole one: the service answers 416 and the part is given up.
-    WriteBytes(CWinInetDownloader::PartialPath(m_path), VideoBytes(kVideoSize));
-    WriteBytes(CWinInetDownloader::AddressRecordPath(m_path), WideToUtf8(Url(kNormal)));
-    EXPECT_EQ(Download(kNormal), Result::RangeRefused);
-    EXPECT_FALSE(Exists(CWinInetDownloader::PartialPath(m_path)));
-    EXPECT_FALSE(Exists(m_path));
+TEST_F(CWinInetDownloaderTest, RangeNotSatisfiableFinishesAWholePartOrDropsIt) {
+    struct Case {
+        const char* name;
+        size_t partSize;
+        const wchar_t* mode;
+        Result result;
+    };
+    const Case cases[] = {
+        // "bytes */1000003": the part is the whole file.
+        {"part as long as the file", kVideoSize, L"", Result::Complete},
+        {"part longer than the file", kVideoSize + 1, L"", Result::RangeRefused},
+        // A 416 without Content-Range tells no total.
+        {"no total", 5000, L"status=416", Result::RangeRefused},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        DeleteFileW(m_path.c_str());
+        WriteBytes(CWinInetDownloader::PartialPath(m_path), VideoBytes(c.partSize));
+        WriteBytes(CWinInetDownloader::AddressRecordPath(m_path), WideToUtf8(Url(kNormal)));
+        if (*c.mode != L'\0') {
+            SetMode(L"video", c.mode);
+        }
+        const size_t requestsBefore = CountRequests(L"/smile");
+        EXPECT_EQ(Download(kNormal), c.result) << m_errorText;
+        EXPECT_EQ(CountRequests(L"/smile"), requestsBefore + 1) << "no second request";
+        EXPECT_FALSE(Exists(CWinInetDownloader::PartialPath(m_path)));
+        EXPECT_FALSE(Exists(CWinInetDownloader::AddressRecordPath(m_path)));
+        if (c.result == Result::Complete) {
+            EXPECT_TRUE(ReadBytes(m_path) == VideoBytes(kVideoSize));
+            EXPECT_EQ(m_lastProgress, static_cast<long long>(kVideoSize));
+            EXPECT_EQ(m_total, kVideoSize);
+        } else {
+            EXPECT_FALSE(Exists(m_path));
+        }
+    }
 }
 
 TEST_F(CWinInetDownloaderTest, TimeOutBoundsEachWaitNotTheWholeTransfer) {
@@ -132,9 +162,17 @@ TEST_F(CWinInetDownloaderTest, TimeOutBoundsEachWaitNotTheWholeTransfer) {
     EXPECT_TRUE(ReadBytes(m_path) == VideoBytes(kVideoSize));
 }
 
-TEST_F(CWinInetDownloaderTest, FailedWriteIsAFailure) {
+TEST_F(CWinInetDownloaderTest, FailedRenameIsAFailureThatTheNextCallFinishes) {
     // A folder stands where the finished file must go.
     ASSERT_TRUE(CreateDirectoryW(m_path.c_str(), nullptr));
     EXPECT_EQ(Download(kNormal), Result::WriteFailed);
     EXPECT_TRUE(Partial() == VideoBytes(kVideoSize)) << "kept for another try";
+
+    // Once the way is free the next call renames the part on the service's 416, without the file again.
+    ASSERT_TRUE(RemoveDirectoryW(m_path.c_str()));
+    EXPECT_EQ(Download(kNormal), Result::Complete) << m_errorText;
+    EXPECT_EQ(m_firstProgress, static_cast<long long>(kVideoSize));
+    EXPECT_TRUE(ReadBytes(m_path) == VideoBytes(kVideoSize));
+    EXPECT_FALSE(Exists(CWinInetDownloader::PartialPath(m_path)));
+    EXPECT_EQ(CountRequests(L"/smile"), 2u);
 }

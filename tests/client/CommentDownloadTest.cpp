@@ -159,17 +159,24 @@ TEST_F(CommentDownloadTest, FailuresReportMinusOne) {
         const char* name;
         std::wstring flvData;
         long long pastLogTime;
+        const wchar_t* serverMode; // of the message server's next reply
         const wchar_t* logLine;
         std::vector<int> codes;
     };
     const std::wstring ms = L"&ms=" + Url(L"api/") + L"&user_id=12345&";
     const Case cases[] = {
-        {"no thread in the API data", flvData, 0, L"Error : GetXML()", {-1}},
-        {"past log without the login", L"thread_id=1000000009" + ms, kFirstDate, L"Error : GetXML()", {-1}},
-        {"thread unknown to the server", L"thread_id=77" + ms, 0, L"XMLの取得に失敗しました", {-3, -3, -1}},
+        {"no thread in the API data", flvData, 0, L"", L"Error : GetXML()", {-1}},
+        {"past log without the login", L"thread_id=1000000009" + ms, kFirstDate, L"", L"Error : GetXML()", {-1}},
+        {"thread unknown to the server", L"thread_id=77" + ms, 0, L"", L"XMLの取得に失敗しました", {-3, -3, -1}},
+        // Its head says resultcode 0, but the rest of the comments never came.
+        {"reply cut short", L"thread_id=1000000009" + ms, 0, L"cut=300", L"受信が途中で切れました (300/", {-3, -3, -1}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
+        if (*c.serverMode != L'\0') {
+            std::wstring reply;
+            ASSERT_TRUE(GetURLData(reply, Url(L"_fake/api-mode?") + c.serverMode));
+        }
         SetWindowTextW(DebugLog().GetEditControl(), L"");
         RecordingCallback callback;
         EXPECT_FALSE(DownloadPastLog(L"sm9", callback, Page(L"sm9"), c.flvData, L"", m_folder, L"%title%", L"",

@@ -14,6 +14,8 @@ import http.server
 import os
 import re
 import secrets
+import socket
+import struct
 import threading
 import time
 import urllib.parse
@@ -111,19 +113,21 @@ class Reply:
     """A reply: body bytes; length "exact" (Content-Length of the body), None (no header, the
     connection is closed after the body) or a number to declare while sending only the body."""
 
-    def __init__(self, body, content_type="text/html; charset=utf-8", status=200, length="exact", headers=()):
+    def __init__(self, body, content_type="text/html; charset=utf-8", status=200, length="exact", headers=(), reset=False):
         self.body = body if isinstance(body, bytes) else body.encode("utf-8")
         self.content_type = content_type
         self.status = status
         self.length = length
         self.headers = list(headers)
+        # After the body the connection is reset (RST) instead of closed.
+        self.reset = reset
 
 
 class StreamReply(Reply):
-    """A reply that declares length bytes and writes its body itself: write(wfile)."""
+    """A reply that declares length bytes (None: no length) and writes its body itself: write(wfile)."""
 
-    def __init__(self, length, write, content_type="application/octet-stream", status=200, headers=()):
-        super().__init__(b"", content_type, status, length, headers)
+    def __init__(self, length, write, content_type="application/octet-stream", status=200, headers=(), reset=False):
+        super().__init__(b"", content_type, status, length, headers, reset)
         self.write = write
 
 
@@ -249,6 +253,8 @@ def video_file(handler):
     mode = handler.server.take_mode("video")
     if "status" in mode:
         return Reply("error", content_type="text/plain", status=int(mode["status"]))
+    if "empty" in mode:
+        return Reply(b"", content_type="video/x-flv")
     size, seed = video["size"], 97 if economy else 0
     start = 0
     match = re.fullmatch(r"bytes=(\d+)-", handler.headers.get("Range", ""))
@@ -271,10 +277,11 @@ def thumbnail(handler):
     return Reply(b"\xff\xd8\xff\xe0" + number.encode() + bytes(range(256)) * 8 + b"\xff\xd9", "image/jpeg")
 
 
-# Sets the mode of the next replies of a kind ("video" or "thumbnail"): the query's values, for
+# Sets the mode of the next replies of a kind ("video", "thumbnail" or "api"): the query's values, for
 # "times" replies (default 1). Video: cut=K (K bytes, then the connection closes), stall=K (K bytes,
 # then nothing for stall_seconds), piece=B&delay_ms=D (drip B bytes every D ms), no_range=1 (a range
-# request gets the whole file), status=N. Thumbnail: fail=1 (503).
+# request gets the whole file), status=N, empty=1 (200 with Content-Length 0). Thumbnail: fail=1
+# (503). Api (the message server): cut=K (the reply's length announced, K bytes sent).
 def set_mode(handler, kind):
     values = {key: value[0] for key, value in handler.query.items()}
     handler.server.set_mode(kind, values, int(values.pop("times", "1")))
@@ -388,8 +395,13 @@ def message_server(handler):
     if element.tag == "chat":
         with handler.server.state_lock:
             handler.server.posted.append(handler.body.decode("utf-8"))
-            return chat_post(handler, element.attrib, element.text or "")
-    return thread_reply(handler, element.attrib)
+            reply = chat_post(handler, element.attrib, element.text or "")
+    else:
+        reply = thread_reply(handler, element.attrib)
+    mode = handler.server.take_mode("api")
+    if "cut" in mode:
+        return Reply(reply.body[: int(mode["cut"])], reply.content_type, length=len(reply.body))
+    return reply
 
 
 def posted(handler):
@@ -436,7 +448,43 @@ def binary(size):
     return bytes(i % 251 for i in range(size))
 
 
+# Bodies for the limits of the client's readers, to GET and POST alike: text of the 16 bytes
+# "0123456789abcdef" repeated. /body/KIND/N: sized (N bytes with their length), cut (N announced, N/2
+# sent, then closed), reset (the same, then reset). /body/endless sends without a length until the
+# client goes, at most ENDLESS_BYTES or ENDLESS_SECONDS.
+TEXT_BLOCK = b"0123456789abcdef" * 4096
+ENDLESS_BYTES = 64 * 1024 * 1024
+ENDLESS_SECONDS = 60
+
+
+def write_text(wfile, count):
+    while count > 0:
+        take = min(count, len(TEXT_BLOCK))
+        wfile.write(TEXT_BLOCK[:take])
+        count -= take
+
+
+def write_endless(wfile):
+    deadline = time.monotonic() + ENDLESS_SECONDS
+    sent = 0
+    while sent < ENDLESS_BYTES and time.monotonic() < deadline:
+        wfile.write(TEXT_BLOCK)
+        sent += len(TEXT_BLOCK)
+
+
+def body_reply(handler, kind, size=None):
+    text = "text/plain; charset=utf-8"
+    if kind == "endless":
+        return StreamReply(None, write_endless, text)
+    n = int(size)
+    if kind == "sized":
+        return StreamReply(n, lambda wfile: write_text(wfile, n), text)
+    return StreamReply(n, lambda wfile: write_text(wfile, n // 2), text, reset=kind == "reset")
+
+
 ROUTES = [
+    ("GET POST", r"/body/(sized|cut|reset)/(\d+)", body_reply),
+    ("GET POST", r"/body/(endless)", body_reply),
     ("GET", r"/watch/(\w+)", watch_page),
     ("GET", r"/api/getflv/(\w+)", getflv),
     ("GET", r"/secure/login", login),
@@ -468,7 +516,7 @@ ROUTES = [
     ("GET", r"/ping", lambda h: Reply("<html><body>ok</body></html>")),
     ("GET", r"/smile", video_file),
     ("GET", r"/thumb", thumbnail),
-    ("GET", r"/_fake/(video|thumbnail)-mode", set_mode),
+    ("GET", r"/_fake/(video|thumbnail|api)-mode", set_mode),
 ]
 
 
@@ -519,14 +567,18 @@ class Handler(http.server.BaseHTTPRequestHandler):
         for name, value in reply.headers:
             self.send_header(name, value)
         self.end_headers()
-        if isinstance(reply, StreamReply):
-            try:
+        try:
+            if isinstance(reply, StreamReply):
                 reply.write(self.wfile)
-            except (BrokenPipeError, ConnectionResetError):
-                pass
+            else:
+                self.wfile.write(reply.body)
+                self.wfile.flush()
+        except (BrokenPipeError, ConnectionResetError):
             return
-        self.wfile.write(reply.body)
-        self.wfile.flush()
+        if reply.reset:
+            # A zero linger time makes the close send RST.
+            self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+            self.connection.close()
 
 
 class Server(http.server.ThreadingHTTPServer):
