@@ -4,6 +4,7 @@
 
 #include "foundation/AppSettings.h"
 #include "foundation/CBaseDebug.h"
+#include "foundation/Exception.h"
 #include "foundation/PrivateMessages.h"
 #include "foundation/PathUtil.h"
 #include "foundation/Regex.h"
@@ -14,6 +15,11 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cmath>
+#include <cstdint>
+#include <exception>
 
 namespace {
 
@@ -34,8 +40,71 @@ std::wstring Value(const CommandArgs& group, const wchar_t* key, const wchar_t* 
     return GetArgValueFirst(group, key, defaultValue);
 }
 
-int IntValue(const CommandArgs& group, const wchar_t* key, const wchar_t* defaultValue) {
-    return ToIntOrZero(Value(group, key, defaultValue));
+// No video runs for a day; a shift inside it keeps every comment time plus the shift inside 32 bits.
+constexpr long long kMaxShiftMs = 24LL * 60 * 60 * 1000;
+
+enum class Outside { Clamp, Refuse };
+
+// A number that any process may put on a command line: where it lies when valid, and what a value
+// outside that range gets: clamped into it, or refused with one log line (the option then does nothing).
+struct NumberRule {
+    const wchar_t* option; // kind and option, for the log line
+    const wchar_t* key;
+    const wchar_t* defaultValue;
+    long long low;
+    long long high;
+    Outside outside;
+};
+
+enum NumberId {
+    kSeekPosPercent,
+    kSeekPercent,
+    kSeekPos,
+    kShiftTime,
+    kVolumePercent,
+    kAlphaPercent,
+    kSendMessage,
+    kSendWParam,
+    kSendLParam,
+    kNumberCount
+};
+
+const NumberRule kNumberRules[] = {
+    {L"player -seek", L"pos_percent=", L"0", 0, 100, Outside::Refuse},
+    {L"player -seek", L"percent=", L"0", 0, 100, Outside::Refuse},
+    // The end of the media, once its length is known, is a further bound the seek clamps to.
+    {L"player -seek", L"pos=", L"0", 0, INT32_MAX, Outside::Refuse},
+    // The total after adding it is held to the same range.
+    {L"player -shift", L"time=", L"0", -kMaxShiftMs, kMaxShiftMs, Outside::Refuse},
+    {L"player -volume", L"percent=", L"0", 0, 100, Outside::Clamp},
+    {L"player -commentalpha", L"percent=", L"100", 0, 100, Outside::Clamp},
+    // Above 0xFFFF the numbers are the system's own.
+    {L"sendmsg", L"msg=", L"0", 0, 0xFFFF, Outside::Refuse},
+    // The program is a 32-bit one: a parameter is 32 bits, signed or not.
+    {L"sendmsg", L"wparam=", L"0", INT32_MIN, UINT32_MAX, Outside::Refuse},
+    {L"sendmsg", L"lparam=", L"0", INT32_MIN, UINT32_MAX, Outside::Refuse},
+};
+static_assert(sizeof(kNumberRules) / sizeof(kNumberRules[0]) == kNumberCount, "one rule per number");
+
+void LogOutOfRange(const NumberRule& rule, const std::wstring& given) {
+    DebugLog() << L"コマンドライン : " << rule.option << L" " << rule.key << given << L" は範囲外です (" << rule.low
+               << L"～" << rule.high << L")" << EndLine;
+}
+
+// The number of the rule's key in the group, clamped by the rule; false (and logged) when refused.
+bool ReadNumber(const CommandArgs& group, NumberId id, long long& number) {
+    const NumberRule& rule = kNumberRules[id];
+    const std::wstring text = Value(group, rule.key, rule.defaultValue);
+    number = ParseCommandNumber(text);
+    if (number >= rule.low && number <= rule.high) {
+        return true;
+    }
+    if (rule.outside == Outside::Clamp) {
+        number = std::clamp(number, rule.low, rule.high);
+        return true;
+    }
+    LogOutOfRange(rule, text);
+    return false;
 }
 
 bool StartsWithNoCase(const std::wstring& text, const std::wstring& prefix) {
@@ -65,46 +134,60 @@ void DispatchPlayer(const CommandArgs& group, CommandLineHost& host) {
     } else if (Has(group, L"-next")) {
         host.SendMainCommand(IDM_NEXT_FILE);
     } else if (Has(group, L"-seek")) {
-        int percent = IntValue(group, L"pos_percent=", L"0");
-        if (percent == 0) {
-            percent = IntValue(group, L"percent=", L"0");
+        long long percent = 0;
+        bool percentValid = ReadNumber(group, kSeekPosPercent, percent);
+        if (percentValid && percent == 0) {
+            percentValid = ReadNumber(group, kSeekPercent, percent);
         }
-        const int position = IntValue(group, L"pos=", L"0");
+        long long position = 0;
+        const bool positionValid = ReadNumber(group, kSeekPos, position);
         if (host.IsGraphReady()) {
-            if (percent != 0) {
-                host.SeekPercent(percent);
+            if (percentValid && percent != 0) {
+                host.SeekPercent(static_cast<int>(percent));
             }
-            if (position != 0) {
-                host.SeekMs(position);
+            if (positionValid && position != 0) {
+                const long long duration = host.GetDurationMs();
+                host.SeekMs(static_cast<int>(duration > 0 ? std::min(position, duration) : position));
             }
         }
     } else if (Has(group, L"-shift")) {
-        const int offset = IntValue(group, L"time=", L"0");
-        if (offset != 0) {
-            const int total = settings.CommentTimeShift + offset;
-            // Only a shift the store took is reported and passed on to the comment list.
-            if (host.ShiftCommentTimes(total)) {
-                settings.CommentTimeShift = total;
+        long long offset = 0;
+        if (ReadNumber(group, kShiftTime, offset) && offset != 0) {
+            const long long total = static_cast<long long>(settings.CommentTimeShift) + offset;
+            if (total < -kMaxShiftMs || total > kMaxShiftMs) {
+                DebugLog() << L"コマンドライン : player -shift time=" << offset << L" : 時間軸の合計 " << total
+                           << L" は範囲外です (" << -kMaxShiftMs << L"～" << kMaxShiftMs << L")" << EndLine;
+            } else if (host.ShiftCommentTimes(static_cast<int>(total))) {
+                // Only a shift the store took is reported and passed on to the comment list.
+                settings.CommentTimeShift = static_cast<int>(total);
                 DebugLog() << L"コメントの時間軸変更 : " << total << EndLine;
-                host.ApplyTimeShiftToCommentList(total);
+                host.ApplyTimeShiftToCommentList(static_cast<int>(total));
             }
         }
     } else if (Has(group, L"-volume")) {
-        host.SetVolumeBarPosition(IntValue(group, L"percent=", L"0") * 60 / 100 + 40);
+        long long percent = 0;
+        ReadNumber(group, kVolumePercent, percent);
+        host.SetVolumeBarPosition(static_cast<int>(percent * 60 / 100 + 40));
     } else if (Has(group, L"-rate")) {
+        const std::wstring text = Value(group, L"val=", L"1.0");
         double rate = 0;
         try {
-            rate = boost::lexical_cast<double>(Value(group, L"val=", L"1.0"));
+            rate = boost::lexical_cast<double>(text);
         } catch (const boost::bad_lexical_cast&) {
             rate = 0;
         }
-        if (host.IsGraphReady() && !host.SetRate(rate)) {
+        // "nan" and "inf" read as doubles, but no graph can play at them.
+        if (!std::isfinite(rate)) {
+            DebugLog() << L"コマンドライン : player -rate val=" << text << L" は範囲外です" << EndLine;
+        } else if (host.IsGraphReady() && !host.SetRate(rate)) {
             DebugLog() << L"レートの設定限界です" << EndLine;
         }
     } else if (Has(group, L"-postcomment")) {
         host.PostCommentFromCommandLine(group);
     } else if (Has(group, L"-commentalpha")) {
-        settings.CommentAlpha = std::clamp(IntValue(group, L"percent=", L"100"), 0, 100);
+        long long percent = 0;
+        ReadNumber(group, kAlphaPercent, percent);
+        settings.CommentAlpha = static_cast<int>(percent);
         host.CommentAlphaChanged();
     }
 }
@@ -224,7 +307,11 @@ void ParseCommandLine(const CommandArgs& arguments, CommandLineHost& host) {
     if (!groups.empty() && !groups[0].empty() && IsExistingFile(groups[0][0])) {
         for (auto it = groups.begin() + 1; it != groups.end();) {
             if (it->size() >= 2 && (*it)[0] == L"player" && (*it)[1] == L"-shift") {
-                groups[0].push_back(L"comment_shift=" + Value(*it, L"time=", L""));
+                const std::wstring time = Value(*it, L"time=", L"");
+                long long shift = 0;
+                if (time.empty() || ReadNumber(*it, kShiftTime, shift)) {
+                    groups[0].push_back(L"comment_shift=" + time);
+                }
                 it = groups.erase(it);
             } else {
                 ++it;
@@ -232,7 +319,16 @@ void ParseCommandLine(const CommandArgs& arguments, CommandLineHost& host) {
         }
     }
     for (const CommandArgs& group : groups) {
-        OpenCommandLineFiles(group, host);
+        // Whoever sent the command line gets no box for a failing request, and the rest of it still runs.
+        try {
+            OpenCommandLineFiles(group, host);
+        } catch (const utl::exception::CException& e) {
+            DebugLog() << L"コマンドラインの実行に失敗しました : " << (group.empty() ? L"" : group[0]) << L" : "
+                       << e.message << EndLine;
+        } catch (const std::exception& e) {
+            DebugLog() << L"コマンドラインの実行に失敗しました : " << (group.empty() ? L"" : group[0]) << L" : "
+                       << AnsiToWide(e.what()) << EndLine;
+        }
     }
 }
 
@@ -297,11 +393,29 @@ void DispatchCommandLine(const CommandArgs& group, CommandLineHost& host) {
             host.SendReply(target, L"<PRE>" + answer + L"</PRE>");
         }
     } else if (kind == L"sendmsg") {
-        const UINT message = static_cast<UINT>(IntValue(group, L"msg=", L"0"));
-        const WPARAM wParam = static_cast<WPARAM>(IntValue(group, L"wparam=", L"0"));
-        const LPARAM lParam = static_cast<LPARAM>(IntValue(group, L"lparam=", L"0"));
-        if (IsSendableMessage(message, wParam, lParam)) {
-            host.SendToMainWindow(message, wParam, lParam);
+        long long message = 0;
+        long long wParam = 0;
+        long long lParam = 0;
+        if (!ReadNumber(group, kSendMessage, message) || !ReadNumber(group, kSendWParam, wParam) ||
+            !ReadNumber(group, kSendLParam, lParam)) {
+            return;
+        }
+        if (message == kMsgSeek) {
+            // The seek handler takes the position as a signed 32-bit number of milliseconds.
+            if (wParam < 0 || wParam > INT32_MAX) {
+                LogOutOfRange(kNumberRules[kSendWParam], std::to_wstring(wParam));
+                return;
+            }
+            const long long duration = host.GetDurationMs();
+            if (duration > 0) {
+                wParam = std::min(wParam, duration);
+            }
+        }
+        // A negative number keeps its sign in the wider parameter, as a 32-bit sender's would.
+        const WPARAM w = static_cast<WPARAM>(static_cast<intptr_t>(wParam));
+        const LPARAM l = static_cast<LPARAM>(lParam);
+        if (IsSendableMessage(static_cast<UINT>(message), w, l)) {
+            host.SendToMainWindow(static_cast<UINT>(message), w, l);
         } else {
             DebugLog() << L"sendmsg : このメッセージは送信できません : msg=" << message << L" wparam=" << wParam
                        << L" lparam=" << lParam << EndLine;
@@ -368,10 +482,40 @@ HWND ParseWindowHandle(const std::wstring& text) {
     const bool hex = text.size() > 2 && text[0] == L'0' && (text[1] == L'x' || text[1] == L'X');
     const std::wstring digits = hex ? text.substr(2) : text;
     const wchar_t* allowed = hex ? L"0123456789abcdefABCDEF" : L"0123456789";
-    if (digits.empty() || digits.size() > 16 || digits.find_first_not_of(allowed) != std::wstring::npos) {
+    if (digits.empty() || digits.size() > 20 || digits.find_first_not_of(allowed) != std::wstring::npos) {
         return nullptr;
     }
-    return reinterpret_cast<HWND>(static_cast<uintptr_t>(std::wcstoull(digits.c_str(), nullptr, hex ? 16 : 10)));
+    errno = 0;
+    const unsigned long long value = std::wcstoull(digits.c_str(), nullptr, hex ? 16 : 10);
+    // Cut to a 32-bit handle, a larger number would name some other window.
+    if (errno == ERANGE || value > UINTPTR_MAX) {
+        return nullptr;
+    }
+    return reinterpret_cast<HWND>(static_cast<uintptr_t>(value));
+}
+
+long long ParseCommandNumber(const std::wstring& text) {
+    size_t at = 0;
+    const bool negative = !text.empty() && text[0] == L'-';
+    if (!text.empty() && (text[0] == L'-' || text[0] == L'+')) {
+        at = 1;
+    }
+    if (at == text.size() || text.find_first_not_of(L"0123456789", at) != std::wstring::npos) {
+        return 0;
+    }
+    // Gathered as a negative number, whose range reaches one further than the positive one.
+    long long value = 0;
+    for (; at < text.size(); ++at) {
+        const int digit = text[at] - L'0';
+        if (value < (LLONG_MIN + digit) / 10) {
+            return negative ? LLONG_MIN : LLONG_MAX;
+        }
+        value = value * 10 - digit;
+    }
+    if (negative) {
+        return value;
+    }
+    return value == LLONG_MIN ? LLONG_MAX : -value;
 }
 
 bool IsSendableMessage(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -40,6 +40,8 @@ public:
 
     // Kind "player".
     virtual bool IsGraphReady() = 0;
+    // The opened media's length in milliseconds; 0 when unknown.
+    virtual long long GetDurationMs() = 0;
     virtual void Play() = 0;
     virtual void Pause() = 0;
     virtual void Stop() = 0;
@@ -89,8 +91,13 @@ void DispatchCommandLine(const CommandArgs& group, CommandLineHost& host);
 
 // The answer of a "get" group, without the "<PRE>" wrapping; empty for an unknown query.
 std::wstring AnswerGetQuery(const CommandArgs& group, const MediaQueryState& state);
-// A "hwnd=" value: a decimal handle or "0x" and hex digits; null when it is neither.
+// A "hwnd=" value: a decimal handle or "0x" and hex digits; null when it is neither or too large for a
+// handle.
 HWND ParseWindowHandle(const std::wstring& text);
+// A decimal integer with an optional sign, saturated at the ends of 64 bits; 0 for a text that is no
+// number (as the protocol reads a value that does not convert).
+long long ParseCommandNumber(const std::wstring& text);
+
 // Whether "sendmsg" may send the message: messages whose parameters are read as pointers are refused.
 bool IsSendableMessage(UINT message, WPARAM wParam, LPARAM lParam);
 

@@ -19,6 +19,9 @@
 
 namespace {
 
+// Long enough for a requester that pumps its messages on a loaded machine.
+constexpr UINT kReplyTimeoutMs = 5000;
+
 class PlayerCommandHost : public CommandLineHost {
 public:
     void ExecuteDownloadCommand(const CommandArgs& group) override {
@@ -41,6 +44,7 @@ public:
     void OpenMediaFile(const std::wstring& path, const CommandArgs& group) override { ::OpenMediaFile(path, group); }
 
     bool IsGraphReady() override { return GetDirectShow().IsGraphReady(); }
+    long long GetDurationMs() override { return GetDirectShow().GetDurationMs(); }
     void Play() override { GetDirectShow().Play(); }
     void Pause() override { GetDirectShow().Pause(); }
     void Stop() override { GetDirectShow().Stop(); }
@@ -110,7 +114,18 @@ public:
             DebugLog() << L"get : 返信先のウィンドウが見つかりません : " << target << EndLine;
             return;
         }
-        SendCopyData(window, GetMainWindow(), text);
+        // The requester may never answer (a thread that does not pump, a hung program): the player waits
+        // a bounded time and goes on.
+        COPYDATASTRUCT data = {};
+        data.dwData = 0;
+        data.cbData = static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t));
+        data.lpData = const_cast<wchar_t*>(text.c_str());
+        DWORD_PTR answer = 0;
+        if (!SendMessageTimeoutW(window, WM_COPYDATA, reinterpret_cast<WPARAM>(GetMainWindow()),
+                                 reinterpret_cast<LPARAM>(&data), SMTO_NORMAL | SMTO_ABORTIFHUNG, kReplyTimeoutMs,
+                                 &answer)) {
+            DebugLog() << L"get : 返信先のウィンドウが応答しません : " << target << EndLine;
+        }
     }
 
     LRESULT SendToMainWindow(UINT message, WPARAM wParam, LPARAM lParam) override {

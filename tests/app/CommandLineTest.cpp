@@ -1,9 +1,13 @@
 #include "app/CommandLine.h"
 
 #include "foundation/AppSettings.h"
+#include "foundation/Exception.h"
 #include "foundation/StringUtil.h"
 #include "foundation/PrivateMessages.h"
 #include "tests/support/TestSupport.h"
+
+#include <climits>
+#include <new>
 
 using namespace testing_support;
 
@@ -16,7 +20,11 @@ public:
     bool graphReady = true;
     bool shiftAccepted = true;
     bool deleteSucceeds = true;
+    long long durationMs = 0;
     std::wstring exchangeHtml;
+    // The call (its first word) that throws a CException after it is recorded; "bad_alloc" throws that.
+    std::wstring throwingCall;
+    bool throwBadAlloc = false;
 
     void ExecuteDownloadCommand(const CommandArgs& g) override { Record(L"Download " + JoinStrings(g, L",")); }
     void ExecutePlaylistCommand(const CommandArgs& g) override { Record(L"Playlist " + JoinStrings(g, L",")); }
@@ -24,6 +32,7 @@ public:
     void AddToPlaylist(const std::wstring& path) override { Record(L"AddToPlaylist " + path); }
     void OpenMediaFile(const std::wstring&, const CommandArgs& g) override { Record(L"Open " + JoinStrings(g, L",")); }
     bool IsGraphReady() override { return graphReady; }
+    long long GetDurationMs() override { return durationMs; }
     void Play() override { Record(L"Play"); }
     void Pause() override { Record(L"Pause"); }
     void Stop() override { Record(L"Stop"); }
@@ -69,7 +78,15 @@ public:
 
 private:
     static std::wstring GetFileNameOf(const std::wstring& path) { return path.substr(path.find_last_of(L'\\') + 1); }
-    void Record(const std::wstring& call) { calls.push_back(call); }
+    void Record(const std::wstring& call) {
+        calls.push_back(call);
+        if (!throwingCall.empty() && call.compare(0, throwingCall.size(), throwingCall) == 0) {
+            if (throwBadAlloc) {
+                throw std::bad_alloc();
+            }
+            VELA_THROW(throwingCall, 0);
+        }
+    }
 };
 
 class CommandLineTest : public TempFolderTest {
@@ -167,6 +184,118 @@ TEST_F(CommandLineTest, KindsActAsTheirTablesSay) {
     EXPECT_TRUE(GetAppSettings().ViewVideoInfoWindow);
 }
 
+TEST_F(CommandLineTest, NumbersOutsideTheirRangeAreClampedOrRefusedWithOneLogLine) {
+    const std::wstring seek = std::to_wstring(kMsgSeek);
+    struct Case {
+        CommandArgs arguments;
+        std::vector<std::wstring> calls;
+        std::wstring logLine; // empty: nothing logged
+        long long durationMs;
+    };
+    const Case cases[] = {
+        {{L"player", L"-seek", L"percent=150"},
+         {},
+         L"コマンドライン : player -seek percent=150 は範囲外です (0～100)",
+         0},
+        {{L"player", L"-seek", L"pos=-5000"},
+         {},
+         L"コマンドライン : player -seek pos=-5000 は範囲外です (0～2147483647)",
+         0},
+        // One refused number leaves the other of the group working.
+        {{L"player", L"-seek", L"pos_percent=-1", L"percent=50", L"pos=2000"},
+         {L"SeekMs 2000"},
+         L"コマンドライン : player -seek pos_percent=-1 は範囲外です (0～100)",
+         0},
+        {{L"player", L"-seek", L"percent=40", L"pos=99999999999"},
+         {L"SeekPercent 40"},
+         L"コマンドライン : player -seek pos=99999999999 は範囲外です (0～2147483647)",
+         0},
+        {{L"player", L"-seek", L"percent=99999999999999999999"},
+         {},
+         L"コマンドライン : player -seek percent=99999999999999999999 は範囲外です (0～100)",
+         0},
+        // Past the end is the end, once the length is known.
+        {{L"player", L"-seek", L"pos=50000"}, {L"SeekMs 30000"}, L"", 30000},
+        {{L"player", L"-seek", L"pos=50000"}, {L"SeekMs 50000"}, L"", 0},
+        {{L"player", L"-seek", L"percent=100", L"pos=30000"}, {L"SeekPercent 100", L"SeekMs 30000"}, L"", 30000},
+        // In 32 bits 2147483647 × 60 would turn negative.
+        {{L"player", L"-volume", L"percent=2147483647"}, {L"VolumeBar 100"}, L"", 0},
+        {{L"player", L"-volume", L"percent=150"}, {L"VolumeBar 100"}, L"", 0},
+        {{L"player", L"-volume", L"percent=-20"}, {L"VolumeBar 40"}, L"", 0},
+        {{L"player", L"-volume", L"percent=abc"}, {L"VolumeBar 40"}, L"", 0},
+        {{L"player", L"-commentalpha", L"percent=99999999999"}, {L"Alpha 100"}, L"", 0},
+        {{L"player", L"-shift", L"time=90000000"},
+         {},
+         L"コマンドライン : player -shift time=90000000 は範囲外です (-86400000～86400000)",
+         0},
+        {{L"player", L"-rate", L"val=nan"}, {}, L"コマンドライン : player -rate val=nan は範囲外です", 0},
+        {{L"player", L"-rate", L"val=inf"}, {}, L"コマンドライン : player -rate val=inf は範囲外です", 0},
+        // A text that is no number is rate 0, which the graph refuses.
+        {{L"player", L"-rate", L"val=x"}, {L"Rate 0"}, L"レートの設定限界です", 0},
+        {{L"sendmsg", L"msg=65536"}, {}, L"コマンドライン : sendmsg msg=65536 は範囲外です (0～65535)", 0},
+        {{L"sendmsg", L"msg=273", L"wparam=4294967296"},
+         {},
+         L"コマンドライン : sendmsg wparam=4294967296 は範囲外です (-2147483648～4294967295)",
+         0},
+        {{L"sendmsg", L"msg=273", L"lparam=-1"}, {L"Send 273 0 -1"}, L"", 0},
+        // The seek handler reads its position as a signed 32-bit number.
+        {{L"sendmsg", L"msg=" + seek, L"wparam=-5000"},
+         {},
+         L"コマンドライン : sendmsg wparam=-5000 は範囲外です (-2147483648～4294967295)",
+         0},
+        {{L"sendmsg", L"msg=" + seek, L"wparam=50000"}, {L"Send " + seek + L" 30000 0"}, L"", 30000},
+    };
+    for (const Case& c : cases) {
+        ClearLog();
+        RecordingHost host;
+        host.durationMs = c.durationMs;
+        ParseCommandLine(c.arguments, host);
+        const std::string line = testing::PrintToString(JoinStrings(c.arguments, L" "));
+        EXPECT_EQ(host.calls, c.calls) << line;
+        EXPECT_EQ(LogText(), c.logLine.empty() ? std::wstring() : c.logLine + L"\r\n") << line;
+    }
+}
+
+TEST_F(CommandLineTest, RepeatedShiftsAddUpIn64BitsAndStopAtTheLimit) {
+    GetAppSettings().CommentTimeShift = 0;
+    RecordingHost host;
+    ParseCommandLine({L"player", L"-shift", L"time=80000000", L"player", L"-shift", L"time=80000000"}, host);
+    EXPECT_EQ(host.calls, (std::vector<std::wstring>{L"Shift 80000000", L"ListShift 80000000"}));
+    EXPECT_EQ(GetAppSettings().CommentTimeShift, 80000000);
+    EXPECT_NE(LogText().find(L"コマンドライン : player -shift time=80000000 : 時間軸の合計 160000000 は範囲外です "
+                             L"(-86400000～86400000)\r\n"),
+              std::wstring::npos);
+
+    // A total that a 32-bit sum would wrap round is refused too.
+    GetAppSettings().CommentTimeShift = INT32_MAX;
+    RecordingHost wrapping;
+    ParseCommandLine({L"player", L"-shift", L"time=1"}, wrapping);
+    EXPECT_TRUE(wrapping.calls.empty());
+    EXPECT_EQ(GetAppSettings().CommentTimeShift, INT32_MAX);
+}
+
+TEST_F(CommandLineTest, AFailingRequestIsLoggedAndTheRestOfTheCommandLineRuns) {
+    struct Case {
+        bool badAlloc;
+        std::wstring logLine;
+    };
+    const Case cases[] = {
+        {false, L"コマンドラインの実行に失敗しました : player : SeekPercent\r\n"},
+        {true, L"コマンドラインの実行に失敗しました : player : std::bad_alloc\r\n"},
+    };
+    for (const Case& c : cases) {
+        ClearLog();
+        RecordingHost host;
+        host.throwingCall = L"SeekPercent";
+        host.throwBadAlloc = c.badAlloc;
+        ParseCommandLine(
+            {L"player", L"-seek", L"percent=50", L"pos=100", L"player", L"-play", L"get", L"-version", L"hwnd=1"},
+            host);
+        EXPECT_EQ(host.calls, (std::vector<std::wstring>{L"SeekPercent 50", L"Play", L"Reply 1 <PRE>1.28</PRE>"}));
+        EXPECT_EQ(LogText(), c.logLine);
+    }
+}
+
 TEST_F(CommandLineTest, SendMsgRefusesMessagesThatCarryAddresses) {
     const std::pair<UINT, WPARAM> refused[] = {{WM_COPYDATA, 0},        {kMsgLogLine, 0},   {kMsgFilterEntry, 1234},
                                                {kMsgCommandLine, 0},    {kMsgRunScript, 0}, {WM_SETTEXT, 0},
@@ -220,6 +349,8 @@ TEST_F(CommandLineTest, GroupsAreRoutedByTheirFirstEntry) {
         {{video, L"player", L"-shift", L"time=30", L"player", L"-play"},
          {L"Open " + video + L",comment_shift=30", L"Play"}},
         {{video, L"player", L"-shift", L"time=30"}, {L"Open " + video + L",comment_shift=30"}},
+        // A shift out of range is dropped, not carried to the file.
+        {{video, L"player", L"-shift", L"time=99999999999"}, {L"Open " + video}},
         // Without a file the shift is a shift of its own.
         {{L"player", L"-shift", L"time=30"}, {L"Shift 30", L"ListShift 30"}},
     };
@@ -281,10 +412,44 @@ TEST_F(CommandLineTest, WindowHandleIsDecimalOrHex) {
         const wchar_t* text;
         uintptr_t handle;
     };
-    const Case cases[] = {{L"123", 123}, {L"0x1F", 31}, {L"0X1f", 31},     {L"", 0},   {L"12a", 0},
-                          {L"0x", 0},    {L"-5", 0},    {L"VIDEOINFO", 0}, {L" 12", 0}};
+    // Cut to 32 bits, a larger handle would name some other window.
+    const uintptr_t wide = sizeof(uintptr_t) == 4 ? 0 : static_cast<uintptr_t>(0x100000001FULL);
+    const Case cases[] = {{L"123", 123},
+                          {L"0x1F", 31},
+                          {L"0X1f", 31},
+                          {L"", 0},
+                          {L"12a", 0},
+                          {L"0x", 0},
+                          {L"-5", 0},
+                          {L"VIDEOINFO", 0},
+                          {L" 12", 0},
+                          {L"0x100000001F", wide},
+                          {L"0x1FFFFFFFFFFFFFFFF", 0},
+                          {L"99999999999999999999", 0}};
     for (const Case& c : cases) {
         EXPECT_EQ(reinterpret_cast<uintptr_t>(ParseWindowHandle(c.text)), c.handle) << c.text;
+    }
+}
+
+TEST_F(CommandLineTest, NumbersAreDecimalAndSaturateAt64Bits) {
+    struct Case {
+        const wchar_t* text;
+        long long number;
+    };
+    const Case cases[] = {{L"42", 42},
+                          {L"+5", 5},
+                          {L"-0", 0},
+                          {L"-9223372036854775808", LLONG_MIN},
+                          {L"-9223372036854775809", LLONG_MIN},
+                          {L"9223372036854775807", LLONG_MAX},
+                          {L"9223372036854775808", LLONG_MAX},
+                          {L"", 0},
+                          {L"-", 0},
+                          {L" 5", 0},
+                          {L"1e3", 0},
+                          {L"0x10", 0}};
+    for (const Case& c : cases) {
+        EXPECT_EQ(ParseCommandNumber(c.text), c.number) << c.text;
     }
 }
 
