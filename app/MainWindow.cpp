@@ -320,6 +320,10 @@ void UpdateMainMenuAndState() {
     status.SetStatusPartText(4, L"透明度 " + std::to_wstring(settings.CommentAlpha) + L"%");
 }
 
+void SetMainMenuBar(HMENU menu) {
+    g_menuBar = menu;
+}
+
 HMENU GetMainMenuBar() {
     return g_menuBar;
 }
@@ -397,7 +401,7 @@ LRESULT CMainWindow::OnCreate() {
         LoadSettings(settings);
     }
 
-    g_menuBar = GetMenu(window);
+    SetMainMenuBar(GetMenu(window));
     BuildFilterMenu(g_menuBar);
     ReloadFilters();
     HINSTANCE instance = GetModuleHandleW(nullptr);

@@ -91,7 +91,9 @@ private:
 // plays, and an empty text otherwise. UI thread.
 void KeepPlayingVideoData(const std::wstring& videoPath, const std::wstring& data);
 
-// The menu bar "MAIN", also while full screen takes it off the window.
+// The menu bar "MAIN", kept from the window's creation: full screen takes it off the window, and its
+// items are kept up to date all the same.
+void SetMainMenuBar(HMENU menu);
 HMENU GetMainMenuBar();
 
 // Refreshes the menus' check marks and the status texts from the settings and the playback state.
