@@ -776,15 +776,10 @@ void CMainWindow::OnMouse(UINT message) {
     }
 }
 
-// In full screen a move brings the hidden cursor back until the mouse rests again. Hiding the cursor
-// sets it where it is, which the system reports as a move: a move that did not change the place is none.
+// In full screen a move brings the hidden cursor back until the mouse rests again.
 void CMainWindow::OnMouseMove() {
     POINT cursor = {};
-    if (!GetCursorPos(&cursor) || (cursor.x == m_lastCursor.x && cursor.y == m_lastCursor.y)) {
-        return;
-    }
-    m_lastCursor = cursor;
-    if (!GetPlayingMedia().fullScreen) {
+    if (!GetCursorPos(&cursor) || !CursorMoved(m_lastCursor, cursor) || !GetPlayingMedia().fullScreen) {
         return;
     }
     CDirectShow& graph = GetDirectShow();
@@ -1062,18 +1057,23 @@ LRESULT CMainWindow::WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         return 0;
     case WM_NOTIFY: {
         const NMHDR* header = reinterpret_cast<NMHDR*>(lParam);
-        // The status bar's own clicks are its parts'.
-        if (header->code == static_cast<UINT>(NM_RCLICK) && header->hwndFrom != GetMainControls().statusBar.m_hWnd) {
-            POINT cursor = {};
-            GetCursorPos(&cursor);
-            OnContextMenu(MAKELPARAM(cursor.x, cursor.y));
-            return 0;
+        // Non-zero keeps the control from asking for the context menu a second time; the status bar's
+        // own right clicks are its parts'.
+        if (header->code == static_cast<UINT>(NM_RCLICK)) {
+            if (header->hwndFrom != GetMainControls().statusBar.m_hWnd) {
+                POINT cursor = {};
+                GetCursorPos(&cursor);
+                OnContextMenu(MAKELPARAM(cursor.x, cursor.y));
+            }
+            return TRUE;
         }
         OnNotify(reinterpret_cast<NMHDR*>(lParam));
         return 0;
     }
     case WM_CONTEXTMENU:
-        OnContextMenu(lParam);
+        if (reinterpret_cast<HWND>(wParam) != GetMainControls().statusBar.m_hWnd) {
+            OnContextMenu(lParam);
+        }
         return 0;
     case WM_COMMAND:
         OnButtonOrMenu(wParam, lParam);

@@ -105,6 +105,12 @@ int VolumeAfterWheel(int volume, int delta, int& pending) {
     return moved < 0 ? 0 : (moved > 100 ? 100 : static_cast<int>(moved));
 }
 
+bool CursorMoved(POINT& last, POINT now) {
+    const bool moved = now.x != last.x || now.y != last.y;
+    last = now;
+    return moved;
+}
+
 SysCommandAction DecideSysCommand(WPARAM command, bool minimizeToTray, bool closeButtonMinimizes) {
     const WPARAM kind = command & 0xFFF0;
     if (kind == SC_CLOSE && closeButtonMinimizes) {

@@ -42,6 +42,10 @@ std::wstring PlayRateText(double rate);
 constexpr int kWheelVolumeStep = 5;
 int VolumeAfterWheel(int volume, int delta, int& pending);
 
+// Whether a mouse move message moved the cursor: hiding the cursor sets it where it is, which the
+// system reports as a move, and that must not bring it back. last becomes now.
+bool CursorMoved(POINT& last, POINT now);
+
 enum class SysCommandAction {
     Default,        // let the system do it
     Minimize,       // minimise instead (the close button minimises)

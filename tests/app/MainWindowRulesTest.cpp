@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+
 namespace {
 
 TEST(MainWindowRulesTest, DockedToolWindowsFollowTheEdgeTheyLieOn) {
@@ -96,6 +98,20 @@ TEST(MainWindowRulesTest, WheelNotchesStepTheVolumeWithinItsRange) {
         }
         EXPECT_EQ(volume, c.volumeAfter) << c.volume;
         EXPECT_EQ(pending, c.pendingAfter) << c.volume;
+    }
+}
+
+TEST(MainWindowRulesTest, OnlyAMoveToAnotherPlaceCountsAsAMove) {
+    POINT last = {LONG_MIN, LONG_MIN};
+    struct Case {
+        POINT now;
+        bool moved;
+    };
+    // The second is what hiding the cursor in place reports.
+    for (const Case& c : {Case{{10, 20}, true}, Case{{10, 20}, false}, Case{{11, 20}, true}, Case{{11, 19}, true}}) {
+        EXPECT_EQ(CursorMoved(last, c.now), c.moved) << c.now.x << "," << c.now.y;
+        EXPECT_EQ(last.x, c.now.x);
+        EXPECT_EQ(last.y, c.now.y);
     }
 }
 

@@ -350,12 +350,16 @@ TEST_F(MainWindowTest, DockedToolWindowFollowsTheMainWindow) {
     Close(player, main);
 }
 
-TEST_F(MainWindowTest, StatusBarClicksStepThePlayWayAndTheCommentDisplay) {
+TEST_F(MainWindowTest, StatusBarPartsShowAndStepTheirState) {
     ProgramProcess player;
     HWND main = StartPlayer(player);
     ASSERT_NE(main, nullptr);
     HWND status = GetDlgItem(main, IDC_STATUS_BAR);
     ASSERT_NE(status, nullptr);
+    // Texts of another process cannot be read back, their lengths can.
+    const auto length = [&](int part) { return LOWORD(SendMessageW(status, SB_GETTEXTLENGTHW, part, 0)); };
+    EXPECT_EQ(length(2), wcslen(L"停止"));
+    EXPECT_EQ(length(3), wcslen(L"x1.00"));
     const auto click = [&](UINT down, UINT up, int x) {
         PostMessageW(status, down, 0, MAKELPARAM(x, 5));
         PostMessageW(status, up, 0, MAKELPARAM(x, 5));
@@ -366,10 +370,131 @@ TEST_F(MainWindowTest, StatusBarClicksStepThePlayWayAndTheCommentDisplay) {
     click(WM_RBUTTONDOWN, WM_RBUTTONUP, 150);
     click(WM_RBUTTONDOWN, WM_RBUTTONUP, 120);
     Settle(main);
+    EXPECT_EQ(length(2), wcslen(L"リピート"));
+    EXPECT_EQ(length(1), wcslen(L"非表示"));
     EXPECT_EQ(FindMessageBox(player.ProcessId()), nullptr);
+
+    // A post's result: the log says that a comment of a file that cannot be refreshed stays unseen.
+    const std::wstring notShown = L"◆更新コメントではないので投稿コメントはVelaPlayer上に反映されません";
+    SendMessageW(main, kMsgPostResult, 1, 0);
+    EXPECT_EQ(length(4), wcslen(L"コメント投稿完了"));
+    EXPECT_NE(LogOf(main).find(notShown), std::wstring::npos);
+    const std::wstring before = LogOf(main);
+    SendMessageW(main, kMsgPostResult, 0, 0);
+    EXPECT_EQ(LogOf(main), before) << "a failed post logs nothing more";
     Close(player, main);
     EXPECT_EQ(SavedInt(L"PlayWay"), 1);
     EXPECT_EQ(SavedInt(L"ViewComment"), 0);
+}
+
+// Who has the keyboard focus in a thread of another process.
+HWND FocusOf(HWND window) {
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof(info);
+    return GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) ? info.hwndFocus : nullptr;
+}
+
+TEST_F(MainWindowTest, MouseButtonsOnTheVideoArea) {
+    ProgramProcess player;
+    HWND main = StartPlayer(player);
+    ASSERT_NE(main, nullptr);
+    HWND volume = GetDlgItem(main, IDC_VOLUME_BAR);
+    const LPARAM inside = MAKELPARAM(40, 40);
+
+    // A click on a bar gives it the focus; one on the video area takes it back for the player's keys.
+    PostMessageW(volume, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(50, 5));
+    PostMessageW(volume, WM_LBUTTONUP, 0, MAKELPARAM(50, 5));
+    ASSERT_TRUE(PumpMessagesUntil([&] { return FocusOf(main) == volume; }));
+    PostMessageW(main, WM_LBUTTONDOWN, MK_LBUTTON, inside);
+    PostMessageW(main, WM_LBUTTONUP, 0, inside);
+    EXPECT_TRUE(PumpMessagesUntil([&] { return FocusOf(main) == main; }));
+
+    // A double click goes to full screen and back.
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof(monitor);
+    GetMonitorInfoW(MonitorFromWindow(main, MONITOR_DEFAULTTONEAREST), &monitor);
+    RECT rect = {};
+    const auto fullScreen = [&] { return GetWindowRect(main, &rect) && EqualRect(&rect, &monitor.rcMonitor); };
+    PostMessageW(main, WM_LBUTTONDBLCLK, MK_LBUTTON, inside);
+    EXPECT_TRUE(PumpMessagesUntil(fullScreen));
+    PostMessageW(main, WM_LBUTTONDBLCLK, MK_LBUTTON, inside);
+    EXPECT_TRUE(PumpMessagesUntil([&] { return !fullScreen(); }));
+
+    // A middle click mutes.
+    PostMessageW(main, WM_MBUTTONDOWN, MK_MBUTTON, inside);
+    Settle(main);
+    Close(player, main);
+    EXPECT_EQ(SavedInt(L"Mute"), 1);
+}
+
+TEST_F(MainWindowTest, ActivationGivesTheFocusBackToTheChildThatHadIt) {
+    ProgramProcess player;
+    HWND main = StartPlayer(player);
+    ASSERT_NE(main, nullptr);
+    HWND volume = GetDlgItem(main, IDC_VOLUME_BAR);
+    PostMessageW(volume, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(50, 5));
+    PostMessageW(volume, WM_LBUTTONUP, 0, MAKELPARAM(50, 5));
+    ASSERT_TRUE(PumpMessagesUntil([&] { return FocusOf(main) == volume; }));
+
+    // Another program's window, then the player again.
+    HWND other = CreateWindowExW(0, L"STATIC", L"other", WS_POPUP | WS_VISIBLE, 0, 0, 200, 200, nullptr, nullptr,
+                                 nullptr, nullptr);
+    ASSERT_NE(other, nullptr);
+    SetForegroundWindow(other);
+    ASSERT_TRUE(PumpMessagesUntil([&] { return GetForegroundWindow() == other; }));
+    SetForegroundWindow(main);
+    EXPECT_TRUE(PumpMessagesUntil([&] { return GetForegroundWindow() == main && FocusOf(main) == volume; }))
+        << FocusOf(main);
+    DestroyWindow(other);
+    Close(player, main);
+}
+
+TEST_F(MainWindowTest, RightClickOnTheBarsOpensTheMenuButNotOnTheStatusParts) {
+    ProgramProcess player;
+    HWND main = StartPlayer(player);
+    ASSERT_NE(main, nullptr);
+    const auto menuOpen = [&] {
+        HWND menu = FindProcessWindow(player.ProcessId(), L"#32768");
+        return menu != nullptr && IsWindowVisible(menu) ? menu : nullptr;
+    };
+    HWND status = GetDlgItem(main, IDC_STATUS_BAR);
+    PostMessageW(status, WM_RBUTTONDOWN, 0, MAKELPARAM(50, 5));
+    PostMessageW(status, WM_RBUTTONUP, 0, MAKELPARAM(50, 5));
+    Settle(main);
+    EXPECT_EQ(menuOpen(), nullptr);
+
+    HWND toolBar = GetDlgItem(main, IDC_TOOL_BAR);
+    PostMessageW(toolBar, WM_RBUTTONDOWN, 0, MAKELPARAM(3, 3));
+    PostMessageW(toolBar, WM_RBUTTONUP, 0, MAKELPARAM(3, 3));
+    ASSERT_TRUE(PumpMessagesUntil([&] { return menuOpen() != nullptr; }));
+    PostMessageW(menuOpen(), WM_KEYDOWN, VK_ESCAPE, 0);
+    EXPECT_TRUE(PumpMessagesUntil([&] { return menuOpen() == nullptr; }));
+    Settle(main);
+    Close(player, main);
+}
+
+TEST_F(MainWindowTest, SizingKeepsTheShapeOfAStretchedVideo) {
+    AddSettings("MovieSizeFitWindow=1\r\n");
+    const std::wstring video = CopySample(L"short.mp4", L"short.mp4");
+    ProgramProcess player;
+    HWND main = StartPlayer(player, L"\"" + video + L"\"");
+    ASSERT_NE(main, nullptr);
+    ASSERT_TRUE(PumpMessagesUntil([&] { return WindowText(main) == L"short.mp4 - VelaPlayer"; }, 15000));
+    RECT window = {};
+    GetWindowRect(main, &window);
+    RECT client = {};
+    GetClientRect(main, &client);
+    const RECT seek = ChildRect(main, GetDlgItem(main, IDC_SEEK_BAR));
+    const LONG frameWidth = (window.right - window.left) - client.right;
+    const LONG frameHeight = (window.bottom - window.top) - seek.top;
+
+    // Dragged 100 px wider by the right edge: the height follows the 320 x 240 video.
+    RECT dragged = {window.left, window.top, window.right + 100, window.bottom};
+    SendMessageW(main, WM_SIZING, WMSZ_RIGHT, reinterpret_cast<LPARAM>(&dragged));
+    const LONG areaWidth = (dragged.right - dragged.left) - frameWidth;
+    EXPECT_EQ(dragged.bottom, window.top + areaWidth * 240 / 320 + frameHeight);
+    EXPECT_EQ(dragged.right, window.right + 100);
+    Close(player, main);
 }
 
 // The close button with XButtonMinimize on: the window minimises (to the tray, hidden, when
