@@ -34,6 +34,8 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <cstdlib>
+
 const wchar_t kMainWindowClass[] = L"CVelaPlayer";
 
 namespace {
@@ -789,6 +791,14 @@ void CMainWindow::OnMouseMove() {
     SetTimer(m_hWnd, kCursorTimer, kCursorHideMs, nullptr);
 }
 
+// The volume, as the volume bar's tip promises.
+void CMainWindow::OnMouseWheel(int delta) {
+    HWND bar = GetMainControls().volumeBar;
+    const int volume = static_cast<int>(SendMessageW(bar, TBM_GETPOS, 0, 0));
+    SendMessageW(bar, TBM_SETPOS, TRUE, VolumeAfterWheel(volume, delta, m_pendingWheel));
+    OnHScroll(bar);
+}
+
 void CMainWindow::OnStatusPartClick(int part, bool right) {
     AppSettings& settings = GetAppSettings();
     switch (part) {
@@ -880,7 +890,8 @@ void CMainWindow::OnSizing(int edge, RECT* dragged) {
     const RECT area = GetVideoArea(m_hWnd);
     const SIZE frame = {(window.right - window.left) - (area.right - area.left),
                         (window.bottom - window.top) - (area.bottom - area.top)};
-    const SIZE video = {graph.GetSourceVideoWidth(), graph.GetSourceVideoHeight()};
+    // A top-down picture has a negative height.
+    const SIZE video = {graph.GetSourceVideoWidth(), std::abs(graph.GetSourceVideoHeight())};
     *dragged = KeepVideoShape(*dragged, edge, frame, video);
 }
 
@@ -1039,14 +1050,9 @@ LRESULT CMainWindow::WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_MBUTTONDOWN:
         ToggleMute();
         return 0;
-    case WM_MOUSEWHEEL: {
-        MainControls& controls = GetMainControls();
-        const int volume = static_cast<int>(SendMessageW(controls.volumeBar, TBM_GETPOS, 0, 0));
-        SendMessageW(controls.volumeBar, TBM_SETPOS, TRUE,
-                     VolumeAfterWheel(volume, GET_WHEEL_DELTA_WPARAM(wParam), m_pendingWheel));
-        OnHScroll(controls.volumeBar);
+    case WM_MOUSEWHEEL:
+        OnMouseWheel(GET_WHEEL_DELTA_WPARAM(wParam));
         return 0;
-    }
     case WM_SIZING:
         OnSizing(static_cast<int>(wParam), reinterpret_cast<RECT*>(lParam));
         return TRUE;

@@ -54,6 +54,7 @@ private:
     void OnTimer(WPARAM timer);
     void OnMouse(UINT message);
     void OnMouseMove();
+    void OnMouseWheel(int delta);
     void OnToolWindowClosed(WORD command);
     void OnStatusPartClick(int part, bool right);
     void OnActivate(WPARAM wParam);
