@@ -1,5 +1,6 @@
 // The real player under Wine: single instance, command lines from other processes, the forwarding of
-// the tool windows' messages.
+// the tool windows' messages, and what its window does with paints, the mouse, the status bar, the
+// system commands and the tool windows beside it.
 
 #include "app/resource.h"
 #include "foundation/PrivateMessages.h"
@@ -238,8 +239,11 @@ TEST_F(MainWindowTest, UncoveredLetterboxIsPaintedAgain) {
     HWND main = StartPlayer(player, L"\"" + video + L"\"");
     ASSERT_NE(main, nullptr);
     ASSERT_TRUE(PumpMessagesUntil([&] { return WindowText(main) == L"short.mp4 - VelaPlayer"; }, 15000));
-    HWND picture = FindWindowExW(main, nullptr, nullptr, L"ActiveMovie Window");
-    ASSERT_TRUE(PumpMessagesUntil([&] { return picture != nullptr && IsWindowVisible(picture); }));
+    HWND picture = nullptr;
+    ASSERT_TRUE(PumpMessagesUntil([&] {
+        picture = FindWindowExW(main, nullptr, nullptr, L"ActiveMovie Window");
+        return picture != nullptr && IsWindowVisible(picture);
+    }));
 
     // A 4:3 video in the wider area leaves a black band at its left.
     HWND volume = GetDlgItem(main, IDC_VOLUME_BAR);
@@ -248,7 +252,9 @@ TEST_F(MainWindowTest, UncoveredLetterboxIsPaintedAgain) {
     const POINT band = {videoRect.left / 2, (videoRect.top + videoRect.bottom) / 2};
     ASSERT_TRUE(PumpMessagesUntil([&] { return ScreenPixel(main, band) == RGB(0, 0, 0); }));
 
-    // The volume bar laid over the band and taken back leaves it to the main window to paint.
+    // The volume bar laid over the band and taken back leaves it to the main window to paint. (A window
+    // of another program would do on Windows; under Wine the player's own copy of its pixels comes back
+    // without a paint when such a window moves away, so a child of the player covers the band.)
     const RECT home = ChildRect(main, volume);
     SetWindowPos(volume, nullptr, 0, band.y - 9, videoRect.left, 18, SWP_NOZORDER | SWP_NOACTIVATE);
     ASSERT_TRUE(PumpMessagesUntil([&] { return ScreenPixel(main, band) != RGB(0, 0, 0); }));
