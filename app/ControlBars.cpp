@@ -69,7 +69,10 @@ LRESULT CSubSeekBar::WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
 }
 
 LRESULT CSubStatusBar::WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if ((message == WM_LBUTTONDOWN || message == WM_RBUTTONDOWN) && onPartClick) {
+    // The class takes double clicks: the second click of a quick pair comes as one.
+    const bool left = message == WM_LBUTTONDOWN || message == WM_LBUTTONDBLCLK;
+    const bool right = message == WM_RBUTTONDOWN || message == WM_RBUTTONDBLCLK;
+    if ((left || right) && onPartClick) {
         const int count = static_cast<int>(SendMessageW(window, SB_GETPARTS, 0, 0));
         std::vector<int> edges(count > 0 ? count : 0);
         if (!edges.empty()) {
@@ -77,7 +80,7 @@ LRESULT CSubStatusBar::WndProc(HWND window, UINT message, WPARAM wParam, LPARAM 
         }
         const int part = StatusPartAt(edges, static_cast<short>(LOWORD(lParam)));
         if (part >= 0) {
-            onPartClick(part, message == WM_RBUTTONDOWN);
+            onPartClick(part, right);
         }
     }
     return DefaultProc(window, message, wParam, lParam);

@@ -916,11 +916,11 @@ bool CMainWindow::OnSysCommand(WPARAM command) {
 }
 
 void CMainWindow::OnPostResult(bool success) {
-    CommentControl& store = GetCommentControl();
     // Only comments of a latest-comments fetch can be fetched again with the newer ones.
-    const bool refreshable = !store.IsLoading() && !store.GetFetchArguments().texts.empty();
+    const bool refreshable = !GetCommentControl().GetFetchArguments().texts.empty();
     const PostResultAnswer answer = AnswerPostResult(success, refreshable);
     GetMainControls().statusBar.SetStatusPartText(4, answer.statusText);
+    // answer.startRefresh asks for the newer comments, which nothing in the player fetches yet.
     if (answer.logNotShown) {
         DebugLog() << L"◆更新コメントではないので投稿コメントはVelaPlayer上に反映されません" << EndLine;
     }
