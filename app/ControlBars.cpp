@@ -1,8 +1,11 @@
 #include "app/ControlBars.h"
 
+#include "app/MainWindowRules.h"
 #include "app/resource.h"
 
 #include <commctrl.h>
+
+#include <vector>
 
 namespace {
 
@@ -56,8 +59,29 @@ LRESULT CSubSeekBar::WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_CAPTURECHANGED:
         m_dragging = false;
         break;
+    case WM_MOUSEWHEEL:
+        // A focused track bar would move its own thumb (the seek bar would seek).
+        return SendMessageW(GetParent(window), message, wParam, lParam);
     default:
         break;
+    }
+    return DefaultProc(window, message, wParam, lParam);
+}
+
+LRESULT CSubStatusBar::WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    // The class takes double clicks: the second click of a quick pair comes as one.
+    const bool left = message == WM_LBUTTONDOWN || message == WM_LBUTTONDBLCLK;
+    const bool right = message == WM_RBUTTONDOWN || message == WM_RBUTTONDBLCLK;
+    if ((left || right) && onPartClick) {
+        const int count = static_cast<int>(SendMessageW(window, SB_GETPARTS, 0, 0));
+        std::vector<int> edges(count > 0 ? count : 0);
+        if (!edges.empty()) {
+            SendMessageW(window, SB_GETPARTS, edges.size(), reinterpret_cast<LPARAM>(edges.data()));
+        }
+        const int part = StatusPartAt(edges, static_cast<short>(LOWORD(lParam)));
+        if (part >= 0) {
+            onPartClick(part, right);
+        }
     }
     return DefaultProc(window, message, wParam, lParam);
 }
@@ -80,6 +104,7 @@ bool CreateMainControls(HWND mainWindow) {
     const int edges[] = {110, 130, 190, 240, -1};
     SendMessageW(controls.statusBar.m_hWnd, SB_SETPARTS, 5, reinterpret_cast<LPARAM>(edges));
     controls.statusBar.m_partTexts.assign(5, std::wstring());
+    CWndBase::Attach(controls.statusBar.m_hWnd, &controls.statusBarObject);
 
     controls.seekBar = CreateTrackBar(mainWindow, 100, kSeekBarHeight, IDC_SEEK_BAR);
     CWndBase::Attach(controls.seekBar, &controls.seekBarObject);

@@ -11,8 +11,10 @@
 
 #include <windows.h>
 
+#include <functional>
+
 // A track bar (seek or volume) subclassed so that the player knows while the user drags it, and so
-// that a click jumps to the clicked place.
+// that a click jumps to the clicked place. The wheel goes to the main window, where it sets the volume.
 class CSubSeekBar : public CWndBase {
 public:
     bool IsDragging() const { return m_dragging; }
@@ -22,12 +24,21 @@ private:
     bool m_dragging = false;
 };
 
+// The status bar, subclassed for the clicks on its parts: the handler gets the part under the cursor
+// and whether the right button was pressed.
+class CSubStatusBar : public CWndBase {
+public:
+    std::function<void(int part, bool right)> onPartClick;
+    LRESULT WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) override;
+};
+
 struct MainControls {
     HWND toolBar = nullptr;
     HWND seekBar = nullptr;
     HWND muteButton = nullptr;
     HWND volumeBar = nullptr;
     CStatusBar statusBar;
+    CSubStatusBar statusBarObject;
     CSubSeekBar seekBarObject;
     CSubSeekBar volumeBarObject;
     CToolTip toolTips;

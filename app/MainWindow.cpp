@@ -14,6 +14,7 @@
 #include "app/resource.h"
 #include "CWndCommentList/CWndCommentList.h"
 #include "engine/CDirectShow.h"
+#include "engine/CommentControl.h"
 #include "CWndDownload/CWndDownload.h"
 #include "foundation/AppSettings.h"
 #include "foundation/CBaseDebug.h"
@@ -33,12 +34,24 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <cstdlib>
+
 const wchar_t kMainWindowClass[] = L"CVelaPlayer";
 
 namespace {
 
 // The tray tip and the mouse point follow the window once a second.
 constexpr UINT_PTR kSecondTimer = 1;
+// In full screen the cursor that a move brought back hides again after this long without moves.
+constexpr UINT_PTR kCursorTimer = 2;
+constexpr UINT kCursorHideMs = 1500;
+
+// The lParam of the View command that a tool window (or the log window) posts when the user closed
+// it; a menu's command has 0 and a control's its handle, which is never 1.
+constexpr LPARAM kClosedNotice = 1;
+
+HMENU g_menuBar = nullptr;
+CPlayingVideoData g_videoData;
 
 int Box(HWND owner, const std::wstring& text, UINT flags) {
     return MessageBoxW(owner, text.c_str(), GetAppSettings().appName.c_str(), flags | MB_TOPMOST | MB_SETFOREGROUND);
@@ -60,8 +73,8 @@ HMENU FindSubMenuWithCommand(HMENU menu, UINT command) {
     return nullptr;
 }
 
-HMENU RecentFilesMenu(HWND window) {
-    return FindSubMenuWithCommand(GetMenu(window), IDM_RECENT_CLEAR);
+HMENU RecentFilesMenu() {
+    return FindSubMenuWithCommand(g_menuBar, IDM_RECENT_CLEAR);
 }
 
 // Every tool window with its View command and the setting that shows it.
@@ -120,11 +133,8 @@ HWND BlockTarget(UINT message) {
 }
 
 LRESULT ForwardBlockMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message >= kCommentPostBlock) {
-        // Only the handle is answered; the window is never made for a forwarded message.
-        return message == kMsgCommentPostHandle ? reinterpret_cast<LRESULT>(GetCommentPostWindow().GetHandle()) : 0;
-    }
-    HWND target = BlockTarget(message);
+    // The comment post window is never made for a forwarded message: without it the answer is 0.
+    HWND target = message >= kCommentPostBlock ? GetCommentPostWindow().GetHandle() : BlockTarget(message);
     return target != nullptr ? SendMessageW(target, message, wParam, lParam) : 0;
 }
 
@@ -243,6 +253,33 @@ void RedrawPausedFrame(int32_t positionMs) {
     }
 }
 
+// 1.0 without media.
+double CurrentPlayRate() {
+    CDirectShow& graph = GetDirectShow();
+    if (!graph.IsGraphReady()) {
+        return 1.0;
+    }
+    try {
+        return graph.GetRate();
+    } catch (const utl::exception::CException&) {
+        return 1.0;
+    }
+}
+
+// The tool windows (and the log window) shown with the main window, which come forward with it.
+std::vector<HWND> ShownToolWindows() {
+    std::vector<HWND> shown;
+    for (const ToolWindowEntry* entry = ToolWindows(); entry->window != nullptr; ++entry) {
+        if (entry->window->GetHandle() != nullptr && IsWindowVisible(entry->window->GetHandle())) {
+            shown.push_back(entry->window->GetHandle());
+        }
+    }
+    if (IsWindowVisible(CBaseDebug::GetWindow())) {
+        shown.push_back(CBaseDebug::GetWindow());
+    }
+    return shown;
+}
+
 void LimitTrackSize(HWND window, MINMAXINFO* info) {
     info->ptMinTrackSize.x = 200;
     info->ptMinTrackSize.y = 150;
@@ -257,8 +294,9 @@ void LimitTrackSize(HWND window, MINMAXINFO* info) {
 
 void UpdateMainMenuAndState() {
     HWND window = GetMainWindow();
-    HMENU menu = GetMenu(window);
-    if (menu == nullptr) {
+    // Full screen takes the menu bar off the window; its state is kept all the same.
+    HMENU menu = g_menuBar;
+    if (window == nullptr || menu == nullptr) {
         return;
     }
     const AppSettings& settings = GetAppSettings();
@@ -278,8 +316,22 @@ void UpdateMainMenuAndState() {
     const bool ready = GetDirectShow().IsGraphReady();
     EnableMenuItem(menu, IDM_CLOSE_FILE, MF_BYCOMMAND | (ready ? MF_ENABLED : MF_GRAYED));
     CStatusBar& status = GetMainControls().statusBar;
-    status.SetStatusPartText(1, settings.ViewComment ? L"表示" : L"非表示");
+    status.SetStatusPartText(kStatusPartComment, settings.ViewComment ? L"表示" : L"非表示");
+    status.SetStatusPartText(kStatusPartPlayWay, PlayWayText(settings.PlayWay));
+    status.SetStatusPartText(kStatusPartRate, PlayRateText(CurrentPlayRate()));
     status.SetStatusPartText(4, L"透明度 " + std::to_wstring(settings.CommentAlpha) + L"%");
+}
+
+void SetMainMenuBar(HMENU menu) {
+    g_menuBar = menu;
+}
+
+HMENU GetMainMenuBar() {
+    return g_menuBar;
+}
+
+void KeepPlayingVideoData(const std::wstring& videoPath, const std::wstring& data) {
+    g_videoData.Keep(videoPath, data);
 }
 
 // The drawing reads only this point: asking the window system from its own thread could wait for this one.
@@ -351,7 +403,8 @@ LRESULT CMainWindow::OnCreate() {
         LoadSettings(settings);
     }
 
-    BuildFilterMenu(GetMenu(window));
+    SetMainMenuBar(GetMenu(window));
+    BuildFilterMenu(g_menuBar);
     ReloadFilters();
     HINSTANCE instance = GetModuleHandleW(nullptr);
     m_popupMenu.Reset(LoadMenuW(instance, L"MAIN_POPUP"));
@@ -361,23 +414,24 @@ LRESULT CMainWindow::OnCreate() {
     for (const ToolWindowEntry* entry = ToolWindows(); entry->window != nullptr; ++entry) {
         NotifyTarget target;
         target.owner = window;
-        target.menu = GetMenu(window);
+        target.menu = g_menuBar;
         target.commandId = entry->command;
+        target.lParam = kClosedNotice;
         entry->window->SetNotify(target);
     }
     NotifyTarget loaded;
     loaded.owner = window;
-    loaded.menu = GetMenu(window);
+    loaded.menu = g_menuBar;
     loaded.commandId = IDM_PLAYLIST_LOADED;
     GetPlayListWindow().SetLoadEndedNotify(loaded);
-    CBaseDebug::SetCloseNotification(window, WM_COMMAND, IDM_VIEW_INFORMATION, 0);
+    CBaseDebug::SetCloseNotification(window, WM_COMMAND, IDM_VIEW_INFORMATION, kClosedNotice);
     if (CBaseDebug::GetPageCount() == 0) {
         DebugLog().AddPage(DebugLog().GetEditControl());
     }
     SetWindowLongPtrW(CBaseDebug::GetWindow(), GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(window));
 
     GetRecentFiles().Load(settings.settingsDatPath);
-    GetRecentFiles().FillMenu(RecentFilesMenu(window));
+    GetRecentFiles().FillMenu(RecentFilesMenu());
     StartBuildingAccelerators(settings.programFolder);
     GetPlayListWindow().Show(SW_HIDE);
     GetDownloadWindow().Show(SW_HIDE);
@@ -397,7 +451,9 @@ LRESULT CMainWindow::OnCreate() {
     SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     SetWindowPos(window, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     SetTimer(window, kSecondTimer, 1000, nullptr);
+    GetMainControls().statusBarObject.onPartClick = [this](int part, bool right) { OnStatusPartClick(part, right); };
     m_fullyCreated = true;
+    FollowDockedWindows();
 
     RunNextBootCommandLine();
     ParseCommandLine(arguments, GetPlayerCommandHost());
@@ -519,7 +575,7 @@ void CMainWindow::OnCommand(WORD command) {
         break;
     case IDM_RECENT_CLEAR:
         GetRecentFiles().Clear();
-        GetRecentFiles().FillMenu(RecentFilesMenu(window));
+        GetRecentFiles().FillMenu(RecentFilesMenu());
         break;
     case IDM_EXIT:
         PostMessageW(window, WM_CLOSE, 0, 0);
@@ -554,13 +610,13 @@ void CMainWindow::OnCommand(WORD command) {
         break;
     case IDM_RELOAD_FILTER:
         ReloadFilters();
-        BuildFilterMenu(GetMenu(window));
+        BuildFilterMenu(g_menuBar);
         break;
     case IDM_PLAYLIST_LOADED:
         break;
     default:
         if (command >= IDM_FILTER_FIRST && command <= IDM_FILTER_LAST) {
-            ToggleFilterFile(GetMenu(window), command);
+            ToggleFilterFile(g_menuBar, command);
         }
         if (command >= IDM_RECENT_FIRST && command <= IDM_RECENT_LAST) {
             const auto& files = GetRecentFiles().Files();
@@ -573,17 +629,43 @@ void CMainWindow::OnCommand(WORD command) {
     }
 }
 
-// The mute button tells by its handle; every other command by its number.
+// The mute button tells by its handle, a closed tool window by its notice; every other command by its number.
 void CMainWindow::OnButtonOrMenu(WPARAM wParam, LPARAM lParam) {
     if (reinterpret_cast<HWND>(lParam) == GetMainControls().muteButton && lParam != 0) {
-        GetAppSettings().Mute = !GetAppSettings().Mute;
-        UpdateMuteButton(GetAppSettings().Mute);
-        if (GetDirectShow().IsGraphReady()) {
-            ApplyVolume();
-        }
+        ToggleMute();
+        return;
+    }
+    if (lParam == kClosedNotice) {
+        OnToolWindowClosed(LOWORD(wParam));
         return;
     }
     OnCommand(LOWORD(wParam));
+}
+
+void CMainWindow::ToggleMute() {
+    GetAppSettings().Mute = !GetAppSettings().Mute;
+    UpdateMuteButton(GetAppSettings().Mute);
+    if (GetDirectShow().IsGraphReady()) {
+        ApplyVolume();
+    }
+}
+
+// The window is hidden already: a toggle would show again one that was shown without its setting.
+void CMainWindow::OnToolWindowClosed(WORD command) {
+    AppSettings& settings = GetAppSettings();
+    if (command == IDM_VIEW_INFORMATION) {
+        settings.InfoView = false;
+        ShowWindow(CBaseDebug::GetWindow(), SW_HIDE);
+    }
+    for (const ToolWindowEntry* entry = ToolWindows(); entry->window != nullptr; ++entry) {
+        if (entry->command == command) {
+            settings.*entry->shown = false;
+            if (entry->window->GetHandle() != nullptr) {
+                ShowWindow(entry->window->GetHandle(), SW_HIDE);
+            }
+        }
+    }
+    UpdateMainMenuAndState();
 }
 
 void CMainWindow::OnHScroll(HWND bar) {
@@ -639,10 +721,10 @@ void CMainWindow::OnGraphEvent() {
 
 void CMainWindow::OnFilterEntry(WPARAM wParam) {
     if (wParam != 0) {
-        AddFilterEntry(GetMenu(m_hWnd), *reinterpret_cast<const FilterEntryRecord*>(wParam));
+        AddFilterEntry(g_menuBar, *reinterpret_cast<const FilterEntryRecord*>(wParam));
     } else {
         ReloadFilters();
-        BuildFilterMenu(GetMenu(m_hWnd));
+        BuildFilterMenu(g_menuBar);
     }
 }
 
@@ -663,6 +745,7 @@ void CMainWindow::OnContextMenu(LPARAM lParam) {
 }
 
 void CMainWindow::OnSize() {
+    FollowDockedWindows();
     LayoutMainWindow(m_hWnd);
     CDirectShow& graph = GetDirectShow();
     if (graph.IsGraphReady()) {
@@ -676,6 +759,12 @@ void CMainWindow::OnTimer(WPARAM timer) {
         UpdateTrayTip();
         // A cursor that left the video without a move message is noticed here.
         RecordMousePoint(m_hWnd);
+    } else if (timer == kCursorTimer) {
+        KillTimer(m_hWnd, kCursorTimer);
+        CDirectShow& graph = GetDirectShow();
+        if (GetPlayingMedia().fullScreen && graph.IsGraphReady()) {
+            graph.HideVideoCursor(true);
+        }
     }
 }
 
@@ -685,7 +774,184 @@ void CMainWindow::OnMouse(UINT message) {
     if (message == WM_MOUSEMOVE) {
         TRACKMOUSEEVENT leave = {sizeof(leave), TME_LEAVE, m_hWnd, 0};
         TrackMouseEvent(&leave);
+        OnMouseMove();
     }
+}
+
+// In full screen a move brings the hidden cursor back until the mouse rests again.
+void CMainWindow::OnMouseMove() {
+    POINT cursor = {};
+    if (!GetCursorPos(&cursor) || !CursorMoved(m_lastCursor, cursor) || !GetPlayingMedia().fullScreen) {
+        return;
+    }
+    CDirectShow& graph = GetDirectShow();
+    if (graph.IsGraphReady() && graph.IsVideoCursorHidden()) {
+        graph.HideVideoCursor(false);
+    }
+    SetTimer(m_hWnd, kCursorTimer, kCursorHideMs, nullptr);
+}
+
+// The volume, as the volume bar's tip promises.
+void CMainWindow::OnMouseWheel(int delta) {
+    HWND bar = GetMainControls().volumeBar;
+    const int volume = static_cast<int>(SendMessageW(bar, TBM_GETPOS, 0, 0));
+    SendMessageW(bar, TBM_SETPOS, TRUE, VolumeAfterWheel(volume, delta, m_pendingWheel));
+    OnHScroll(bar);
+}
+
+void CMainWindow::OnStatusPartClick(int part, bool right) {
+    AppSettings& settings = GetAppSettings();
+    switch (part) {
+    case kStatusPartComment:
+        OnCommand(IDM_VIEW_COMMENT);
+        return;
+    case kStatusPartPlayWay:
+        settings.PlayWay = NextPlayWay(settings.PlayWay, right);
+        break;
+    case kStatusPartRate: {
+        CDirectShow& graph = GetDirectShow();
+        if (!graph.IsGraphReady()) {
+            return;
+        }
+        const double rate = NextPlayRate(CurrentPlayRate(), right);
+        bool applied = false;
+        try {
+            applied = graph.SetRate(rate);
+        } catch (const utl::exception::CException&) {
+        }
+        if (!applied) {
+            DebugLog() << L"レートの設定限界です" << EndLine;
+        }
+        break;
+    }
+    default:
+        return;
+    }
+    UpdateMainMenuAndState();
+}
+
+void CMainWindow::OnActivate(WPARAM wParam) {
+    if (LOWORD(wParam) == WA_INACTIVE) {
+        HWND focus = GetFocus();
+        m_focusChild = focus != nullptr && IsChild(m_hWnd, focus) ? focus : nullptr;
+        return;
+    }
+    if (HIWORD(wParam) != 0) {
+        return; // activated while minimised
+    }
+    for (HWND tool : ShownToolWindows()) {
+        SetWindowPos(tool, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    }
+}
+
+// True when the focus went on to the child that had it.
+bool CMainWindow::OnSetFocus() {
+    if (!m_fullyCreated || m_focusChild == nullptr) {
+        return false;
+    }
+    HWND child = m_focusChild;
+    m_focusChild = nullptr;
+    if (!IsWindow(child) || !IsChild(m_hWnd, child) || !IsWindowVisible(child)) {
+        return false;
+    }
+    SetFocus(child);
+    return true;
+}
+
+// The video area is black where the video does not cover it (the video window is a child, clipped
+// out), the rest of the client area the colour of the bars.
+void CMainWindow::OnPaint() {
+    PAINTSTRUCT paint = {};
+    HDC dc = BeginPaint(m_hWnd, &paint);
+    if (dc == nullptr) {
+        return;
+    }
+    const RECT video = GetVideoArea(m_hWnd);
+    FillRect(dc, &video, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    RECT client = {};
+    GetClientRect(m_hWnd, &client);
+    RECT below = client;
+    below.top = video.bottom;
+    if (below.top < below.bottom) {
+        FillRect(dc, &below, GetSysColorBrush(COLOR_BTNFACE));
+    }
+    EndPaint(m_hWnd, &paint);
+}
+
+// A video stretched over the area keeps its shape while the user sizes the window.
+void CMainWindow::OnSizing(int edge, RECT* dragged) {
+    CDirectShow& graph = GetDirectShow();
+    if (dragged == nullptr || !GetAppSettings().MovieSizeFitWindow || GetPlayingMedia().fullScreen ||
+        !graph.IsGraphReady() || !graph.HasVideo()) {
+        return;
+    }
+    RECT window = {};
+    GetWindowRect(m_hWnd, &window);
+    const RECT area = GetVideoArea(m_hWnd);
+    const SIZE frame = {(window.right - window.left) - (area.right - area.left),
+                        (window.bottom - window.top) - (area.bottom - area.top)};
+    // A top-down picture has a negative height.
+    const SIZE video = {graph.GetSourceVideoWidth(), std::abs(graph.GetSourceVideoHeight())};
+    *dragged = KeepVideoShape(*dragged, edge, frame, video);
+}
+
+bool CMainWindow::OnSysCommand(WPARAM command) {
+    const AppSettings& settings = GetAppSettings();
+    const SysCommandAction action = DecideSysCommand(command, settings.MinimizeTaskTray, settings.XButtonMinimize);
+    switch (action) {
+    case SysCommandAction::Default:
+        return false;
+    case SysCommandAction::Minimize:
+        ShowWindow(m_hWnd, SW_MINIMIZE);
+        return true;
+    case SysCommandAction::MinimizeToTray:
+        ShowWindow(m_hWnd, SW_MINIMIZE);
+        // Without an icon the hidden window could not be brought back: it stays on the task bar.
+        if (AddTrayIcon(m_hWnd)) {
+            ShowWindow(m_hWnd, SW_HIDE);
+        }
+        return true;
+    }
+    return false;
+}
+
+void CMainWindow::OnPostResult(bool success) {
+    // Only comments of a latest-comments fetch can be fetched again with the newer ones.
+    const bool refreshable = !GetCommentControl().GetFetchArguments().texts.empty();
+    const PostResultAnswer answer = AnswerPostResult(success, refreshable);
+    GetMainControls().statusBar.SetStatusPartText(4, answer.statusText);
+    // answer.startRefresh asks for the newer comments, which nothing in the player fetches yet.
+    if (answer.logNotShown) {
+        DebugLog() << L"◆更新コメントではないので投稿コメントはVelaPlayer上に反映されません" << EndLine;
+    }
+}
+
+// Tool windows docked to the window follow its moves and the edges it is sized by. Minimised,
+// maximised and full-screen placements take nothing along.
+void CMainWindow::FollowDockedWindows() {
+    if (!m_fullyCreated) {
+        return;
+    }
+    RECT now = {};
+    if (IsIconic(m_hWnd) || IsZoomed(m_hWnd) || GetPlayingMedia().fullScreen || !IsWindowVisible(m_hWnd) ||
+        !GetWindowRect(m_hWnd, &now)) {
+        return;
+    }
+    if (m_haveLastRect && !EqualRect(&now, &m_lastRect)) {
+        for (HWND tool : ShownToolWindows()) {
+            RECT rect = {};
+            if (IsIconic(tool) || !GetWindowRect(tool, &rect)) {
+                continue;
+            }
+            const POINT shift = DockedWindowShift(m_lastRect, now, rect);
+            if (shift.x != 0 || shift.y != 0) {
+                SetWindowPos(tool, nullptr, rect.left + shift.x, rect.top + shift.y, 0, 0,
+                             SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+            }
+        }
+    }
+    m_lastRect = now;
+    m_haveLastRect = true;
 }
 
 // Takes a command line; it runs from the queue, so that the sender (another process, a second
@@ -735,9 +1001,28 @@ LRESULT CMainWindow::WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_KEYDOWN:
     case WM_RBUTTONDOWN:
         return 0;
+    case WM_MOVE:
+        FollowDockedWindows();
+        return 0;
     case WM_SIZE:
         OnSize();
         return 0;
+    case WM_ACTIVATE:
+        OnActivate(wParam);
+        break;
+    case WM_SETFOCUS:
+        if (OnSetFocus()) {
+            return 0;
+        }
+        break;
+    case WM_PAINT:
+        OnPaint();
+        return 0;
+    case WM_SYSCOMMAND:
+        if (OnSysCommand(wParam)) {
+            return 0;
+        }
+        break;
     case WM_CLOSE:
         if (OnClose()) {
             return 0;
@@ -750,19 +1035,51 @@ LRESULT CMainWindow::WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         OnTimer(wParam);
         break;
     case WM_MOUSEMOVE:
+        OnMouse(message);
+        return 0;
     case WM_MOUSELEAVE:
         OnMouse(message);
         break;
+    case WM_LBUTTONDOWN:
+        // Keys go to the player again, not to a bar that had the focus.
+        SetFocus(window);
+        return 0;
+    case WM_LBUTTONDBLCLK:
+        ToggleFullScreen();
+        return 0;
+    case WM_MBUTTONDOWN:
+        ToggleMute();
+        return 0;
+    case WM_MOUSEWHEEL:
+        OnMouseWheel(GET_WHEEL_DELTA_WPARAM(wParam));
+        return 0;
+    case WM_SIZING:
+        OnSizing(static_cast<int>(wParam), reinterpret_cast<RECT*>(lParam));
+        return TRUE;
     case WM_COPYDATA:
         return OnCopyData(reinterpret_cast<const COPYDATASTRUCT*>(lParam));
     case kMsgRunPendingCommandLine:
         RunPendingCommandLine();
         return 0;
-    case WM_NOTIFY:
+    case WM_NOTIFY: {
+        const NMHDR* header = reinterpret_cast<NMHDR*>(lParam);
+        // Non-zero keeps the control from asking for the context menu a second time; the status bar's
+        // own right clicks are its parts'.
+        if (header->code == static_cast<UINT>(NM_RCLICK)) {
+            if (header->hwndFrom != GetMainControls().statusBar.m_hWnd) {
+                POINT cursor = {};
+                GetCursorPos(&cursor);
+                OnContextMenu(MAKELPARAM(cursor.x, cursor.y));
+            }
+            return TRUE;
+        }
         OnNotify(reinterpret_cast<NMHDR*>(lParam));
         return 0;
+    }
     case WM_CONTEXTMENU:
-        OnContextMenu(lParam);
+        if (reinterpret_cast<HWND>(wParam) != GetMainControls().statusBar.m_hWnd) {
+            OnContextMenu(lParam);
+        }
         return 0;
     case WM_COMMAND:
         OnButtonOrMenu(wParam, lParam);
@@ -800,6 +1117,10 @@ LRESULT CMainWindow::WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         if (lParam == WM_LBUTTONUP || lParam == WM_LBUTTONDBLCLK) {
             ShowWindow(window, SW_RESTORE);
             ForceForegroundWindow(window);
+            // An icon put there only to bring the window back from the tray goes with it.
+            if (!GetAppSettings().AlwaysTaskTray) {
+                RemoveTrayIcon();
+            }
         }
         return 0;
     case kMsgUpdateMenu:
@@ -831,13 +1152,12 @@ LRESULT CMainWindow::WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case kMsgRedrawPaused:
         OnRedrawPaused(wParam, lParam);
         return 0;
-    case kMsgVideoData:
-        return reinterpret_cast<LRESULT>(m_videoData.c_str());
+    case kMsgVideoData: {
+        const PlayingMedia& media = GetPlayingMedia();
+        return reinterpret_cast<LRESULT>(g_videoData.Answer(media.videoPath, media.open).c_str());
+    }
     case kMsgPostResult:
-        GetMainControls().statusBar.SetStatusPartText(4, wParam != 0 ? L"コメント投稿完了" : L"コメント投稿失敗");
-        if (wParam != 0) {
-            DebugLog() << L"◆更新コメントではないので投稿コメントはVelaPlayer上に反映されません" << EndLine;
-        }
+        OnPostResult(wParam != 0);
         return 0;
     default:
         break;

@@ -4,12 +4,14 @@
 //
 // Thread use: UI thread; other threads reach it only through the private messages.
 
+#include "app/MainWindowRules.h"
 #include "foundation/CWndBase.h"
 #include "foundation/Handles.h"
 #include "foundation/PrivateMessages.h"
 
 #include <windows.h>
 
+#include <climits>
 #include <deque>
 #include <string>
 #include <vector>
@@ -51,6 +53,19 @@ private:
     void OnSize();
     void OnTimer(WPARAM timer);
     void OnMouse(UINT message);
+    void OnMouseMove();
+    void OnMouseWheel(int delta);
+    void OnToolWindowClosed(WORD command);
+    void OnStatusPartClick(int part, bool right);
+    void OnActivate(WPARAM wParam);
+    bool OnSetFocus();
+    void OnPaint();
+    void OnSizing(int edge, RECT* dragged);
+    // True when the command was handled here instead of by the system.
+    bool OnSysCommand(WPARAM command);
+    void OnPostResult(bool success);
+    void FollowDockedWindows();
+    void ToggleMute();
     LRESULT OnCopyData(const COPYDATASTRUCT* data);
     void RunPendingCommandLine();
     void OpenFileFromDialog();
@@ -61,10 +76,26 @@ private:
     CMenuHandle m_popupMenu;
     CMenuHandle m_selectCommentPopup;
     bool m_fullyCreated = false;
-    std::wstring m_videoData;
+    // The window's rectangle at its last move or size, while shown normally (not minimised, maximised
+    // or in full screen): the tool windows docked to it then follow it.
+    RECT m_lastRect = {};
+    bool m_haveLastRect = false;
+    // The child that had the focus when the window was deactivated gets it back.
+    HWND m_focusChild = nullptr;
+    POINT m_lastCursor = {LONG_MIN, LONG_MIN};
+    int m_pendingWheel = 0;
     // Command lines taken by WM_COPYDATA, run after the sender has its answer.
     std::deque<std::wstring> m_pendingCommandLines;
 };
+
+// Keeps the API data (the getflv text) fetched for a video: kMsgVideoData answers it while that video
+// plays, and an empty text otherwise. UI thread.
+void KeepPlayingVideoData(const std::wstring& videoPath, const std::wstring& data);
+
+// The menu bar "MAIN", kept from the window's creation: full screen takes it off the window, and its
+// items are kept up to date all the same.
+void SetMainMenuBar(HMENU menu);
+HMENU GetMainMenuBar();
 
 // Refreshes the menus' check marks and the status texts from the settings and the playback state.
 void UpdateMainMenuAndState();

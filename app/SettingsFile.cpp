@@ -247,6 +247,12 @@ void LoadSettings(AppSettings& settings) {
             },
             stored.field);
     }
+    if (settings.DebugMode) {
+        DebugLog() << L"[デバッグモード]" << EndLine;
+    }
+    if (settings.OfflineMode) {
+        DebugLog() << L"[オフラインモード]" << EndLine;
+    }
 }
 
 void SaveSettings(AppSettings& settings, HWND mainWindow, HWND infoWindow) {

@@ -7,7 +7,8 @@
 #include <windows.h>
 
 // Runs the version upgrade steps (only in an instance that may save, recording the version at once so
-// that they never run twice), then reads every key of sections "main" and "info".
+// that they never run twice), then reads every key of sections "main" and "info"; the log shows
+// "[デバッグモード]" and "[オフラインモード]" when those modes are on.
 void LoadSettings(AppSettings& settings);
 // Writes every key, LastBootVer and FirstBoot=0, unless the record may not be saved. The window
 // geometry is taken from the live windows when they are given.

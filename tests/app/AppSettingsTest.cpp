@@ -267,4 +267,30 @@ TEST_F(AppSettingsTest, QuestionsAnsweredNoAndFiltersOfTheUserKeepTheFiles) {
     EXPECT_EQ(ReadBytes(Folder() + filter), "the user's own");
 }
 
+TEST_F(AppSettingsTest, DebugAndOfflineModesAreReadAndMarkedInTheLog) {
+    struct Case {
+        const wchar_t* debug;
+        const wchar_t* offline;
+        bool debugOn;
+        bool offlineOn;
+    };
+    const Case cases[] = {
+        {L"1", L"0", true, false},
+        {L"0", L"1", false, true},
+        {L"0", L"0", false, false},
+    };
+    for (const Case& c : cases) {
+        AppSettings settings = Fresh();
+        WritePrivateProfileStringW(L"main", L"debugmode", c.debug, settings.iniPath.c_str());
+        WritePrivateProfileStringW(L"main", L"OfflineMode", c.offline, settings.iniPath.c_str());
+        ClearLog();
+        LoadSettings(settings);
+        EXPECT_EQ(settings.DebugMode, c.debugOn) << c.debug << c.offline;
+        EXPECT_EQ(settings.OfflineMode, c.offlineOn) << c.debug << c.offline;
+        const std::wstring log = LogText();
+        EXPECT_EQ(log.find(L"[デバッグモード]") != std::wstring::npos, c.debugOn) << c.debug << c.offline;
+        EXPECT_EQ(log.find(L"[オフラインモード]") != std::wstring::npos, c.offlineOn) << c.debug << c.offline;
+    }
+}
+
 } // namespace
