@@ -420,6 +420,46 @@ TEST_F(VelaFilterGraphTest, FlushThatOvertakesASampleLeavesTheFirstFrameToTheNex
     }
 }
 
+// A renderer's end of stream may ask upstream for the stop position (Wine's does), through this
+// filter's pins and so its filter lock. A stop under way meanwhile must not hold that lock while it
+// waits for the streaming thread.
+TEST_F(VelaFilterGraphTest, StopWhileTheRendererEndsTheStreamFinishes) {
+    Build(MakeRgbType(MEDIASUBTYPE_RGB24, 24, 171, 96), 0, 0);
+    const CEventHandle ending = CreateEventOrThrow(true, false);
+    const CEventHandle release = CreateEventOrThrow(true, false);
+    m_sink->Pin()->SetEndOfStreamHook([&] {
+        SetEvent(ending.Get());
+        WaitForSingleObject(release.Get(), 10000);
+        ComPtr<IPin> upstream;
+        ComPtr<IMediaSeeking> seeking;
+        LONGLONG stop = 0;
+        if (SUCCEEDED(m_sink->Pin()->ConnectedTo(upstream.GetAddressOf())) && SUCCEEDED(upstream.As(&seeking))) {
+            seeking->GetStopPosition(&stop);
+        }
+    });
+    ASSERT_HRESULT_SUCCEEDED(m_control->Run());
+    PushFrame end;
+    end.endOfStream = true;
+    m_source->Pin()->Push(end);
+    ASSERT_TRUE(PumpMessagesUntil([&] { return WaitForSingleObject(ending.Get(), 0) == WAIT_OBJECT_0; }));
+    std::atomic<bool> stopped{false};
+    std::thread stopper([&] {
+        m_control->Stop();
+        stopped = true;
+    });
+    // The stop reaches this filter before the renderer asks back.
+    PumpMessagesFor(200);
+    SetEvent(release.Get());
+    const bool prompt = PumpMessagesUntil([&] { return stopped.load(); }, 5000);
+    EXPECT_TRUE(prompt) << "the stop and the end of stream wait for each other";
+    if (!prompt) {
+        stopper.detach();
+        return;
+    }
+    stopper.join();
+    m_sink->Pin()->SetEndOfStreamHook(nullptr);
+}
+
 TEST_F(VelaFilterGraphTest, StopAndFlushDoNotWaitForASampleFarAhead) {
     struct Case {
         const char* name;
