@@ -7,6 +7,8 @@
 #include "app/PlayerCommandHost.h"
 #include "app/RecentFiles.h"
 #include "app/resource.h"
+#include "client/Account.h"
+#include "client/FlvData.h"
 #include "CWndCommentList/CWndCommentList.h"
 #include "engine/CDirectShow.h"
 #include "engine/CCommentFilter.h"
@@ -19,6 +21,7 @@
 #include "foundation/Dialogs.h"
 #include "foundation/Exception.h"
 #include "foundation/MainWindowMessages.h"
+#include "foundation/Network.h"
 #include "foundation/PathUtil.h"
 #include "foundation/Shell.h"
 #include "foundation/StringUtil.h"
@@ -29,8 +32,10 @@
 #include <commctrl.h>
 #include <mmsystem.h>
 
+#include <algorithm>
 #include <atomic>
 #include <memory>
+#include <sstream>
 
 namespace {
 
@@ -38,6 +43,22 @@ namespace {
 constexpr int kNotGiven = -4096;
 
 bool g_infoCommandRunning = false;
+// The shortcuts being followed by the open in progress: one met again (in any case) is a cycle.
+std::vector<std::wstring> g_shortcutChain;
+// Beyond this many shortcuts in a row the chain counts as a cycle too.
+constexpr size_t kMaxShortcutChain = 32;
+
+// The open asked for while comments load, run once the load has ended: the latest request wins. Never
+// destroyed, since its poller may still run while the process ends.
+struct DeferredOpen {
+    CCritSec lock;
+    std::wstring command; // guarded by lock
+    bool polling = false; // guarded by lock: a RunCommandLineDeferred worker waits
+};
+DeferredOpen& GetDeferredOpen() {
+    static DeferredOpen* deferred = new DeferredOpen;
+    return *deferred;
+}
 // Each comment load gets a number; a load that a newer one superseded does not play.
 std::atomic<unsigned> g_loadGeneration{0};
 std::atomic<int> g_loadsRunning{0};
@@ -130,6 +151,95 @@ void StartCommentReload(const std::wstring& path, const std::vector<std::wstring
         {L"LoadCommentsAndPlay", true}, [load] { LoadCommentsAndPlay(load); }, [] { --g_loadsRunning; });
 }
 
+// As SplitCommandLine reads it back: quoted when it holds a blank or a quote, or is empty.
+std::wstring QuoteArgument(const std::wstring& argument) {
+    if (!argument.empty() && argument.find_first_of(L" \t\"") == std::wstring::npos) {
+        return argument;
+    }
+    std::wstring quoted = argument;
+    ReplaceAll(quoted, L"\"", L"\\\"");
+    return L"\"" + quoted + L"\"";
+}
+
+// Waits every 500 ms until no comment load runs, then sends the latest open asked for meanwhile to
+// the main window as a command line.
+void RunCommandLineDeferred() {
+    DeferredOpen& deferred = GetDeferredOpen();
+    for (;;) {
+        Sleep(500);
+        if (IsLoadingComments()) {
+            continue;
+        }
+        std::wstring command;
+        {
+            CAutoLock lock(deferred.lock);
+            command.swap(deferred.command);
+            deferred.polling = false;
+        }
+        HWND main = GetMainWindow();
+        if (!command.empty() && main != nullptr) {
+            SendMessageW(main, kMsgCommandLine, reinterpret_cast<WPARAM>(command.c_str()), 0);
+        }
+        return;
+    }
+}
+
+void DeferOpen(const std::wstring& path, const std::vector<std::wstring>& group) {
+    // The group's first entry is the file itself; the rest are its options.
+    std::wstring command = QuoteArgument(path);
+    for (size_t i = 1; i < group.size(); ++i) {
+        command += L" " + QuoteArgument(group[i]);
+    }
+    DeferredOpen& deferred = GetDeferredOpen();
+    CAutoLock lock(deferred.lock);
+    deferred.command = command;
+    if (deferred.polling) {
+        return;
+    }
+    deferred.polling = true;
+    // The end step also covers a poller that threw or never started; a second poller meanwhile only
+    // finds the command taken.
+    StartWorker(
+        {L"RunCommandLineDeferred", false}, [] { RunCommandLineDeferred(); },
+        [] {
+            CAutoLock lock(GetDeferredOpen().lock);
+            GetDeferredOpen().polling = false;
+        });
+}
+
+// The window is sized so that its video area takes the video at the scale.
+void FitWindowToVideo(HWND main, CDirectShow& graph, double scale) {
+    const int32_t width = graph.GetSourceVideoWidth();
+    const int32_t height = graph.GetSourceVideoHeight();
+    if (!graph.HasVideo() || width <= 0 || height <= 0) {
+        return;
+    }
+    const RECT area = GetVideoArea(main);
+    RECT window = {};
+    GetWindowRect(main, &window);
+    const LONG wantedWidth = static_cast<LONG>(width * scale);
+    const LONG wantedHeight = static_cast<LONG>(height * scale);
+    const LONG newWidth = window.right - window.left + wantedWidth - (area.right - area.left);
+    const LONG newHeight = window.bottom - window.top + wantedHeight - (area.bottom - area.top);
+    SetWindowPos(main, nullptr, 0, 0, newWidth, newHeight, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    // The video follows the area, also where no WM_SIZE came (the size did not change).
+    graph.SetVideoArea(GetVideoArea(main));
+    graph.FitVideoWindow();
+}
+
+// A new graph plays at 1; the rate the user chose is given to it again.
+void ApplyPlaybackRate(CDirectShow& graph) {
+    const double rate = graph.GetPlaybackRate();
+    if (rate == 1.0 || rate == 0.0) {
+        return;
+    }
+    if (!graph.SetRate(rate)) {
+        std::wostringstream text;
+        text << rate;
+        DebugLog() << L"再生レートの設定に失敗しました : " << text.str() << EndLine;
+    }
+}
+
 UINT RefreshInterval(CDirectShow& graph) {
     const AppSettings& settings = GetAppSettings();
     if (!graph.HasVideo()) {
@@ -196,6 +306,57 @@ bool StartTimer(CDirectShow& graph) {
 
 } // namespace
 
+bool IsInformationCommandRunning() {
+    return g_infoCommandRunning;
+}
+
+bool RunInformationCommand(std::wstring command, const std::function<void(const std::vector<std::wstring>&)>& execute) {
+    if (g_infoCommandRunning) {
+        return false;
+    }
+    ReplaceAll(command, L"\n", L" ");
+    DebugLog() << L"動画情報コマンド : " << command << EndLine;
+    // Runs once: the command cannot open the information file's command again. Released also when the
+    // command throws, or no information file would run its command again.
+    g_infoCommandRunning = true;
+    struct GuardEnd {
+        ~GuardEnd() { g_infoCommandRunning = false; }
+    } guardEnd;
+    execute(SplitCommandLine(L". " + command));
+    return true;
+}
+
+std::vector<std::wstring> ReadVideoFilters(const std::wstring& videoPath, HWND owner) {
+    if (!IsInternetConnected()) {
+        return {L"インターネットの接続を確認できません"};
+    }
+    const std::wstring videoId = GetVideoIdFromFilePath(videoPath);
+    if (videoId.empty()) {
+        return {L"再生中ファイル名から動画IDが見つかりませんでした"};
+    }
+    const std::vector<std::wstring> filters =
+        GetOwnerNgList(GetFlvDataFromHtml(videoId, owner, GetAppSettings().Country));
+    if (filters.empty()) {
+        return {L"動画に設定されているフィルターはありませんでした"};
+    }
+    const std::wstring rule = L"-----------------------------------";
+    std::vector<std::wstring> lines = {rule};
+    lines.insert(lines.end(), filters.begin(), filters.end());
+    lines.push_back(rule);
+    return lines;
+}
+
+void GetVideoFilterThread() {
+    const std::wstring video = GetPlayingMedia().videoPath;
+    StartWorker({L"GetVideoFilterThread", true}, [video] {
+        HWND main = GetMainWindow();
+        LogViaMainWindow(L"動画に設定されているフィルターを取得しています...");
+        for (const std::wstring& line : ReadVideoFilters(video, main)) {
+            LogViaMainWindow(line);
+        }
+    });
+}
+
 PlayingMedia& GetPlayingMedia() {
     static PlayingMedia media;
     return media;
@@ -232,6 +393,7 @@ bool OpenMediaFile(const std::wstring& requested, const std::vector<std::wstring
     PlayingMedia& media = GetPlayingMedia();
     if (IsLoadingComments()) {
         DebugLog() << L"コメントの読み込みが完了していません" << EndLine;
+        DeferOpen(requested, group);
         return false;
     }
     if (!FileExists(requested)) {
@@ -264,11 +426,21 @@ bool OpenMediaFile(const std::wstring& requested, const std::vector<std::wstring
             return false;
         }
     } else if (extension == L".lnk") {
-        const std::wstring target = GetShortcutTarget(requested);
+        const std::wstring key = ToLower(requested);
+        const bool cycle = std::any_of(g_shortcutChain.begin(), g_shortcutChain.end(),
+                                       [&](const std::wstring& followed) { return ToLower(followed) == key; }) ||
+                           g_shortcutChain.size() >= kMaxShortcutChain;
+        const std::wstring target = cycle ? std::wstring() : GetShortcutTarget(requested);
         if (target.empty()) {
-            Box(L"ショートカットに対応する動画ファイルが見つかりません。\n" + requested, MB_OK | MB_ICONWARNING);
+            // A shortcut that leads back to itself has no video either; the user sees the one opened.
+            const std::wstring shown = g_shortcutChain.empty() ? requested : g_shortcutChain.front();
+            Box(L"ショートカットに対応する動画ファイルが見つかりません。\n" + shown, MB_OK | MB_ICONWARNING);
             return false;
         }
+        g_shortcutChain.push_back(requested);
+        struct ChainEnd {
+            ~ChainEnd() { g_shortcutChain.pop_back(); }
+        } chainEnd;
         return OpenMediaFile(target, group);
     }
 
@@ -276,15 +448,12 @@ bool OpenMediaFile(const std::wstring& requested, const std::vector<std::wstring
     media.commentPath = fixedComment;
     media.infoPath = RemoveExtension(video) + L".txt";
 
-    if (!g_infoCommandRunning) {
-        std::wstring command = CSectionFile(media.infoPath).ReadSection(L"command", L"");
+    if (!IsInformationCommandRunning()) {
+        const std::wstring command = CSectionFile(media.infoPath).ReadSection(L"command", L"");
         if (!command.empty()) {
-            ReplaceAll(command, L"\n", L" ");
-            DebugLog() << L"動画情報コマンド : " << command << EndLine;
-            // Runs once: the command cannot open the information file's command again.
-            g_infoCommandRunning = true;
-            ParseCommandLine(SplitCommandLine(L". " + command), GetPlayerCommandHost());
-            g_infoCommandRunning = false;
+            RunInformationCommand(command, [](const std::vector<std::wstring>& arguments) {
+                ParseCommandLine(arguments, GetPlayerCommandHost());
+            });
             return true;
         }
     }
@@ -307,6 +476,8 @@ bool OpenMediaFile(const std::wstring& requested, const std::vector<std::wstring
         return false;
     }
     try {
+        // The graph's events (its end of stream among them) come to the main window as kMsgGraphEvent.
+        graph.SetNotifyWindow(main);
         graph.SetVideoArea(GetVideoArea(main));
         graph.FitVideoWindow();
         SetCommentFontSizesForVideo(graph);
@@ -323,6 +494,10 @@ bool OpenMediaFile(const std::wstring& requested, const std::vector<std::wstring
         return false;
     }
     SetWindowTextW(main, (GetFileName(video) + L" - " + GetAppSettings().appName).c_str());
+    if (GetAppSettings().MovieSizeAuto && !media.fullScreen) {
+        FitWindowToVideo(main, graph, 1.0);
+    }
+    ApplyPlaybackRate(graph);
 
     std::wstring comment = fixedComment;
     if (comment.empty()) {

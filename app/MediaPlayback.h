@@ -2,10 +2,11 @@
 // The playing media of the player: opening a file into the graph, the state the other parts read,
 // and the end of playback.
 //
-// Thread use: UI thread.
+// Thread use: UI thread (ReadVideoFilters and the deferred open's poller on workers).
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,19 @@ bool OpenMediaFile(const std::wstring& path, const std::vector<std::wstring>& gr
 void CloseMediaFile();
 // The end of the media: repeat, pause, or the next file by the play order setting.
 void PlayNextByPlayWay();
+// The guard of an information file's "command" section: true while one runs.
+bool IsInformationCommandRunning();
+// Runs the command text (its "\n" as blanks, logged "動画情報コマンド : ") as a command line through
+// execute, under the guard, which is released also when execute throws; false, running nothing, while
+// another runs.
+bool RunInformationCommand(std::wstring command, const std::function<void(const std::vector<std::wstring>&)>& execute);
+
+// What asking the service for the video's filters (the uploader's replacements) gives for the file:
+// the lines to log. Worker thread: it fetches, and may log in through owner.
+std::vector<std::wstring> ReadVideoFilters(const std::wstring& videoPath, HWND owner);
+// Logs the playing video's filters from a worker (ReadVideoFilters after a first line).
+void GetVideoFilterThread();
+
 // Full screen: the window takes its monitor without frame, menu and bars, and the video cursor hides
 // after 1500 ms; off brings back the style, menu, bars and placement of before.
 void SetFullScreen(bool on);

@@ -8,7 +8,9 @@
 #include "foundation/Regex.h"
 #include "foundation/StringUtil.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <limits>
 #include <iomanip>
 #include <sstream>
 
@@ -273,6 +275,11 @@ void CDirectShow::Seek(LONGLONG position, bool keyFrame) {
         VELA_THROW(L"Seek", hr);
     }
     m_endClaimed = false;
+    // Paused, no tick draws: the frame and its comments at the new place are drawn once here.
+    if (m_hasVideo && m_pVelaFilter && GetState() == State_Paused) {
+        m_pVelaFilter->FlushAndRedraw(
+            static_cast<int32_t>(std::min<LONGLONG>(position / kUnitsPerMs, std::numeric_limits<int32_t>::max())));
+    }
 }
 
 void CDirectShow::SeekMs(int32_t positionMs) {
@@ -315,7 +322,11 @@ bool CDirectShow::SetRate(double rate) {
     if (!m_pMediaSeeking) {
         VELA_THROW(L"SetRate : pMediaSeeking == NULL", 0);
     }
-    return SUCCEEDED(m_pMediaSeeking->SetRate(rate));
+    if (FAILED(m_pMediaSeeking->SetRate(rate))) {
+        return false;
+    }
+    m_playbackRate = rate;
+    return true;
 }
 
 bool CDirectShow::IsRateSupported() {
@@ -557,12 +568,31 @@ std::wstring CDirectShow::FormatPlayTime(int32_t ms) {
     return text;
 }
 
+namespace {
+
+// The digits' value, saturated at the limit (a huge text would overflow any integer type).
+int64_t DigitsUpTo(const std::wstring& digits, int64_t limit) {
+    int64_t value = 0;
+    for (wchar_t digit : digits) {
+        value = value * 10 + (digit - L'0');
+        if (value >= limit) {
+            return limit;
+        }
+    }
+    return value;
+}
+
+} // namespace
+
 int32_t CDirectShow::ParsePlayTime(const std::wstring& text) {
     std::vector<std::wstring> groups;
     if (!RegexSearch(text, L"([0-9]+)\\D+([0-9]+).*", groups) || groups.size() < 3) {
         return 0;
     }
-    return ToIntOrZero(groups[1]) * 60000 + ToIntOrZero(groups[2]) * 1000;
+    // In 64 bits and clamped to what the callers' 32-bit milliseconds hold: a time past any video.
+    constexpr int64_t kMax = std::numeric_limits<int32_t>::max();
+    const int64_t ms = DigitsUpTo(groups[1], kMax) * 60000 + DigitsUpTo(groups[2], kMax) * 1000;
+    return static_cast<int32_t>(std::min(ms, kMax));
 }
 
 void CDirectShow::PostToOwner(UINT message, WPARAM wParam, LPARAM lParam) const {

@@ -62,14 +62,17 @@ public:
     void Play();
     void Pause();
     void Stop();
-    // Absolute seek of the current position (100-ns units); the key-frame flag counts only at 0.
+    // Absolute seek of the current position (100-ns units); the key-frame flag counts only at 0. A
+    // paused video is redrawn at the new position (FlushAndRedraw), since no pump tick draws it.
     void Seek(LONGLONG position, bool keyFrame);
     void SeekMs(int32_t positionMs);
     void SeekPercent(int32_t percent);
     LONGLONG GetPos();
     double GetRate();
-    // False when the graph refused the rate.
+    // False when the graph refused the rate. An accepted rate is kept for the files opened later.
     bool SetRate(double rate);
+    // The rate last accepted by a graph (1.0 until then); a new graph starts at 1.0 until it is given.
+    double GetPlaybackRate() const { return m_playbackRate; }
     bool IsRateSupported();
     void SetVolume(long volume);
     void SetVolumePercent(int32_t percent);
@@ -165,6 +168,7 @@ private:
     bool m_comInitialized = false;
 
     std::atomic<bool> m_endClaimed{false};
+    double m_playbackRate = 1.0;
     CFrameRenderer m_renderer;
     CFramePump m_framePump;
 };

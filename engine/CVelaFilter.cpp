@@ -361,6 +361,8 @@ HRESULT CVelaFilter::TransformHeldFrame(IMediaSample* sample) {
     if (m_state == kStopped) {
         return VFW_E_STATE_CHANGED;
     }
+    // A flush that begins while this sample is on its way makes it a sample of before the seek.
+    const uint32_t flushes = m_flushCount;
     BYTE* data = nullptr;
     HRESULT hr = sample->GetPointer(&data);
     if (FAILED(hr)) {
@@ -378,12 +380,16 @@ HRESULT CVelaFilter::TransformHeldFrame(IMediaSample* sample) {
         if (m_heldFrame.size() < needed) {
             m_heldFrame.resize(needed);
         }
-        std::memcpy(m_heldFrame.data(), data, std::min(length, m_heldFrame.size()));
-        m_lastSample = props;
+        if (flushes == m_flushCount) {
+            std::memcpy(m_heldFrame.data(), data, std::min(length, m_heldFrame.size()));
+            m_lastSample = props;
+        }
     }
     LONGLONG mediaStart = 0;
     LONGLONG mediaStop = 0;
-    if (sample->GetMediaTime(&mediaStart, &mediaStop) == S_OK) {
+    if (flushes != m_flushCount) {
+        // Keeps the times of the frame held.
+    } else if (sample->GetMediaTime(&mediaStart, &mediaStop) == S_OK) {
         m_heldMediaStart = mediaStart;
         m_heldMediaStop = mediaStop;
     } else {
@@ -392,7 +398,17 @@ HRESULT CVelaFilter::TransformHeldFrame(IMediaSample* sample) {
     }
     const bool timed = (props.dwSampleFlags & AM_SAMPLE_TIMEVALID) != 0;
     const REFERENCE_TIME start = timed ? props.tStart : 0;
-    if (!m_firstFrameHeld.exchange(true)) {
+    bool first = false;
+    {
+        // Under the lock BeginFlush clears the flag under: a sample that a flush overtook must not set
+        // it, or the first sample after the seek would not be drawn (a paused seek would show nothing new).
+        CAutoLock lock(&m_adviseLock);
+        if (m_flushing || flushes != m_flushCount) {
+            return S_OK;
+        }
+        first = !m_firstFrameHeld.exchange(true);
+    }
+    if (first) {
         // Drawn here, on the streaming thread, which may wait in a paused renderer like any sample.
         hr = FlushDownstreamUnlessFlushing();
         if (hr == S_FALSE) {
@@ -463,6 +479,15 @@ void CVelaFilter::CancelClockWait() {
 }
 
 HRESULT CVelaFilter::EndOfStream() {
+    // Stop waits for it as for a sample: the renderer's end of stream can ask this filter's pins for the
+    // stop position (Wine's does), which waits for the filter lock that the base Stop holds while it
+    // waits for this streaming thread. Marked busy before the state is read, as Stop sets the state
+    // before it waits, so that one of the two always sees the other.
+    ResetEvent(m_receiveIdle.Get());
+    EventSetter idle(m_receiveIdle.Get());
+    if (m_state == kStopped) {
+        return S_OK;
+    }
     return GuardComCall([&] { return CTransformFilter::EndOfStream(); });
 }
 
@@ -471,8 +496,9 @@ HRESULT CVelaFilter::BeginFlush() {
         {
             CAutoLock lock(&m_adviseLock);
             m_flushing = true;
+            ++m_flushCount;
+            m_firstFrameHeld = false;
         }
-        m_firstFrameHeld = false;
         SetEvent(m_runGate.Get());
         CancelClockWait();
         return CTransformFilter::BeginFlush();
@@ -591,8 +617,10 @@ void CVelaFilter::RedrawLoop() {
             m_redrawPending = false;
             position = m_redrawPosition;
         }
-        // A redraw that fails leaves the loop waiting for the next one.
-        GuardComCall([&] { return Draw(position, true); });
+        // A redraw that fails leaves the loop waiting for the next one. The flush again: after a seek
+        // the streaming thread's first frame may have taken the one buffer into the paused renderer
+        // since FlushAndRedraw's flush, and this draw would wait for it until the graph runs.
+        GuardComCall([&] { return FlushDownstreamUnlessFlushing() == S_OK ? Draw(position, true) : S_FALSE; });
     }
 }
 

@@ -112,7 +112,7 @@ private:
     DrawFrameCallbackFn m_drawCallback; // guarded by the frame lock
     Microsoft::WRL::ComPtr<IReferenceClock> m_referenceClock;
     CEventHandle m_clockEvent;  // auto-reset: the clock's advise
-    CEventHandle m_receiveIdle; // set while no Receive runs
+    CEventHandle m_receiveIdle; // set while no Receive or EndOfStream runs
     CEventHandle m_runGate;     // set unless paused
     CCritSec m_adviseLock;
     DWORD_PTR m_adviseCookie = 0;
@@ -126,6 +126,8 @@ private:
     AM_SAMPLE2_PROPERTIES m_lastSample = {};
     std::atomic<bool> m_flushing{false};
     std::atomic<bool> m_firstFrameHeld{false};
+    // Counts the flushes begun, so that a sample can tell one overtook it.
+    std::atomic<uint32_t> m_flushCount{0};
 
     CCritSec m_redrawLock;
     CEventHandle m_redrawWake; // auto-reset

@@ -2,23 +2,29 @@
 // a video.
 
 #include "app/MediaPlayback.h"
+#include "client/Account.h"
+#include "engine/CDirectShow.h"
 #include "engine/FramePump.h"
 #include "foundation/AppSettings.h"
+#include "foundation/CBaseDebug.h"
 #include "foundation/CSectionFile.h"
+#include "foundation/Exception.h"
+#include "foundation/MainWindowMessages.h"
 #include "foundation/PrivateMessages.h"
 #include "tests/app/PlayerFixture.h"
+#include "tests/fakeservice/FakeService.h"
 
 #include <shlobj.h>
 #include <shobjidl.h>
 #include <wrl/client.h>
 
 #include <algorithm>
+#include <stdexcept>
 
 using namespace testing_support;
 using namespace player_testing;
 
 namespace {
-
 
 class MediaPlaybackTest : public PlayerTest {
 protected:
@@ -90,15 +96,21 @@ TEST_F(MediaPlaybackTest, PlaysTheSampleWithItsCommentsAndAnswersItsTime) {
     EXPECT_LT(second, 30000);
     EXPECT_EQ(TimeOf(Query(main, L"get -length")) / 1000, 30);
 
-    // A second open while the comments of the first still load is refused.
+    // Opens asked for while the comments of another still load wait for the load's end; the latest wins.
     const std::wstring big = CopySample(L"sample(sm9).mp4", L"big(sm6).mp4");
+    const std::wstring passed = CopySample(L"short.mp4", L"passed(sm3).mp4");
     WriteComments(PathOf(L"big(sm6).xml"), 60000);
     SendCommandLine(main, L"x \"" + big + L"\"");
+    SendCommandLine(main, L"x \"" + passed + L"\"");
     SendCommandLine(main, L"x \"" + video + L"\"");
     EXPECT_TRUE(PumpMessagesUntil(
         [&] { return LogOf(main).find(L"コメントの読み込みが完了していません\r\n") != std::wstring::npos; }, 15000));
-    EXPECT_TRUE(PumpMessagesUntil([&] { return Count(LogOf(main), L"再生開始\r\n") == 2; }, 30000));
-    EXPECT_EQ(WindowText(main), L"big(sm6).mp4 - VelaPlayer");
+    const std::wstring opened = L"動画ファイル : " + video + L"\r\n";
+    EXPECT_TRUE(PumpMessagesUntil([&] { return Count(LogOf(main), opened) == 2; }, 30000));
+    EXPECT_TRUE(PumpMessagesUntil([&] { return WindowText(main) == L"sample(sm9).mp4 - VelaPlayer"; }, 15000));
+    const std::wstring after = LogOf(main);
+    EXPECT_LT(after.find(L"動画ファイル : " + big), after.rfind(opened));
+    EXPECT_EQ(Count(after, L"動画ファイル : " + passed), 0u);
     Close(player, main);
 }
 
@@ -165,21 +177,30 @@ TEST_F(MediaPlaybackTest, CommentAndShortcutFilesLeadToTheirVideo) {
     EXPECT_EQ(Query(main, L"get -commentfile"), comments);
     ASSERT_TRUE(PumpMessagesUntil([&] { return LogOf(main).find(L"再生開始\r\n") != std::wstring::npos; }, 15000));
 
-    // Asked again while the comment load is still ending (it logs before it clears its flag): each
-    // request is refused until the load has ended, and the next one opens the shortcut's video. One
-    // request at a time, so that no opens are left queued behind the one that succeeded.
-    const wchar_t refused[] = L"コメントの読み込みが完了していません";
-    ASSERT_TRUE(PumpMessagesUntil(
-        [&] {
-            const size_t refusals = Count(LogOf(main), refused);
-            SendCommandLine(main, L"x \"" + PathOf(L"outer.lnk") + L"\"");
-            PumpMessagesUntil([&] {
-                return WindowText(main) == L"other(sm5).mp4 - VelaPlayer" || Count(LogOf(main), refused) > refusals;
-            });
-            return WindowText(main) == L"other(sm5).mp4 - VelaPlayer";
-        },
-        15000));
+    // Asked while the comment load may still be ending (it logs before it clears its flag): the open
+    // then waits for the load's end. The shortcut to a shortcut is followed to its video.
+    SendCommandLine(main, L"x \"" + PathOf(L"outer.lnk") + L"\"");
+    ASSERT_TRUE(PumpMessagesUntil([&] { return WindowText(main) == L"other(sm5).mp4 - VelaPlayer"; }, 15000));
     EXPECT_EQ(Query(main, L"get -mediafile"), other);
+    Close(player, main);
+}
+
+// Shortcuts that lead back to themselves: a box, and the player goes on answering.
+TEST_F(MediaPlaybackTest, ShortcutCycleIsRefusedAndThePlayerAnswers) {
+    const std::wstring any = PathOf(L"any.mp4");
+    WriteBytes(any, "x");
+    // Each link must exist before a link can point at it.
+    ASSERT_TRUE(MakeShortcut(PathOf(L"b.lnk"), any));
+    ASSERT_TRUE(MakeShortcut(PathOf(L"a.lnk"), PathOf(L"b.lnk")));
+    ASSERT_TRUE(MakeShortcut(PathOf(L"b.lnk"), PathOf(L"a.lnk")));
+    ProgramProcess player;
+    HWND main = StartPlayer(player);
+    ASSERT_NE(main, nullptr);
+    MessageBoxAnswerer answerer({IDOK}, player.ProcessId());
+    SendCommandLine(main, L"x \"" + PathOf(L"a.lnk") + L"\"");
+    ASSERT_TRUE(answerer.WaitForCount(1, 15000));
+    EXPECT_EQ(answerer.Seen()[0].text, L"ショートカットに対応する動画ファイルが見つかりません。\n" + PathOf(L"a.lnk"));
+    EXPECT_EQ(Query(main, L"get -version"), GetAppSettings().version);
     Close(player, main);
 }
 
@@ -228,6 +249,13 @@ TEST_F(MediaPlaybackTest, FilesWithoutVideoEndInTheirBox) {
     WriteBytes(PathOf(L"alone(sm8).xml"), "<packet/>");
     WriteBytes(PathOf(L"alone(sm8).txt"), "");
     WriteBytes(PathOf(L"broken.lnk"), "not a shortcut");
+    const std::wstring any = PathOf(L"any.mp4");
+    WriteBytes(any, "x");
+    ASSERT_TRUE(MakeShortcut(PathOf(L"self.lnk"), any));
+    ASSERT_TRUE(MakeShortcut(PathOf(L"self.lnk"), PathOf(L"self.lnk")));
+    ASSERT_TRUE(MakeShortcut(PathOf(L"second.lnk"), any));
+    ASSERT_TRUE(MakeShortcut(PathOf(L"first.lnk"), PathOf(L"second.lnk")));
+    ASSERT_TRUE(MakeShortcut(PathOf(L"second.lnk"), PathOf(L"first.lnk")));
     struct Case {
         std::wstring path;
         int button;
@@ -242,6 +270,10 @@ TEST_F(MediaPlaybackTest, FilesWithoutVideoEndInTheirBox) {
          PathOf(L"alone(sm8).txt") + L"\n\n動画情報ファイルに対応する動画ファイルが見つかりません。"},
         {PathOf(L"broken.lnk"), IDOK,
          L"ショートカットに対応する動画ファイルが見つかりません。\n" + PathOf(L"broken.lnk")},
+        // Cycles end there too, instead of following themselves until the stack runs out.
+        {PathOf(L"self.lnk"), IDOK, L"ショートカットに対応する動画ファイルが見つかりません。\n" + PathOf(L"self.lnk")},
+        {PathOf(L"first.lnk"), IDOK,
+         L"ショートカットに対応する動画ファイルが見つかりません。\n" + PathOf(L"first.lnk")},
         // A folder is taken for a video, which no filter reads.
         {Folder(), IDOK,
          L"Error : "
@@ -257,4 +289,172 @@ TEST_F(MediaPlaybackTest, FilesWithoutVideoEndInTheirBox) {
     }
 }
 
+// A stand-in for the main window in this process: OpenMediaFile plays into it, and it takes the
+// graph's events as the main window does.
+class StandInMainWindow {
+public:
+    StandInMainWindow() {
+        WNDCLASSW wc = {};
+        wc.lpfnWndProc = Proc;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"VelaStandInMain";
+        RegisterClassW(&wc);
+        m_window = CreateWindowW(L"VelaStandInMain", L"", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 400, 360, nullptr,
+                                 nullptr, GetModuleHandleW(nullptr), nullptr);
+        SetWindowLongPtrW(m_window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+        SetMainWindow(m_window);
+    }
+    ~StandInMainWindow() {
+        CloseMediaFile();
+        SetMainWindow(nullptr);
+        DestroyWindow(m_window);
+        UnregisterClassW(L"VelaStandInMain", GetModuleHandleW(nullptr));
+    }
+    HWND Handle() const { return m_window; }
+    SIZE ClientSize() const {
+        RECT client = {};
+        GetClientRect(m_window, &client);
+        return {client.right, client.bottom};
+    }
+
+    int completions = 0; // EC_COMPLETE taken after kMsgGraphEvent
+
+private:
+    static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+        auto* self = reinterpret_cast<StandInMainWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+        if (message == kMsgGraphEvent && self != nullptr) {
+            long code = 0;
+            while (GetDirectShow().IsGraphReady() && GetDirectShow().GetGraphEvent(code)) {
+                self->completions += code == EC_COMPLETE ? 1 : 0;
+            }
+            return 0;
+        }
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+
+    HWND m_window = nullptr;
+};
+
+class OpenIntoStandInTest : public MediaPlaybackTest {
+protected:
+    void SetUp() override {
+        MediaPlaybackTest::SetUp();
+        m_saved = GetAppSettings();
+    }
+    void TearDown() override {
+        GetAppSettings() = m_saved;
+        MediaPlaybackTest::TearDown();
+    }
+
+private:
+    AppSettings m_saved;
+};
+
+// The graph's own end of stream reaches the main window, not only the pump's look at the position.
+TEST_F(OpenIntoStandInTest, TheGraphsEndOfStreamComesToTheMainWindow) {
+    const std::wstring clip = CopySample(L"short.mp4", L"end(sm1).mp4");
+    StandInMainWindow main;
+    ASSERT_TRUE(OpenMediaFile(clip));
+    EXPECT_TRUE(PumpMessagesUntil([&] { return main.completions == 1; }, 15000));
+}
+
+TEST_F(OpenIntoStandInTest, WindowFitsTheVideoOnlyWhenAsked) {
+    struct Case {
+        bool movieSizeAuto;
+        SIZE expected;
+    };
+    // The clip is 320 × 240; the stand-in has no control bars, so its video area is its client area.
+    const Case cases[] = {{true, {320, 240}}, {false, {0, 0}}};
+    const std::wstring clip = CopySample(L"short.mp4", L"fit(sm1).mp4");
+    for (const Case& c : cases) {
+        GetAppSettings().MovieSizeAuto = c.movieSizeAuto;
+        StandInMainWindow main;
+        const SIZE before = main.ClientSize();
+        ASSERT_TRUE(OpenMediaFile(clip)) << c.movieSizeAuto;
+        const SIZE expected = c.movieSizeAuto ? c.expected : before;
+        EXPECT_EQ(main.ClientSize().cx, expected.cx) << c.movieSizeAuto;
+        EXPECT_EQ(main.ClientSize().cy, expected.cy) << c.movieSizeAuto;
+    }
+}
+
+// A rate the user chose is given to the next file's graph too.
+TEST_F(OpenIntoStandInTest, ChosenRateGoesOnToTheNextFile) {
+    const std::wstring first = CopySample(L"short.mp4", L"first(sm1).mp4");
+    const std::wstring second = CopySample(L"short.mp4", L"second(sm2).mp4");
+    StandInMainWindow main;
+    ASSERT_TRUE(OpenMediaFile(first));
+    ASSERT_TRUE(GetDirectShow().SetRate(1.5));
+    ClearLog();
+    ASSERT_TRUE(OpenMediaFile(second));
+    EXPECT_EQ(GetDirectShow().GetPlaybackRate(), 1.5);
+    EXPECT_EQ(LogText().find(L"再生レートの設定に失敗しました"), std::wstring::npos) << LogText();
+    ASSERT_TRUE(GetDirectShow().SetRate(1.0));
+}
+
+TEST(InformationCommandTest, GuardHoldsWhileTheCommandRunsAndIsReleasedWhenItThrows) {
+    std::vector<std::wstring> seen;
+    bool nested = true;
+    EXPECT_TRUE(
+        RunInformationCommand(L"\"a b.mp4\"\nplayer -shift time=1000", [&](const std::vector<std::wstring>& args) {
+            seen = args;
+            EXPECT_TRUE(IsInformationCommandRunning());
+            nested =
+                RunInformationCommand(L"x", [](const std::vector<std::wstring>&) { ADD_FAILURE() << "ran nested"; });
+        }));
+    EXPECT_FALSE(nested);
+    EXPECT_EQ(seen, (std::vector<std::wstring>{L"a b.mp4", L"player", L"-shift", L"time=1000"}));
+    EXPECT_FALSE(IsInformationCommandRunning());
+
+    const std::function<void()> throws[] = {
+        [] { VELA_THROW(L"SeekPercent : Range", 0); },
+        [] { throw std::runtime_error("any"); },
+    };
+    for (const auto& thrower : throws) {
+        EXPECT_ANY_THROW(RunInformationCommand(L"x", [&](const std::vector<std::wstring>&) { thrower(); }));
+        EXPECT_FALSE(IsInformationCommandRunning());
+    }
+    int runs = 0;
+    EXPECT_TRUE(RunInformationCommand(L"x", [&](const std::vector<std::wstring>&) { ++runs; }));
+    EXPECT_EQ(runs, 1);
+}
+
+class VideoFilterTest : public TempFolderTest {
+protected:
+    void SetUp() override {
+        TempFolderTest::SetUp();
+        m_saved = GetAppSettings();
+        ASSERT_TRUE(m_fake.IsRunning());
+        GetAppSettings().ServiceBaseUrl = m_fake.BaseUrl();
+    }
+    void TearDown() override {
+        GetAppSettings() = m_saved;
+        TempFolderTest::TearDown();
+    }
+
+    FakeService m_fake;
+
+private:
+    AppSettings m_saved;
+};
+
+TEST_F(VideoFilterTest, ReportsTheUploadersFiltersOrWhyThereAreNone) {
+    ASSERT_TRUE(Login(L"user@example.com", L"pass word&1"));
+    const std::wstring rule = L"-----------------------------------";
+    struct Case {
+        const char* name;
+        std::wstring path;
+        bool offline;
+        std::vector<std::wstring> lines;
+    };
+    const Case cases[] = {
+        {"offline", PathOf(L"v(sm9).mp4"), true, {L"インターネットの接続を確認できません"}},
+        {"no video ID", PathOf(L"名前だけ.mp4"), false, {L"再生中ファイル名から動画IDが見つかりませんでした"}},
+        {"filters", PathOf(L"v(sm9).mp4"), false, {rule, L"あ=い", L"う=え", rule}},
+        {"unknown video", PathOf(L"v(sm404).mp4"), false, {L"動画に設定されているフィルターはありませんでした"}},
+    };
+    for (const Case& c : cases) {
+        GetAppSettings().OfflineMode = c.offline;
+        EXPECT_EQ(ReadVideoFilters(c.path, nullptr), c.lines) << c.name;
+    }
+}
 } // namespace

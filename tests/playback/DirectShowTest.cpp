@@ -238,6 +238,9 @@ TEST_F(DirectShowTest, SeekingAndRateReachTheSource) {
     // but keeps reporting 1).
     EXPECT_TRUE(graph.IsRateSupported());
     EXPECT_TRUE(graph.SetRate(1.5));
+    // Kept for the next file's graph, which starts at 1.
+    EXPECT_EQ(graph.GetPlaybackRate(), 1.5);
+    EXPECT_TRUE(graph.SetRate(1.0));
     graph.Stop();
     EXPECT_EQ(graph.GetPos(), 0);
 }
@@ -342,6 +345,24 @@ TEST_F(DirectShowTest, PumpDrawsNothingWhileStoppedPausedOrSeeking) {
     SetEvent(release.Get());
     EXPECT_TRUE(PumpMessagesUntil([&] { return redraws.load() == 1; }));
     graph.SetCommentDrawing(CountDraws);
+}
+
+// Paused, no pump tick draws: a seek draws the frame with the comments of its new position itself.
+TEST_F(DirectShowTest, SeekWhilePausedRedrawsAtTheNewPosition) {
+    std::atomic<bool> drawnThere{false};
+    // Between two frames' times, so that only the redraw is given this position.
+    constexpr int32_t kTarget = 1013;
+    GetDirectShow().SetCommentDrawing([&](const FrameBits&, int32_t ms, const POINT*) {
+        drawnThere = drawnThere || ms == kTarget;
+        return -1;
+    });
+    CDirectShow& graph = GetDirectShow();
+    graph.OpenMovie(WriteAvi(), m_player.Handle());
+    Play(graph);
+    graph.Pause();
+    ASSERT_TRUE(PumpMessagesUntil([&] { return graph.GetState() == State_Paused; }));
+    graph.SeekMs(kTarget);
+    EXPECT_TRUE(PumpMessagesUntil([&] { return drawnThere.load(); }));
 }
 
 // The main window records the cursor over the video on its own thread and the drawing only reads it,

@@ -65,6 +65,24 @@ TEST(FrameMathTest, PlayTimeTextRoundTrips) {
     EXPECT_EQ(CDirectShow::ParsePlayTime(L"abc"), 0);
 }
 
+TEST(FrameMathTest, HugePlayTimesAreClampedInsteadOfOverflowing) {
+    struct Case {
+        const wchar_t* text;
+        int32_t ms;
+    };
+    constexpr int32_t kMax = 2147483647;
+    const Case cases[] = {
+        {L"35791:23", 35791 * 60000 + 23000}, // the last minute that fits
+        {L"35792:00", kMax},
+        {L"0:2147484", kMax},
+        {L"99999999999999999999999:99999999999999999999", kMax},
+        {L"35791:99999999999", kMax},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(CDirectShow::ParsePlayTime(c.text), c.ms) << testing::PrintToString(std::wstring(c.text));
+    }
+}
+
 TEST(FrameMathTest, VolumePercentMapsToAttenuation) {
     struct Case {
         int32_t percent;

@@ -121,6 +121,12 @@ void CPushPin::Stream() {
             frame = m_queue.front();
             m_queue.pop_front();
         }
+        if (frame.endOfStream) {
+            const HRESULT hr = DeliverEndOfStream();
+            std::lock_guard<std::mutex> guard(m_mutex);
+            m_results.push_back(hr);
+            continue;
+        }
         Microsoft::WRL::ComPtr<IMediaSample> sample;
         HRESULT hr = GetDeliveryBuffer(sample.GetAddressOf(), nullptr, nullptr, 0);
         if (SUCCEEDED(hr)) {
@@ -193,7 +199,20 @@ STDMETHODIMP CCapturePin::BeginFlush() {
 }
 
 STDMETHODIMP CCapturePin::EndOfStream() {
+    std::function<void()> hook;
+    {
+        std::lock_guard<std::mutex> guard(m_mutex);
+        hook = m_endOfStreamHook;
+    }
+    if (hook) {
+        hook();
+    }
     return S_OK;
+}
+
+void CCapturePin::SetEndOfStreamHook(std::function<void()> hook) {
+    std::lock_guard<std::mutex> guard(m_mutex);
+    m_endOfStreamHook = std::move(hook);
 }
 
 HRESULT CCapturePin::CheckMediaType(const CMediaType* type) {

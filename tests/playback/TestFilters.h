@@ -13,6 +13,7 @@
 
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -27,7 +28,8 @@ struct PushFrame {
     LONGLONG mediaStart = 0;
     LONGLONG mediaStop = 0;
     bool hasMediaTime = false;
-    BYTE fill = 0x80; // every byte of the frame
+    BYTE fill = 0x80;         // every byte of the frame
+    bool endOfStream = false; // delivers the end of the stream instead of a sample
 };
 
 class CPushSource;
@@ -97,6 +99,8 @@ public:
     STDMETHODIMP EndOfStream() override;
     HRESULT CheckMediaType(const CMediaType* type) override;
 
+    // Runs inside EndOfStream, on the delivering thread, as a renderer's own end-of-stream work does.
+    void SetEndOfStreamHook(std::function<void()> hook);
     std::vector<CapturedFrame> Frames();
     size_t FrameCount();
     int Flushes();
@@ -105,6 +109,7 @@ private:
     std::mutex m_mutex;
     std::vector<CapturedFrame> m_frames;
     int m_flushes = 0;
+    std::function<void()> m_endOfStreamHook;
 };
 
 class CCaptureSink : public CBaseFilter {

@@ -7,6 +7,8 @@
 #include "engine/FrameRenderer.h"
 #include "engine/GraphClock.h"
 #include "foundation/AppSettings.h"
+#include "foundation/CCritSec.h"
+#include "foundation/Handles.h"
 #include "platform/CBaseObject.h"
 #include "tests/playback/TestFilters.h"
 #include "tests/support/TestSupport.h"
@@ -32,6 +34,16 @@ const BYTE* PixelAt(const std::vector<BYTE>& frame, LONG width, LONG height, LON
     return frame.data() + static_cast<size_t>(height - 1 - y) * stride + static_cast<size_t>(x) * 3;
 }
 
+// The filter with a look at its receive lock: held while a sample is inside Receive.
+class ProbedVelaFilter : public CVelaFilter {
+public:
+    using CVelaFilter::CVelaFilter;
+    bool IsReceiving() {
+        CTryLock free(m_csReceive);
+        return !free;
+    }
+};
+
 // Push source → "Vela Filter" → capture sink, connected in a real filter graph that runs on the
 // process's shared clock (a clock of its own could hang the graph's release).
 class VelaFilterGraphTest : public ::testing::Test {
@@ -43,7 +55,8 @@ protected:
                                                   reinterpret_cast<void**>(m_graph.GetAddressOf())));
         ASSERT_HRESULT_SUCCEEDED(m_graph.As(&m_control));
         m_source = new CPushSource(sourceType);
-        m_vela = new CVelaFilter(L"Vela Filter", outputWidth, outputHeight);
+        m_probe = new ProbedVelaFilter(L"Vela Filter", outputWidth, outputHeight);
+        m_vela = m_probe;
         m_vela->SetDrawCallback(m_renderer.Callback());
         m_sink = new CCaptureSink();
         ASSERT_HRESULT_SUCCEEDED(m_graph->AddFilter(m_source.Get(), L"Push Source"));
@@ -59,6 +72,7 @@ protected:
             m_control->Stop();
         }
         m_control.Reset();
+        m_probe = nullptr;
         m_vela.Reset();
         m_source.Reset();
         m_sink.Reset();
@@ -81,6 +95,7 @@ protected:
     ComPtr<IMediaControl> m_control;
     ComPtr<CPushSource> m_source;
     ComPtr<CVelaFilter> m_vela;
+    ProbedVelaFilter* m_probe = nullptr; // m_vela's object
     ComPtr<CCaptureSink> m_sink;
     CFrameRenderer m_renderer{GetAppSettings()};
 
@@ -335,6 +350,114 @@ TEST_F(VelaFilterGraphTest, PauseHoldsTheStreamingThreadUntilAFlushOrStop) {
     EXPECT_EQ(m_source->Pin()->Results().size(), 1u);
     ASSERT_HRESULT_SUCCEEDED(m_control->Stop());
     EXPECT_EQ(m_source->Pin()->Results(), (std::vector<HRESULT>{S_OK, VFW_E_STATE_CHANGED}));
+}
+
+// A seek's flush that overtakes a sample on its way (held up here at the copy by a drawing that holds
+// the frame) must leave the first-frame flag clear: the sample is of before the seek, and the first
+// sample after it is the one to be drawn at once (while paused nothing else would show it).
+TEST_F(VelaFilterGraphTest, FlushThatOvertakesASampleLeavesTheFirstFrameToTheNextOne) {
+    struct Case {
+        const char* name;
+        bool resumesWhileFlushing;
+    };
+    const Case cases[] = {{"sample resumes while flushing", true}, {"sample resumes after the flush", false}};
+    for (const Case& c : cases) {
+        Build(MakeRgbType(MEDIASUBTYPE_RGB24, 24, 171, 96), 0, 0);
+        ASSERT_HRESULT_SUCCEEDED(m_control->Run());
+        // Without times: no sample waits for the clock and no drawing is dropped as late.
+        PushFrame before;
+        before.timed = false;
+        before.fill = 0x11;
+        m_source->Pin()->Push(before);
+        ASSERT_TRUE(WaitForFrames(1)) << c.name;
+        ASSERT_TRUE(WaitForResults(1)) << c.name;
+
+        CEventHandle gate = CreateEventOrThrow(true, false);
+        std::atomic<bool> drawing{false};
+        DrawFrameCallbackFn render = m_renderer.Callback();
+        m_vela->SetDrawCallback([&](const BYTE* held, BYTE* output, int32_t ms, CVelaFilter* filter) {
+            drawing = true;
+            WaitForSingleObject(gate.Get(), 10000);
+            return render(held, output, ms, filter);
+        });
+        std::thread drawer([&] { m_vela->Draw(0, true); });
+        ASSERT_TRUE(PumpMessagesUntil([&] { return drawing.load(); })) << c.name;
+        PushFrame overtaken = before;
+        overtaken.fill = 0x22;
+        m_source->Pin()->Push(overtaken);
+        ASSERT_TRUE(PumpMessagesUntil([&] { return m_probe->IsReceiving(); })) << c.name;
+        // Past the pin's check of the flush, the sample waits for the frame the drawing holds.
+        PumpMessagesFor(100);
+
+        ComPtr<IPin> input = m_vela->GetPin(0);
+        input->BeginFlush();
+        if (!c.resumesWhileFlushing) {
+            input->EndFlush();
+        }
+        SetEvent(gate.Get());
+        EXPECT_TRUE(WaitForResults(2)) << c.name;
+        if (c.resumesWhileFlushing) {
+            input->EndFlush();
+        }
+        drawer.join();
+        EXPECT_FALSE(m_vela->IsFirstFrameHeld()) << c.name;
+
+        m_vela->SetDrawCallback(render);
+        const size_t delivered = m_sink->Pin()->FrameCount();
+        PushFrame after = before;
+        after.fill = 0x33;
+        m_source->Pin()->Push(after);
+        ASSERT_TRUE(WaitForFrames(delivered + 1)) << c.name;
+        EXPECT_TRUE(m_vela->IsFirstFrameHeld()) << c.name;
+        const std::vector<CapturedFrame> frames = m_sink->Pin()->Frames();
+        EXPECT_EQ(frames.back().bytes, std::vector<BYTE>(static_cast<size_t>(516 * 96), 0x33)) << c.name;
+        for (const CapturedFrame& frame : frames) {
+            EXPECT_FALSE(!frame.bytes.empty() && frame.bytes[0] == 0x22)
+                << c.name << ": the overtaken sample was shown";
+        }
+        input.Reset();
+        TearDown();
+    }
+}
+
+// A renderer's end of stream may ask upstream for the stop position (Wine's does), through this
+// filter's pins and so its filter lock. A stop under way meanwhile must not hold that lock while it
+// waits for the streaming thread.
+TEST_F(VelaFilterGraphTest, StopWhileTheRendererEndsTheStreamFinishes) {
+    Build(MakeRgbType(MEDIASUBTYPE_RGB24, 24, 171, 96), 0, 0);
+    const CEventHandle ending = CreateEventOrThrow(true, false);
+    const CEventHandle release = CreateEventOrThrow(true, false);
+    m_sink->Pin()->SetEndOfStreamHook([&] {
+        SetEvent(ending.Get());
+        WaitForSingleObject(release.Get(), 10000);
+        ComPtr<IPin> upstream;
+        ComPtr<IMediaSeeking> seeking;
+        LONGLONG stop = 0;
+        if (SUCCEEDED(m_sink->Pin()->ConnectedTo(upstream.GetAddressOf())) && SUCCEEDED(upstream.As(&seeking))) {
+            seeking->GetStopPosition(&stop);
+        }
+    });
+    ASSERT_HRESULT_SUCCEEDED(m_control->Run());
+    PushFrame end;
+    end.endOfStream = true;
+    m_source->Pin()->Push(end);
+    ASSERT_TRUE(PumpMessagesUntil([&] { return WaitForSingleObject(ending.Get(), 0) == WAIT_OBJECT_0; }));
+    std::atomic<bool> stopped{false};
+    std::thread stopper([&] {
+        m_control->Stop();
+        stopped = true;
+    });
+    // The stop reaches this filter before the renderer asks back.
+    PumpMessagesFor(200);
+    SetEvent(release.Get());
+    const bool prompt = PumpMessagesUntil([&] { return stopped.load(); }, 5000);
+    EXPECT_TRUE(prompt) << "the stop and the end of stream wait for each other";
+    if (!prompt) {
+        stopper.detach();
+        return;
+    }
+    stopper.join();
+    m_sink->Pin()->SetEndOfStreamHook(nullptr);
 }
 
 TEST_F(VelaFilterGraphTest, StopAndFlushDoNotWaitForASampleFarAhead) {
