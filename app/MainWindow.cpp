@@ -612,6 +612,9 @@ void CMainWindow::OnCommand(WORD command) {
         ReloadFilters();
         BuildFilterMenu(g_menuBar);
         break;
+    case IDM_GET_VIDEO_FILTER:
+        GetVideoFilterThread();
+        break;
     case IDM_PLAYLIST_LOADED:
         break;
     default:

@@ -58,6 +58,7 @@
 // Filter and settings menus.
 #define IDM_ENABLE_FILTER 8890
 #define IDM_RELOAD_FILTER 8891
+#define IDM_GET_VIDEO_FILTER 8892
 #define IDM_CHECK_MULTI_BOOT 8902
 #define IDM_OFFLINE_MODE 8903
 

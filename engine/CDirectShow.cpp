@@ -475,14 +475,9 @@ void CDirectShow::FitVideoWindow() {
     }
     const RECT box = CalcLetterbox(areaHeight, width, height, areaWidth);
     SetVideoWindowPosition(area.left + box.left, area.top + box.top, box.right - box.left, box.bottom - box.top);
-    // Without an owner GetDC would give the whole screen.
-    const HWND owner = GetOwnerWindow();
-    if (owner == nullptr) {
-        return;
-    }
-    if (HDC dc = GetDC(owner)) {
-        FillRect(dc, &area, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
-        ReleaseDC(owner, dc);
+    // The owner paints the bands beside the picture itself, also after they were covered.
+    if (const HWND owner = GetOwnerWindow()) {
+        InvalidateRect(owner, &area, FALSE);
     }
 }
 
