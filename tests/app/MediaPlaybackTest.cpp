@@ -72,8 +72,10 @@ TEST_F(MediaPlaybackTest, PlaysTheSampleWithItsCommentsAndAnswersItsTime) {
     // The shift of the same command line is the file's own, applied once its comments are in.
     HWND main = StartPlayer(player, L"\"" + video + L"\" player -shift time=2000");
     ASSERT_NE(main, nullptr);
-    ASSERT_TRUE(PumpMessagesUntil([&] { return WindowText(main) == L"sample(sm9).mp4 - VelaPlayer"; }, 15000));
-    ASSERT_TRUE(PumpMessagesUntil([&] { return SendMessageW(main, kMsgPlayState, 0, 0) == 2; }, 15000));
+    ASSERT_TRUE(PumpMessagesUntil([&] { return WindowText(main) == L"sample(sm9).mp4 - VelaPlayer"; }, 15000))
+        << LogOf(main);
+    ASSERT_TRUE(PumpMessagesUntil([&] { return SendMessageW(main, kMsgPlayState, 0, 0) == 2; }, 15000))
+        << LogOf(main);
     ASSERT_TRUE(PumpMessagesUntil([&] { return LogOf(main).find(L"再生開始\r\n") != std::wstring::npos; }));
     const std::wstring log = LogOf(main);
     EXPECT_LT(log.find(L"コメントデータ読み込み中...\r\n"), log.find(L"コメントの時間軸変更 : 2\r\n"));
