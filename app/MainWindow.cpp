@@ -34,6 +34,7 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 const wchar_t kMainWindowClass[] = L"CVelaPlayer";
@@ -98,7 +99,9 @@ const ToolWindowEntry* ToolWindows() {
 
 void ToggleToolWindow(const ToolWindowEntry& entry) {
     AppSettings& settings = GetAppSettings();
-    settings.*entry.shown = !(settings.*entry.shown);
+    // By what the user sees: a window shown without its setting (by a request) is hidden by the click.
+    const HWND handle = entry.window->GetHandle();
+    settings.*entry.shown = !(handle != nullptr && IsWindowVisible(handle));
     entry.window->Show(settings.*entry.shown ? SW_SHOW : SW_HIDE);
     UpdateMainMenuAndState();
 }
@@ -115,6 +118,7 @@ HWND BlockTarget(UINT message) {
     if (message >= kDownloadBlock && message < kDownloadBlock + kBlockSize) {
         if (GetDownloadWindow().GetHandle() == nullptr) {
             GetDownloadWindow().Show(SW_SHOW);
+            GetAppSettings().ViewDownloadWindow = true;
         }
         return GetDownloadWindow().GetHandle();
     }
@@ -450,6 +454,16 @@ LRESULT CMainWindow::OnCreate() {
     }
     SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     SetWindowPos(window, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    // The raise above ends on not topmost; a window kept topmost stays so, as its menu says.
+    if (settings.WindowTopmost) {
+        SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    }
+    // The tool windows left open at the last close open again, so that each View check tells the truth.
+    for (const ToolWindowEntry* entry = ToolWindows(); entry->window != nullptr; ++entry) {
+        if (settings.*entry->shown) {
+            entry->window->Show(SW_SHOWNOACTIVATE);
+        }
+    }
     SetTimer(window, kSecondTimer, 1000, nullptr);
     GetMainControls().statusBarObject.onPartClick = [this](int part, bool right) { OnStatusPartClick(part, right); };
     m_fullyCreated = true;
@@ -467,6 +481,11 @@ LRESULT CMainWindow::OnCreate() {
 
 bool CMainWindow::OnClose() {
     HWND window = m_hWnd;
+    // A close asked for while an open or a command line runs (the updater's, say) comes after it.
+    if (m_runningCommandLine || IsOpeningMedia()) {
+        m_closeWhenIdle = true;
+        return true;
+    }
     AppSettings& settings = GetAppSettings();
     CWndDownload& download = GetDownloadWindow();
     if (IsCloseRefused({download.IsDownloadRunning(), IsExitForced(), download.IsSettingsSheetOpen()}, window,
@@ -563,7 +582,7 @@ void CMainWindow::OnCommand(WORD command) {
         if (graph.IsGraphReady()) {
             const long long step = settings.SeekSecond * 1000LL * (command == IDM_SEEK_BACK ? -1 : 1);
             const long long target = graph.GetPos() / 10000 + step;
-            graph.SeekMs(static_cast<int32_t>(target < 0 ? 0 : target));
+            graph.SeekMs(static_cast<int32_t>(std::clamp<long long>(target, 0, std::max(graph.GetDurationMs(), 0))));
         }
         break;
     case IDM_OPEN_FILE:
@@ -971,11 +990,30 @@ LRESULT CMainWindow::OnCopyData(const COPYDATASTRUCT* data) {
 }
 
 void CMainWindow::RunPendingCommandLine() {
+    // Never one inside another, nor inside an open: a request that arrives in the modal loop of a box
+    // or of the comment-file chooser would otherwise run in the middle of the one that showed it.
+    // The end of each posts this message again.
+    if (m_runningCommandLine || IsOpeningMedia()) {
+        return;
+    }
+    if (m_closeWhenIdle) {
+        m_closeWhenIdle = false;
+        PostMessageW(m_hWnd, WM_CLOSE, 0, 0);
+        return;
+    }
     if (m_pendingCommandLines.empty()) {
         return;
     }
     const std::wstring text = m_pendingCommandLines.front();
     m_pendingCommandLines.pop_front();
+    m_runningCommandLine = true;
+    struct RunEnd {
+        CMainWindow& window;
+        ~RunEnd() {
+            window.m_runningCommandLine = false;
+            PostMessageW(window.m_hWnd, kMsgRunPendingCommandLine, 0, 0);
+        }
+    } runEnd{*this};
     const CommandArgs arguments = SplitCommandLine(text);
     if (ContainsString(arguments, L"-echo")) {
         DebugLog() << text << L" exec " << EndLine;
@@ -1138,8 +1176,9 @@ LRESULT CMainWindow::WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         }
         return 0;
     case kMsgSeek:
+        // The position is an unsigned number of milliseconds from any sender; past the end is the end.
         if (graph.IsGraphReady()) {
-            graph.SeekMs(static_cast<int32_t>(wParam));
+            graph.SeekMs(static_cast<int32_t>(std::min<ULONGLONG>(wParam, std::max(graph.GetDurationMs(), 0))));
         }
         return 0;
     case kMsgFilterEntry:

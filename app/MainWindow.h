@@ -86,6 +86,8 @@ private:
     int m_pendingWheel = 0;
     // Command lines taken by WM_COPYDATA, run after the sender has its answer.
     std::deque<std::wstring> m_pendingCommandLines;
+    bool m_runningCommandLine = false;
+    bool m_closeWhenIdle = false;
 };
 
 // Keeps the API data (the getflv text) fetched for a video: kMsgVideoData answers it while that video

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cwchar>
+#include <iomanip>
+#include <sstream>
 
 namespace {
 
@@ -92,9 +94,10 @@ double NextPlayRate(double rate, bool slower) {
 }
 
 std::wstring PlayRateText(double rate) {
-    wchar_t text[32];
-    swprintf(text, sizeof(text) / sizeof(text[0]), L"x%.2f", rate);
-    return text;
+    // A stream, not a fixed buffer: a rate a graph took from a command line may have any size.
+    std::wostringstream text;
+    text << L"x" << std::fixed << std::setprecision(2) << rate;
+    return text.str();
 }
 
 int VolumeAfterWheel(int volume, int delta, int& pending) {

@@ -43,6 +43,10 @@ namespace {
 constexpr int kNotGiven = -4096;
 
 bool g_infoCommandRunning = false;
+// Opens in progress (a shortcut's open runs inside the open of the shortcut). Command lines and a
+// close that arrive meanwhile, through the modal loops of its boxes and the comment-file chooser,
+// wait until the outermost open has returned.
+int g_openDepth = 0;
 // The shortcuts being followed by the open in progress: one met again (in any case) is a cycle.
 std::vector<std::wstring> g_shortcutChain;
 // Beyond this many shortcuts in a row the chain counts as a cycle too.
@@ -254,10 +258,14 @@ UINT RefreshInterval(CDirectShow& graph) {
         frameMs = static_cast<UINT>(settings.DefaultAvgTimePerFrame);
     }
     DebugLog() << L"平均フレーム間隔 = " << frameMs << EndLine;
-    if (settings.MinAvgTimePerFrame != 0 && frameMs < static_cast<UINT>(settings.MinAvgTimePerFrame)) {
+    // Each bound in turn, as the interval's arithmetic applies them: a minimum above the maximum meets both.
+    UINT bounded = frameMs;
+    if (settings.MinAvgTimePerFrame != 0 && bounded < static_cast<UINT>(settings.MinAvgTimePerFrame)) {
+        bounded = static_cast<UINT>(settings.MinAvgTimePerFrame);
         DebugLog() << L"初期平均フレーム間隔を" << settings.MinAvgTimePerFrame << L"に設定しました(MinAvgTimePerFrame=)"
                    << EndLine;
-    } else if (settings.MaxAvgTimePerFrame != 0 && frameMs > static_cast<UINT>(settings.MaxAvgTimePerFrame)) {
+    }
+    if (settings.MaxAvgTimePerFrame != 0 && bounded > static_cast<UINT>(settings.MaxAvgTimePerFrame)) {
         DebugLog() << L"初期平均フレーム間隔を" << settings.MaxAvgTimePerFrame << L"に設定しました(MaxAvgTimePerFrame=)"
                    << EndLine;
     }
@@ -388,7 +396,20 @@ void ApplyVolume() {
     }
 }
 
+bool IsOpeningMedia() {
+    return g_openDepth > 0;
+}
+
 bool OpenMediaFile(const std::wstring& requested, const std::vector<std::wstring>& group) {
+    struct OpenScope {
+        OpenScope() { ++g_openDepth; }
+        ~OpenScope() {
+            // What waited for the open runs now.
+            if (--g_openDepth == 0 && GetMainWindow() != nullptr) {
+                PostMessageW(GetMainWindow(), kMsgRunPendingCommandLine, 0, 0);
+            }
+        }
+    } openScope;
     SetCursor(LoadCursorW(nullptr, IDC_APPSTARTING));
     PlayingMedia& media = GetPlayingMedia();
     if (IsLoadingComments()) {

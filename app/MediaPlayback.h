@@ -31,6 +31,8 @@ void ApplyVolume();
 // Opens the file and plays it with its comments; the group carries the comment options of a command
 // line ("comment_shift=", "comment_readnum=", "comment_readstart=").
 bool OpenMediaFile(const std::wstring& path, const std::vector<std::wstring>& group = {});
+// True while an open runs; command lines and a close that arrive meanwhile wait for its end.
+bool IsOpeningMedia();
 void CloseMediaFile();
 // The end of the media: repeat, pause, or the next file by the play order setting.
 void PlayNextByPlayWay();

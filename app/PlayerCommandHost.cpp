@@ -55,6 +55,8 @@ public:
     void ApplyTimeShiftToCommentList(int totalMs) override { GetCommentListWindow().ApplyTimeShift(totalMs); }
     void SetVolumeBarPosition(int position) override {
         SendMessageW(GetMainControls().volumeBar, TBM_SETPOS, TRUE, position);
+        // TBM_SETPOS tells the main window nothing, and the close saves this setting.
+        GetAppSettings().Volume = static_cast<int32_t>(SendMessageW(GetMainControls().volumeBar, TBM_GETPOS, 0, 0));
         if (GetDirectShow().IsGraphReady()) {
             ApplyVolume();
         }

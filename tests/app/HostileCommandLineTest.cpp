@@ -78,7 +78,16 @@ TEST_F(HostileCommandLineTest, OutOfRangeAndOverflowingPlayerOptionsOpenNoBoxAnd
     }
     EXPECT_EQ(SendMessageW(GetDlgItem(main, IDC_VOLUME_BAR), TBM_GETPOS, 0, 0), 100);
     EXPECT_EQ(Query(main, L"get -mediastate"), L"Running");
+
+    // A seek sent straight to the window carries an unsigned position: past the end is the end.
+    DWORD_PTR result = 0;
+    EXPECT_NE(SendMessageTimeoutW(main, kMsgSeek, 0xFFFFFFFFu, 0, SMTO_ABORTIFHUNG, 20000, &result), 0);
+    EXPECT_EQ(Query(main, L"get -version"), L"1.28");
+    EXPECT_EQ(FindMessageBox(player.ProcessId()), nullptr);
+    EXPECT_TRUE(answerer.Seen().empty());
     Close(player, main);
+    // The volume the command line chose is the one the next start finds.
+    EXPECT_EQ(GetPrivateProfileIntW(L"main", L"Volume", -1, PathOf(L"velaplayer.ini").c_str()), 100u);
 }
 
 TEST_F(HostileCommandLineTest, AReplyWindowThatNeverAnswersLeavesThePlayerAnswering) {

@@ -68,12 +68,15 @@ TEST_F(MainWindowTest, SecondStartHandsItsCommandLineOverAndSavesNothing) {
     const std::wstring video = PathOf(L"渡す動画.flv");
     WriteBytes(video, "x");
     const std::string iniBefore = ReadBytes(PathOf(L"velaplayer.ini"));
+    // The handed file is no video: its open ends in the failure box, which the close waits for.
+    MessageBoxAnswerer answerer({IDOK}, first.ProcessId());
 
     ProgramProcess second;
     ASSERT_TRUE(second.Start(m_program, L"\"" + video + L"\""));
     EXPECT_EQ(second.WaitForExit(), 0);
     EXPECT_EQ(ReadBytes(PathOf(L"velaplayer.ini")), iniBefore);
     EXPECT_TRUE(PumpMessagesUntil([&] { return LogOf(main).find(L"動画ファイル : " + video) != std::wstring::npos; }));
+    EXPECT_TRUE(answerer.WaitForCount(1, 15000));
     EXPECT_EQ(CountPlayerWindows(), 1);
 
     ProgramProcess multi;
@@ -325,6 +328,31 @@ TEST_F(MainWindowTest, ClosedToolWindowStaysHiddenAndItsSettingFollows) {
     EXPECT_EQ(SavedInt(L"ViewPlayList"), 0);
     EXPECT_EQ(SavedInt(L"ViewDownloadWindow"), 0);
     EXPECT_EQ(GetPrivateProfileIntW(L"info", L"View", -1, PathOf(L"velaplayer.ini").c_str()), 0u);
+}
+
+// Windows left open at the last close open again; the View command goes by what is seen, so a window
+// shown without its setting is hidden by one click instead of needing two.
+TEST_F(MainWindowTest, ToolWindowsLeftOpenComeBackAndViewGoesByWhatIsSeen) {
+    AddSettings("ViewPlayList=1\r\n");
+    ProgramProcess player;
+    HWND main = StartPlayer(player);
+    ASSERT_NE(main, nullptr);
+    HWND playlist = FindProcessWindow(player.ProcessId(), L"CWndPlayList");
+    HWND download = FindProcessWindow(player.ProcessId(), L"CWndDownload");
+    ASSERT_NE(playlist, nullptr);
+    ASSERT_NE(download, nullptr);
+    ASSERT_TRUE(PumpMessagesUntil([&] { return IsWindowVisible(playlist) != FALSE; }));
+    EXPECT_FALSE(IsWindowVisible(download));
+
+    ShowWindow(download, SW_SHOWNOACTIVATE);
+    ASSERT_TRUE(PumpMessagesUntil([&] { return IsWindowVisible(download) != FALSE; }));
+    PostMessageW(main, WM_COMMAND, IDM_VIEW_DOWNLOAD, 0);
+    ASSERT_TRUE(PumpMessagesUntil([&] { return !IsWindowVisible(download); }));
+    PostMessageW(main, WM_COMMAND, IDM_VIEW_PLAYLIST, 0);
+    ASSERT_TRUE(PumpMessagesUntil([&] { return !IsWindowVisible(playlist); }));
+    Close(player, main);
+    EXPECT_EQ(SavedInt(L"ViewPlayList"), 0);
+    EXPECT_EQ(SavedInt(L"ViewDownloadWindow"), 0);
 }
 
 TEST_F(MainWindowTest, DockedToolWindowFollowsTheMainWindow) {

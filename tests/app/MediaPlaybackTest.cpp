@@ -74,8 +74,7 @@ TEST_F(MediaPlaybackTest, PlaysTheSampleWithItsCommentsAndAnswersItsTime) {
     ASSERT_NE(main, nullptr);
     ASSERT_TRUE(PumpMessagesUntil([&] { return WindowText(main) == L"sample(sm9).mp4 - VelaPlayer"; }, 15000))
         << LogOf(main);
-    ASSERT_TRUE(PumpMessagesUntil([&] { return SendMessageW(main, kMsgPlayState, 0, 0) == 2; }, 15000))
-        << LogOf(main);
+    ASSERT_TRUE(PumpMessagesUntil([&] { return SendMessageW(main, kMsgPlayState, 0, 0) == 2; }, 15000)) << LogOf(main);
     ASSERT_TRUE(PumpMessagesUntil([&] { return LogOf(main).find(L"再生開始\r\n") != std::wstring::npos; }));
     const std::wstring log = LogOf(main);
     EXPECT_LT(log.find(L"コメントデータ読み込み中...\r\n"), log.find(L"コメントの時間軸変更 : 2\r\n"));
@@ -184,6 +183,30 @@ TEST_F(MediaPlaybackTest, CommentAndShortcutFilesLeadToTheirVideo) {
     SendCommandLine(main, L"x \"" + PathOf(L"outer.lnk") + L"\"");
     ASSERT_TRUE(PumpMessagesUntil([&] { return WindowText(main) == L"other(sm5).mp4 - VelaPlayer"; }, 15000));
     EXPECT_EQ(Query(main, L"get -mediafile"), other);
+    Close(player, main);
+}
+
+// A second start while an open waits in a box: its file opens after the box, not inside it (where
+// the first open, carrying on, would have put its own title and comments over the second's graph).
+TEST_F(MediaPlaybackTest, CommandLineArrivingDuringAnOpensBoxRunsAfterIt) {
+    const std::wstring orphan = CopySample(L"sample(sm9).xml", L"orphan(sm77).xml");
+    ProgramProcess player;
+    HWND main = StartPlayer(player);
+    ASSERT_NE(main, nullptr);
+    SendCommandLine(main, L"x \"" + orphan + L"\"");
+    ASSERT_TRUE(PumpMessagesUntil([&] { return FindMessageBox(player.ProcessId()) != nullptr; }, 15000));
+    const std::wstring video = CopySample(L"short.mp4", L"clip(sm7).mp4");
+    SendCommandLine(main, L"x \"" + video + L"\"");
+    PumpMessagesFor(1500);
+    EXPECT_EQ(WindowText(main), L"VelaPlayer");
+    {
+        // No: the comment file's open ends without a video.
+        MessageBoxAnswerer answerer({IDNO}, player.ProcessId());
+        ASSERT_TRUE(answerer.WaitForCount(1));
+        EXPECT_EQ(answerer.Seen()[0].text.rfind(L"コメントファイルに対応する動画ファイルが見つかりません。\n", 0), 0u);
+    }
+    ASSERT_TRUE(PumpMessagesUntil([&] { return WindowText(main) == L"clip(sm7).mp4 - VelaPlayer"; }, 15000));
+    EXPECT_EQ(Query(main, L"get -mediafile"), video);
     Close(player, main);
 }
 
