@@ -19,6 +19,9 @@ constexpr REFERENCE_TIME kLateLimit = 5000000; // 500 ms
 constexpr int32_t kStopped = 0;
 constexpr int32_t kPaused = 1;
 constexpr int32_t kRunning = 2;
+// A paused redraw whose buffer the streaming thread took tries again this often, this long apart.
+constexpr int kRedrawAttempts = 50;
+constexpr DWORD kRedrawRetryMs = 10;
 
 const VIDEOINFOHEADER* VideoInfoOf(const CMediaType* type) {
     if (type->formattype != FORMAT_VideoInfo || type->pbFormat == nullptr || type->cbFormat < sizeof(VIDEOINFOHEADER)) {
@@ -619,8 +622,29 @@ void CVelaFilter::RedrawLoop() {
         }
         // A redraw that fails leaves the loop waiting for the next one. The flush again: after a seek
         // the streaming thread's first frame may have taken the one buffer into the paused renderer
-        // since FlushAndRedraw's flush, and this draw would wait for it until the graph runs.
-        GuardComCall([&] { return FlushDownstreamUnlessFlushing() == S_OK ? Draw(position, true) : S_FALSE; });
+        // since FlushAndRedraw's flush. It can still take it between this flush and the draw, so the
+        // draw does not wait for a buffer (it would wait until the graph runs): it flushes and tries
+        // again, and the streaming thread, past its first frame, waits at the run gate meanwhile.
+        for (int attempt = 0; attempt < kRedrawAttempts; ++attempt) {
+            const HRESULT hr = GuardComCall([&] {
+                const HRESULT flushed = FlushDownstreamUnlessFlushing();
+                return flushed == S_OK ? Draw(position, true, AM_GBF_NOWAIT) : flushed;
+            });
+            // S_FALSE: an upstream flush (a further seek) runs; its own first frame comes next.
+            if (hr != VFW_E_TIMEOUT || m_state != kPaused) {
+                break;
+            }
+            WaitForSingleObject(m_redrawWake.Get(), kRedrawRetryMs);
+            CAutoLock lock(&m_redrawLock);
+            if (m_redrawQuit) {
+                return;
+            }
+            // A newer request takes the place of this one.
+            if (m_redrawPending) {
+                m_redrawPending = false;
+                position = m_redrawPosition;
+            }
+        }
     }
 }
 
@@ -647,7 +671,7 @@ void CVelaFilter::PrepareOutputSample(IMediaSample* output, const AM_SAMPLE2_PRO
     output->SetPreroll((props.dwSampleFlags & AM_SAMPLE_PREROLL) ? TRUE : FALSE);
 }
 
-HRESULT CVelaFilter::Draw(int32_t positionMs, bool forced) {
+HRESULT CVelaFilter::Draw(int32_t positionMs, bool forced, DWORD bufferFlags) {
     if (!forced && !m_firstFrameHeld) {
         return E_FAIL;
     }
@@ -655,7 +679,7 @@ HRESULT CVelaFilter::Draw(int32_t positionMs, bool forced) {
         return E_POINTER;
     }
     ComPtr<IMediaSample> output;
-    HRESULT hr = m_pOutput->GetDeliveryBuffer(output.GetAddressOf(), nullptr, nullptr, 0);
+    HRESULT hr = m_pOutput->GetDeliveryBuffer(output.GetAddressOf(), nullptr, nullptr, bufferFlags);
     if (FAILED(hr)) {
         return hr;
     }

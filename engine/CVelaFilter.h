@@ -65,8 +65,9 @@ public:
     // Ends the redraw thread; the graph must be stopped first (that releases a blocked delivery).
     void StopRedrawThread();
     // Builds one frame from the held frame and delivers it. Unless forced, E_FAIL before a frame is
-    // held; S_FALSE when the frame was dropped as late.
-    HRESULT Draw(int32_t positionMs, bool forced);
+    // held; S_FALSE when the frame was dropped as late. bufferFlags go to GetDeliveryBuffer
+    // (AM_GBF_NOWAIT: VFW_E_TIMEOUT instead of waiting while the renderer holds every buffer).
+    HRESULT Draw(int32_t positionMs, bool forced, DWORD bufferFlags = 0);
     void SetDrawCallback(DrawFrameCallbackFn callback);
 
     int32_t GetOutputWidth();
