@@ -1178,7 +1178,9 @@ LRESULT CMainWindow::WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case kMsgSeek:
         // The position is an unsigned number of milliseconds from any sender; past the end is the end.
         if (graph.IsGraphReady()) {
-            graph.SeekMs(static_cast<int32_t>(std::min<ULONGLONG>(wParam, std::max(graph.GetDurationMs(), 0))));
+            const auto target = static_cast<int32_t>(std::min<ULONGLONG>(wParam, std::max(graph.GetDurationMs(), 0)));
+            graph.SeekMs(target);
+            UpdatePlayPosition(target);
         }
         return 0;
     case kMsgFilterEntry:

@@ -566,6 +566,8 @@ void CloseMediaFile() {
 
 void PlayNextByPlayWay() {
     HWND main = GetMainWindow();
+    // The position display shows the end, also when the last tick came before it.
+    SendMessageW(main, kMsgPlayPosition, static_cast<WPARAM>(std::max(GetDirectShow().GetDurationMs(), 0)), 0);
     SendMessageW(GetMainControls().seekBar, TBM_SETPOS, TRUE, 100);
     const int32_t way = GetAppSettings().PlayWay;
     if (way == 1) {
