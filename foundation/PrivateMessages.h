@@ -76,3 +76,9 @@ constexpr UINT kMsgCommentPostHandle = 41865;
 constexpr bool IsToolWindowBlockMessage(UINT message) {
     return message >= kDownloadBlock && message <= kLastBlockMessage;
 }
+
+// ---- The download list -----------------------------------------------------------------------------
+
+// Sent to the download list's parent: wParam a const std::function<void()>* to run there, so that a
+// row's read-modify-write is one step of the UI thread. Answers 1 when it ran.
+constexpr UINT kMsgDownloadRowStep = WM_APP + 0x200;
