@@ -1,5 +1,6 @@
 #include "client/CWinInetDownloader.h"
 
+#include "client/HttpAccess.h"
 #include "foundation/Handles.h"
 #include "foundation/PathUtil.h"
 #include "foundation/StringUtil.h"
@@ -244,7 +245,7 @@ CWinInetDownloader::Result CWinInetDownloader::Download(const std::wstring& user
     } else if (status == HTTP_STATUS_OK) {
         // A 200 to a range request is the whole file again.
         offset = 0;
-        if (!ParseNumber(QueryHeader(request, HTTP_QUERY_CONTENT_LENGTH), total)) {
+        if (!QueryContentLength(request, total)) {
             return Fail(Result::NoLength, L"HTTP 200 without Content-Length");
         }
         if (total == 0) {

@@ -14,21 +14,6 @@ const DWORD kChunkSize = 1024;
 
 enum class BodyRead { Whole, ReadFailed, CutShort, TooLarge };
 
-// The Content-Length header in 64 bits, since a hostile one may pass 4 GB; false when there is none.
-bool QueryContentLength(HINTERNET request, unsigned long long& length) {
-    wchar_t text[32];
-    DWORD size = sizeof(text);
-    if (!HttpQueryInfoW(request, HTTP_QUERY_CONTENT_LENGTH, text, &size, nullptr)) {
-        return false;
-    }
-    const std::wstring digits(text, size / sizeof(wchar_t));
-    if (digits.empty() || digits.size() > 19 || digits.find_first_not_of(L"0123456789") != std::wstring::npos) {
-        return false;
-    }
-    length = std::stoull(digits);
-    return true;
-}
-
 // Appends the whole body; a chunk is kept whole, zero bytes included. A connection closed before the
 // announced length reads as a plain end of data, so only the length tells a cut body.
 BodyRead ReadWholeBody(HINTERNET request, std::string& bytes, unsigned long long& announced) {
@@ -115,6 +100,20 @@ void FetchBytes(const std::wstring& userAgent, const std::wstring& url, DWORD fl
 }
 
 } // namespace
+
+bool QueryContentLength(HINTERNET request, unsigned long long& length) {
+    wchar_t text[32];
+    DWORD size = sizeof(text);
+    if (!HttpQueryInfoW(request, HTTP_QUERY_CONTENT_LENGTH, text, &size, nullptr)) {
+        return false;
+    }
+    const std::wstring digits(text, size / sizeof(wchar_t));
+    if (digits.empty() || digits.size() > 19 || digits.find_first_not_of(L"0123456789") != std::wstring::npos) {
+        return false;
+    }
+    length = std::stoull(digits);
+    return true;
+}
 
 bool GetURLData(std::wstring& text, const std::wstring& url, DWORD flags) {
     std::string bytes;

@@ -14,6 +14,10 @@
 // endless or huge reply would otherwise exhaust the address space of a 32-bit process.
 const size_t kMaxReplyBytes = 16 * 1024 * 1024;
 
+// The Content-Length header of a reply in 64 bits, since a hostile one may pass 4 GB; false when there is
+// none or it is no decimal number.
+bool QueryContentLength(HINTERNET request, unsigned long long& length);
+
 // A reply counts only when its whole body came: a read that fails, a body shorter than its
 // Content-Length or one of more than kMaxReplyBytes leaves nothing to parse.
 
