@@ -51,10 +51,28 @@ constexpr UINT kLastBlockMessage = kCommentPostBlock + kBlockSize - 1;
 
 // The download block.
 constexpr UINT kMsgDownloadHandle = kDownloadBlock; // 37864: the window's handle
-constexpr UINT kMsgDownloadOpenSettings = 37885;    // opens the settings sheet; returns when it is closed
+constexpr UINT kMsgDownloadListHandle = 37865;      // the list view's handle
+constexpr UINT kMsgDownloadAddItem = 37874;         // wParam texts {ID or URL, folder, option}, lParam flags
+constexpr UINT kMsgDownloadQueueAddItem = 37875;    // as 37874; kept until the saved list is loaded
+constexpr UINT kMsgDownloadAddUrl = 37876;          // wParam a text with add data, lParam a folder text
+constexpr UINT kMsgDownloadAddUrlComment = 37877;   // as 37876, comments only
+constexpr UINT kMsgDownloadAddUrlVideo = 37878;     // as 37876, the video only
+constexpr UINT kMsgDownloadAddUrlInfo = 37879;      // as 37876, the video information only
+constexpr UINT kMsgDownloadSetUrlFromFile = 37884;  // wParam a file name: its watch URL goes to the URL box
+constexpr UINT kMsgDownloadOpenSettings = 37885;    // opens the settings sheet
+constexpr UINT kMsgDownloadGetSavePath = 37886;     // the save folder (a pointer to its text)
+constexpr UINT kMsgDownloadRenamePath = 37894;      // wParam the old text, lParam the new one
+constexpr UINT kMsgDownloadScheduleSave = 37895;    // (re)arms the list's auto-save
+constexpr UINT kMsgDownloadGetCommentFormat = 37896;      // FileNameFormatXML (a pointer to its text)
+constexpr UINT kMsgDownloadGetOwnerCommentFormat = 37897; // FileNameFormatOwnerXML (a pointer to its text)
 constexpr UINT kMsgDownloadGetPass = 37898;         // the plain password (a pointer to its text)
 constexpr UINT kMsgDownloadGetMail = 37899;         // the mail address (a pointer to its text)
 constexpr UINT kMsgDownloadIsSettingsOpen = 37900;
+constexpr UINT kMsgDownloadGetCommentOwner = 37901; // CommentGetOwner as 0 or 1
+
+// Sent to the download window itself (not forwarded).
+constexpr UINT kMsgDownloadAskUser = 0x8001;   // 32769: wParam a text, lParam a box type; the answer
+constexpr UINT kMsgDownloadListLoaded = 0x8002; // 32770: a list load has ended
 
 // The playlist block.
 constexpr UINT kMsgPlaylistHandle = kPlaylistBlock; // 38864: the window's handle
