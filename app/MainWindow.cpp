@@ -334,8 +334,8 @@ HMENU GetMainMenuBar() {
     return g_menuBar;
 }
 
-void KeepPlayingVideoData(const std::wstring& videoPath, const std::wstring& data) {
-    g_videoData.Keep(videoPath, data);
+CPlayingVideoData& GetPlayingVideoData() {
+    return g_videoData;
 }
 
 // The drawing reads only this point: asking the window system from its own thread could wait for this one.

@@ -90,9 +90,9 @@ private:
     bool m_closeWhenIdle = false;
 };
 
-// Keeps the API data (the getflv text) fetched for a video: kMsgVideoData answers it while that video
-// plays, and an empty text otherwise. UI thread.
-void KeepPlayingVideoData(const std::wstring& videoPath, const std::wstring& data);
+// The API data (the getflv text) fetched for the playing video: kMsgVideoData answers it while that
+// video plays, and an empty text otherwise.
+CPlayingVideoData& GetPlayingVideoData();
 
 // The menu bar "MAIN", kept from the window's creation: full screen takes it off the window, and its
 // items are kept up to date all the same.

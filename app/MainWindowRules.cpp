@@ -156,19 +156,40 @@ PostResultAnswer AnswerPostResult(bool success, bool commentsRefreshable) {
     return {L"コメント投稿完了", commentsRefreshable, !commentsRefreshable};
 }
 
+namespace {
+
+// Paths of the file system compare without case.
+bool SamePath(const std::wstring& a, const std::wstring& b) {
+    return !a.empty() && _wcsicmp(a.c_str(), b.c_str()) == 0;
+}
+
+} // namespace
+
+void CPlayingVideoData::Expect(const std::wstring& videoPath) {
+    CAutoLock lock(m_lock);
+    m_expectedPath = videoPath;
+    m_videoPath.clear();
+    m_data.clear();
+}
+
 void CPlayingVideoData::Keep(const std::wstring& videoPath, const std::wstring& data) {
+    CAutoLock lock(m_lock);
+    if (!SamePath(videoPath, m_expectedPath)) {
+        return;
+    }
     m_videoPath = videoPath;
     m_data = data;
 }
 
 void CPlayingVideoData::Clear() {
+    CAutoLock lock(m_lock);
+    m_expectedPath.clear();
     m_videoPath.clear();
     m_data.clear();
 }
 
 const std::wstring& CPlayingVideoData::Answer(const std::wstring& playingVideoPath, bool mediaOpen) {
-    // Paths of the file system compare without case.
-    const bool same = mediaOpen && !m_videoPath.empty() && _wcsicmp(m_videoPath.c_str(), playingVideoPath.c_str()) == 0;
-    m_answer = same ? m_data : std::wstring();
+    CAutoLock lock(m_lock);
+    m_answer = mediaOpen && SamePath(m_videoPath, playingVideoPath) ? m_data : std::wstring();
     return m_answer;
 }

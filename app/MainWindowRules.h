@@ -5,6 +5,8 @@
 //
 // Thread use: plain values; the video data keeper is used on the UI thread.
 
+#include "foundation/CCritSec.h"
+
 #include <windows.h>
 
 #include <string>
@@ -69,15 +71,22 @@ struct PostResultAnswer {
 PostResultAnswer AnswerPostResult(bool success, bool commentsRefreshable);
 
 // The playing video's API data (the getflv text) as the main window hands it out: it belongs to the
-// video it was fetched for, and another (or no) playing video gets an empty text.
+// video it was fetched for, and another (or no) playing video gets an empty text. A fetch ends on a
+// worker thread, possibly after the next video has been opened: only the fetch of the video last
+// expected is kept.
 class CPlayingVideoData {
 public:
+    // A fetch for the video starts: what was kept is dropped.
+    void Expect(const std::wstring& videoPath);
+    // Any thread. Kept only when videoPath is the one last expected.
     void Keep(const std::wstring& videoPath, const std::wstring& data);
     void Clear();
-    // The text for the playing video, kept until the next answer.
+    // The text for the playing video, kept until the next answer (UI thread).
     const std::wstring& Answer(const std::wstring& playingVideoPath, bool mediaOpen);
 
 private:
+    mutable CCritSec m_lock;
+    std::wstring m_expectedPath;
     std::wstring m_videoPath;
     std::wstring m_data;
     std::wstring m_answer;

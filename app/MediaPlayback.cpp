@@ -31,6 +31,7 @@
 
 #include <commctrl.h>
 #include <mmsystem.h>
+#include <wininet.h>
 
 #include <algorithm>
 #include <atomic>
@@ -365,6 +366,34 @@ void GetVideoFilterThread() {
     });
 }
 
+std::wstring FetchVideoData(const std::wstring& videoPath, const std::wstring& country) {
+    const std::wstring videoId = GetVideoIdFromFilePath(videoPath);
+    if (videoId.empty() || !IsInternetConnected()) {
+        return std::wstring();
+    }
+    const std::wstring data = GetFlvData(videoId, country, INTERNET_FLAG_RELOAD);
+    return IsClosed(data) ? std::wstring() : data;
+}
+
+namespace {
+
+// The data of the video just opened, fetched on a worker; a later open supersedes it.
+void StartVideoDataFetch(const std::wstring& videoPath) {
+    GetPlayingVideoData().Expect(videoPath);
+    if (GetAppSettings().OfflineMode || GetVideoIdFromFilePath(videoPath).empty()) {
+        return;
+    }
+    const std::wstring country = GetAppSettings().Country;
+    StartWorker({L"FetchVideoData", false}, [videoPath, country] {
+        const std::wstring data = FetchVideoData(videoPath, country);
+        if (!data.empty()) {
+            GetPlayingVideoData().Keep(videoPath, data);
+        }
+    });
+}
+
+} // namespace
+
 PlayingMedia& GetPlayingMedia() {
     static PlayingMedia media;
     return media;
@@ -545,6 +574,7 @@ bool OpenMediaFile(const std::wstring& requested, const std::vector<std::wstring
     }
     GetRecentFiles().Add(requested);
     media.open = true;
+    StartVideoDataFetch(media.videoPath);
     UpdateMainMenuAndState();
     return true;
 }
@@ -557,6 +587,7 @@ void CloseMediaFile() {
     media.commentPath.clear();
     media.infoPath.clear();
     media.open = false;
+    GetPlayingVideoData().Clear();
     GetDirectShow().CloseFilterGraph();
     if (HWND main = GetMainWindow()) {
         SetWindowTextW(main, GetAppSettings().appName.c_str());

@@ -48,6 +48,10 @@ bool RunInformationCommand(std::wstring command, const std::function<void(const 
 std::vector<std::wstring> ReadVideoFilters(const std::wstring& videoPath, HWND owner);
 // Logs the playing video's filters from a worker (ReadVideoFilters after a first line).
 void GetVideoFilterThread();
+// The video's API data for the main window's answer (kMsgVideoData): "" when the file name holds no
+// video ID, when offline, when the fetch fails or when the service says the session is not logged in
+// (asking for the account is left to the windows that need the login). A worker.
+std::wstring FetchVideoData(const std::wstring& videoPath, const std::wstring& country);
 
 // Full screen: the window takes its monitor without frame, menu and bars, and the video cursor hides
 // after 1500 ms; off brings back the style, menu, bars and placement of before.

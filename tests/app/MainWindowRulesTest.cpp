@@ -190,12 +190,23 @@ TEST(MainWindowRulesTest, VideoDataBelongsToThePlayingVideo) {
     CPlayingVideoData data;
     EXPECT_EQ(data.Answer(L"C:\\v\\sm9.mp4", true), L"") << "nothing kept";
     data.Keep(L"C:\\v\\sm9.mp4", L"thread_id=1&l=30");
+    EXPECT_EQ(data.Answer(L"C:\\v\\sm9.mp4", true), L"") << "not expected";
+    data.Expect(L"C:\\v\\sm9.mp4");
+    data.Keep(L"C:\\v\\sm9.mp4", L"thread_id=1&l=30");
     EXPECT_EQ(data.Answer(L"c:\\V\\SM9.MP4", true), L"thread_id=1&l=30");
     const wchar_t* pointer = data.Answer(L"C:\\v\\sm9.mp4", true).c_str();
     EXPECT_STREQ(pointer, L"thread_id=1&l=30") << "the text stays until the next answer";
     EXPECT_EQ(data.Answer(L"C:\\v\\sm10.mp4", true), L"") << "another video";
     EXPECT_EQ(data.Answer(L"C:\\v\\sm9.mp4", false), L"") << "closed";
     data.Clear();
+    EXPECT_EQ(data.Answer(L"C:\\v\\sm9.mp4", true), L"");
+
+    // A fetch that ends after the next video was opened is not kept for it, nor for its own video.
+    data.Expect(L"C:\\v\\sm9.mp4");
+    data.Expect(L"C:\\v\\sm10.mp4");
+    data.Keep(L"C:\\v\\sm9.mp4", L"thread_id=1");
+    data.Keep(L"C:\\v\\sm10.mp4", L"thread_id=2");
+    EXPECT_EQ(data.Answer(L"C:\\v\\sm10.mp4", true), L"thread_id=2");
     EXPECT_EQ(data.Answer(L"C:\\v\\sm9.mp4", true), L"");
 }
 

@@ -1,6 +1,7 @@
 // Opening and playing media: the real player on the sample videos, and the kinds of file that lead to
 // a video.
 
+#include "app/MainWindow.h"
 #include "app/MediaPlayback.h"
 #include "client/Account.h"
 #include "engine/CDirectShow.h"
@@ -365,6 +366,8 @@ protected:
     void SetUp() override {
         MediaPlaybackTest::SetUp();
         m_saved = GetAppSettings();
+        // Opening a video asks the service for its data: not the real one.
+        GetAppSettings().ServiceBaseUrl = L"http://127.0.0.1:9/";
     }
     void TearDown() override {
         GetAppSettings() = m_saved;
@@ -414,6 +417,44 @@ TEST_F(OpenIntoStandInTest, ChosenRateGoesOnToTheNextFile) {
     EXPECT_EQ(GetDirectShow().GetPlaybackRate(), 1.5);
     EXPECT_EQ(LogText().find(L"再生レートの設定に失敗しました"), std::wstring::npos) << LogText();
     ASSERT_TRUE(GetDirectShow().SetRate(1.0));
+}
+
+// What the main window answers to kMsgVideoData: the opened video's data, fetched while it plays.
+TEST_F(OpenIntoStandInTest, TheOpenedVideosDataIsFetchedForTheMainWindow) {
+    FakeService fake;
+    ASSERT_TRUE(fake.IsRunning());
+    GetAppSettings().ServiceBaseUrl = fake.BaseUrl();
+    ASSERT_TRUE(Login(L"user@example.com", L"pass word&1"));
+    const std::wstring video = CopySample(L"short.mp4", L"data(sm9).mp4");
+    const std::wstring plain = CopySample(L"short.mp4", L"plain.mp4");
+    StandInMainWindow main;
+    ASSERT_TRUE(OpenMediaFile(video));
+    std::wstring data;
+    EXPECT_TRUE(PumpMessagesUntil([&] {
+        data = GetPlayingVideoData().Answer(video, true);
+        return !data.empty();
+    }));
+    EXPECT_NE(data.find(L"thread_id="), std::wstring::npos) << data;
+
+    ASSERT_TRUE(OpenMediaFile(plain));
+    EXPECT_EQ(GetPlayingVideoData().Answer(plain, true), L"") << "no video ID";
+    EXPECT_EQ(GetPlayingVideoData().Answer(video, true), L"") << "another video";
+
+    struct Case {
+        const wchar_t* path;
+        bool offline;
+        bool hasData;
+    };
+    const Case cases[] = {
+        {L"C:\\v\\title(sm9).mp4", false, true},
+        {L"C:\\v\\title(sm9).mp4", true, false},
+        {L"C:\\v\\title.mp4", false, false},
+        {L"C:\\v\\missing(sm404).mp4", false, true}, // the service's error text is the data
+    };
+    for (const Case& c : cases) {
+        GetAppSettings().OfflineMode = c.offline;
+        EXPECT_EQ(!FetchVideoData(c.path, L"jp").empty(), c.hasData) << c.path << c.offline;
+    }
 }
 
 TEST(InformationCommandTest, GuardHoldsWhileTheCommandRunsAndIsReleasedWhenItThrows) {

@@ -60,7 +60,8 @@ void PlayerTest::SetUp() {
     m_program = CopyProgramTo(L"VelaPlayer.exe", Folder());
     ASSERT_FALSE(m_program.empty());
     // A known user: no first-start greeting, no upgrade questions.
-    m_mainSettings = "LastBootVer=128\r\nFirstBoot=0\r\n";
+    // Kept off the network: opening a video asks the service for its data.
+    m_mainSettings = "LastBootVer=128\r\nFirstBoot=0\r\nServiceBaseUrl=http://127.0.0.1:9/\r\n";
     WriteBytes(PathOf(L"velaplayer.ini"), "[main]\r\n" + m_mainSettings);
 }
 

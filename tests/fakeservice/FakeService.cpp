@@ -51,8 +51,15 @@ void Get(const std::wstring& url) {
 
 FakeService::FakeService() {
     static std::atomic<int> counter{0};
+    // Process IDs repeat between Wine prefixes, so test runs side by side in one build also differ by
+    // the moment the process made its first fake.
+    static const long long run = [] {
+        LARGE_INTEGER now = {};
+        QueryPerformanceCounter(&now);
+        return now.QuadPart;
+    }();
     m_unixStem = std::string(VELA_FAKE_SERVICE_RUN_FOLDER) + "/fake-" + std::to_string(GetCurrentProcessId()) + "-" +
-                 std::to_string(++counter);
+                 std::to_string(run) + "-" + std::to_string(++counter);
     m_windowsStem = WindowsPathOf(m_unixStem);
     const std::wstring portFile = m_windowsStem + L".port";
     DeleteFileW(portFile.c_str());
