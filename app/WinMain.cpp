@@ -5,6 +5,7 @@
 #include "app/MediaPlayback.h"
 #include "app/MessageLoop.h"
 #include "app/resource.h"
+#include "engine/CDirectShow.h"
 #include "foundation/AppSettings.h"
 #include "foundation/CBaseDebug.h"
 #include "foundation/CWorkerThread.h"
@@ -102,6 +103,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
                     MB_OK | MB_TOPMOST | MB_SETFOREGROUND);
         result = static_cast<int>(message.wParam);
     }
+    // The graph and DirectShow's own COM end here, before the program's: left to static destruction they
+    // would end after it, as the process goes down.
+    GetDirectShow().ShutdownDirectShow();
     CoUninitialize();
     return result;
 }

@@ -27,6 +27,9 @@ using namespace player_testing;
 
 namespace {
 
+// As the player does before it returns.
+const bool g_endRegistered = (AddProgramEndStep([] { GetDirectShow().ShutdownDirectShow(); }), true);
+
 class MediaPlaybackTest : public PlayerTest {
 protected:
     // A comment file of count comments for the video ID sm6, spread over 30 s.

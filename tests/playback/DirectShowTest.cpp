@@ -326,9 +326,12 @@ TEST_F(DirectShowTest, PumpDrawsNothingWhileStoppedPausedOrSeeking) {
 
     graph.Pause();
     ASSERT_TRUE(PumpMessagesUntil([&] { return graph.GetState() == State_Paused; }));
-    ASSERT_TRUE(ticksPass());
+    // A tick that passed its look at the state just before the pause may wait in the paused renderer
+    // until the graph runs or flushes (closing stops the graph before it waits for the tick), so the
+    // ticks need not go on here; none may draw.
+    PumpMessagesFor(200);
     before = g_commentDraws;
-    ASSERT_TRUE(ticksPass());
+    PumpMessagesFor(400);
     EXPECT_EQ(g_commentDraws.load(), before) << "while paused";
 
     // A redraw while paused returns before it has drawn (a paused renderer keeps the frame it is

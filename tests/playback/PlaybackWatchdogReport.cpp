@@ -1,7 +1,9 @@
 // What the watchdog writes of the playback chain when a playback test is stuck: only plain reads of
-// our own state, since a stuck thread may hold the graph's, the filter's or the pump's locks.
+// our own state, since a stuck thread may hold the graph's, the filter's or the pump's locks. And the
+// chain's end before the program's.
 
 #include "engine/CDirectShow.h"
+#include "tests/support/TestSupport.h"
 #include "tests/support/TestWatchdog.h"
 
 #include <sstream>
@@ -27,5 +29,7 @@ std::string DescribePlayback() {
 }
 
 const bool g_registered = (testing_support::AddWatchdogReport("The playback chain", DescribePlayback), true);
+// As the player does before it returns.
+const bool g_endRegistered = (testing_support::AddProgramEndStep([] { GetDirectShow().ShutdownDirectShow(); }), true);
 
 } // namespace

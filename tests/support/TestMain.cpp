@@ -2,6 +2,7 @@
 // with its page added as the main window adds it; a watchdog stops a test that runs past its bound.
 
 #include "foundation/CBaseDebug.h"
+#include "tests/support/TestSupport.h"
 #include "tests/support/TestWatchdog.h"
 
 #include <gtest/gtest.h>
@@ -20,6 +21,7 @@ int main(int argc, char** argv) {
     CoInitialize(nullptr);
     DebugLog().AddPage(DebugLog().GetEditControl());
     const int result = RUN_ALL_TESTS();
+    testing_support::RunProgramEndSteps();
     CoUninitialize();
     return result;
 }

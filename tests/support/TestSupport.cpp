@@ -43,6 +43,28 @@ bool PumpMessagesUntil(const std::function<bool()>& condition, DWORD timeoutMs) 
     return PumpUntilDeadline(condition, GetTickCount64() + timeoutMs * kDeadlineStretch);
 }
 
+namespace {
+
+std::vector<std::function<void()>>& ProgramEndSteps() {
+    static std::vector<std::function<void()>> steps;
+    return steps;
+}
+
+} // namespace
+
+void AddProgramEndStep(std::function<void()> step) {
+    ProgramEndSteps().push_back(std::move(step));
+}
+
+void RunProgramEndSteps() {
+    auto& steps = ProgramEndSteps();
+    while (!steps.empty()) {
+        std::function<void()> step = std::move(steps.back());
+        steps.pop_back();
+        step();
+    }
+}
+
 void PumpMessagesFor(DWORD milliseconds) {
     PumpUntilDeadline([] { return false; }, GetTickCount64() + milliseconds);
 }

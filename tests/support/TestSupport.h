@@ -22,6 +22,11 @@ bool PumpMessagesUntil(const std::function<bool()>& condition, DWORD timeoutMs =
 // Pumps messages for the given time (for "nothing further happens" checks).
 void PumpMessagesFor(DWORD milliseconds);
 
+// Steps the test program runs after its last test and before it ends COM, the last added first: what
+// the programs end themselves before they return (the filter graph), not left to static destruction.
+void AddProgramEndStep(std::function<void()> step);
+void RunProgramEndSteps();
+
 // A fresh empty folder under the temporary folder, removed with its contents at the end of the test.
 class TempFolderTest : public ::testing::Test {
 protected:
