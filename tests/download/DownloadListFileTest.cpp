@@ -38,6 +38,9 @@ struct StandInLog {
     int loadedPosts = 0;
 };
 StandInLog g_seen;
+// A row the user adds while a load runs, posted when the load adds the row of this key.
+std::wstring g_userAddAfter;
+const std::vector<std::wstring> g_userAdd = {L"user", L""};
 
 // The download window as far as a load needs it: its add message inserts a row the way the adding
 // routine does (duplicates refused, a completed item done, 0x1 ticks the row, 0 means the check boxes).
@@ -51,12 +54,17 @@ LRESULT CALLBACK StandInProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case kMsgDownloadAddItem: {
         const auto& texts = *reinterpret_cast<const std::vector<std::wstring>*>(wParam);
         DWORD flags = static_cast<DWORD>(lParam);
-        g_seen.addFlags.push_back(flags);
-        g_seen.addFolders.push_back(texts[1]);
-        wchar_t caption[128] = {};
-        GetWindowTextW(window, caption, 128);
-        g_seen.loadingWhileAdding = g_seen.loadingWhileAdding && !IsWindowEnabled(list) &&
-                                    std::wstring(caption) == std::wstring(kCaption) + kDownloadListLoadingSuffix;
+        if (texts[0] == g_userAddAfter) {
+            PostMessageW(window, kMsgDownloadAddItem, reinterpret_cast<WPARAM>(&g_userAdd), 0x10006);
+        }
+        if (&texts != &g_userAdd) {
+            g_seen.addFlags.push_back(flags);
+            g_seen.addFolders.push_back(texts[1]);
+            wchar_t caption[128] = {};
+            GetWindowTextW(window, caption, 128);
+            g_seen.loadingWhileAdding = g_seen.loadingWhileAdding && !IsWindowEnabled(list) &&
+                                        std::wstring(caption) == std::wstring(kCaption) + kDownloadListLoadingSuffix;
+        }
         if (flags == 0) {
             flags = MakeItemData(kDownloadStatusWaiting, kCheckBoxKinds);
         }
@@ -107,6 +115,7 @@ protected:
     void SetUp() override {
         TempFolderTest::SetUp();
         g_seen = StandInLog{};
+        g_userAddAfter.clear();
         INITCOMMONCONTROLSEX init = {sizeof(init), ICC_LISTVIEW_CLASSES};
         InitCommonControlsEx(&init);
         WNDCLASSEXW wc = {};
@@ -354,6 +363,7 @@ TEST_F(DownloadListFileTest, ALoadAddsEachLineThroughTheWindowAndFillsItsRow) {
                                           L"sm1,7,,again\n"));
     ClearLog();
     g_seen.stateImages.clear();
+    g_userAddAfter = L"sm6";
     EXPECT_TRUE(Load(m_listPath));
 
     const std::vector<DWORD> flags = {0, 0x10007, 0, 0x10801, 0x10006, 0x10007};
@@ -378,9 +388,11 @@ TEST_F(DownloadListFileTest, ALoadAddsEachLineThroughTheWindowAndFillsItsRow) {
         {L"sm4", L"", L"待機中", true, L"", L"", L""},
         {L"sm5", L"done", L"完了", true, L"", L"", L""},
         {L"sm6", L"gone", L"エラー(削除済み)", false, L"", L"", L"-deleted"},
+        // Added by the user between the add of sm6 and the filling of its row.
+        {L"user", L"", L"待機中", false, L"", L"", L""},
     };
-    ASSERT_EQ(RowCount(), 6);
-    for (int row = 0; row < 6; ++row) {
+    ASSERT_EQ(RowCount(), 7);
+    for (int row = 0; row < 7; ++row) {
         SCOPED_TRACE(rows[row].id);
         EXPECT_EQ(Cell(row, kDownloadColumnId), rows[row].id);
         EXPECT_EQ(Cell(row, kDownloadColumnTitle), rows[row].title);
