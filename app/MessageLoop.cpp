@@ -52,7 +52,8 @@ bool RouteDialogMessage(MSG& message) {
         IsDialogMessageW(main, &message)) {
         return true;
     }
-    for (HWND window : {GetDownloadWindow().GetHandle(), GetPlayListWindow().GetDialogWindow(),
+    for (HWND window : {GetDownloadWindow().GetHandle(), GetDownloadWindow().GetSettingsSheetWindow(),
+                        GetPlayListWindow().GetDialogWindow(),
                         GetCommentListWindow().GetDialogWindow(), GetCommentPostWindow().GetHandle()}) {
         if (window != nullptr && IsDialogMessageW(window, &message)) {
             return true;
