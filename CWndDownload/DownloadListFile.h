@@ -7,7 +7,7 @@
 // Thread use: the line texts are pure. CDownloadExceptList may be used from any thread (it holds its
 // own lock). SaveDownloadList and LoadDownloadList run on any thread and reach the list only through
 // list-view messages and the download window by messages, so the window's thread must be free to
-// answer them.
+// answer them; LoadDownloadList belongs on a worker (it waits for a load running on another thread).
 
 #include "foundation/CCritSec.h"
 
@@ -77,5 +77,6 @@ bool SaveDownloadList(const DownloadListTarget& target, const std::wstring& path
 // Reads the list file into the list (each line added through the window's add message, then its
 // cells set), and the except lists from settings.dat; posts kMsgDownloadListLoaded to the window at
 // the end, also when the file is missing (then nothing else changes and the result is false). Loads
-// run one at a time.
+// run one at a time. The add of a line and the filling of its row run as one step on the window's
+// thread (RunDownloadRowStep), so the window procedure must hand kMsgDownloadRowStep on.
 bool LoadDownloadList(const DownloadListTarget& target, const std::wstring& path);
