@@ -79,9 +79,9 @@ bool CWndDownload::CreateDlg() {
     HINSTANCE instance = GetModuleHandleW(nullptr);
     INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_LISTVIEW_CLASSES | ICC_WIN95_CLASSES};
     InitCommonControlsEx(&controls);
-    HWND window = CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_DOWNLOAD), nullptr,
-                                     reinterpret_cast<DLGPROC>(&CWndBase::StaticWndProc),
-                                     reinterpret_cast<LPARAM>(this));
+    HWND window =
+        CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_DOWNLOAD), nullptr,
+                           reinterpret_cast<DLGPROC>(&CWndBase::StaticWndProc), reinterpret_cast<LPARAM>(this));
     if (window == nullptr) {
         return false;
     }
@@ -263,8 +263,7 @@ DWORD CWndDownload::GetDownloadKindFlags() const {
     return flags | (static_cast<DWORD>(kDownloadStatusWaiting) << 16);
 }
 
-bool CWndDownload::AddDownloadItem(const std::wstring& folder, const std::wstring& text, DWORD flags, bool,
-                                   bool) {
+bool CWndDownload::AddDownloadItem(const std::wstring& folder, const std::wstring& text, DWORD flags, bool, bool) {
     if (text.empty() || m_list == nullptr) {
         return false;
     }
@@ -283,11 +282,13 @@ bool CWndDownload::AddDownloadItem(const std::wstring& folder, const std::wstrin
         saveFolder = settings.SavePath;
     }
     saveFolder = RemoveTrailingSlash(saveFolder);
+    const WORD kinds = LOWORD(flags);
     WORD status = HIWORD(flags);
-    if (status == 0) {
+    if ((kinds & kDownloadKindCompleted) != 0) {
+        status = kDownloadStatusDone;
+    } else if (status == 0) {
         status = kDownloadStatusWaiting;
     }
-    const WORD kinds = LOWORD(flags);
 
     const int row = InsertListItem(-1, L"", m_list);
     if (row < 0) {

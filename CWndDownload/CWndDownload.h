@@ -85,8 +85,9 @@ public:
     // Adds one row. The full adding routine (repairs, options, duplicates, the except list, questions)
     // comes later; this one refuses an empty text and otherwise appends the row: column 1 the text up
     // to its first blank, column 9 the rest, column 6 the folder (SavePath when empty unless
-    // SelectPath), the kinds of flags (0: GetDownloadKindFlags()), its status (waiting when the high
-    // word is 0), ticked when kind bit 0x1 is set. quiet and askReplace are the full routine's.
+    // SelectPath), the kinds of flags (0: GetDownloadKindFlags()), its status (done with kind bit 0x800,
+    // waiting when the high word is 0), ticked when kind bit 0x1 is set. quiet and askReplace are the
+    // full routine's.
     bool AddDownloadItem(const std::wstring& folder, const std::wstring& text, DWORD flags, bool quiet,
                          bool askReplace);
     // Asks the user on behalf of a worker (message 32769): shows the window in the foreground and a box

@@ -171,7 +171,8 @@ BOOL CWndDownload::OnCreate(HWND window) {
         const std::wstring urlTip =
             std::wstring(L"動画のURLを入力して下さい\n(\"") + GetWatchUrl(GetAppSettings().Country) +
             L"\"は省略できます)\n"
-            L"また、マイリストや検索結果などの動画URLを含んだページのURLを指定することで、リストに複数動画を一括して登録できます。\n"
+            L"また、マイリストや検索結果などの動画URLを含んだページのURLを指定することで、リストに複数動画を一括して登"
+            L"録できます。\n"
             L"その他に、このウィンドウにURLや動画IDを含んだファイルをドラッグ＆ドロップすることでURLを指定できます";
         const struct {
             HWND control;
@@ -180,8 +181,10 @@ BOOL CWndDownload::OnCreate(HWND window) {
             {m_urlBox, urlTip},
             {m_checkMovie, L"動画ファイルをダウンロードする"},
             {m_checkComment, L"コメントファイルをダウンロードする"},
-            {m_pastLogButton, L"過去ログを取得する\r\n(※プレミアムユーザーのみ)\n\nlog=\"年/月/日 時:分:秒\"の形式で指定できます\n(※時,分,秒の指定は省略すると0になります)"},
-            {m_checkVideoInfo, L"動画情報をダウンロードする\n(ダウンロードする内容の設定は設定ダイアログの[動画情報]タブより行えます)"},
+            {m_pastLogButton, L"過去ログを取得する\r\n(※プレミアムユーザーのみ)\n\nlog=\"年/月/日 "
+                              L"時:分:秒\"の形式で指定できます\n(※時,分,秒の指定は省略すると0になります)"},
+            {m_checkVideoInfo,
+             L"動画情報をダウンロードする\n(ダウンロードする内容の設定は設定ダイアログの[動画情報]タブより行えます)"},
             {m_checkAddPlaylist, L"ファイルをダウンロードした後、リストに追加します"},
             {m_checkPlayAfter, L"ファイルをダウンロードした後、自動的に動画を再生します"},
             {m_addButton, L"ダウンロードを開始します"},
@@ -342,8 +345,8 @@ void CWndDownload::OnListLoaded() {
 }
 
 bool CWndDownload::AddUrl(const wchar_t* text, const wchar_t* folder, DWORD flags, bool quiet, bool askReplace) {
-    const bool added = AddDownloadItem(folder != nullptr ? folder : L"", text != nullptr ? text : L"", flags, quiet,
-                                       askReplace);
+    const bool added =
+        AddDownloadItem(folder != nullptr ? folder : L"", text != nullptr ? text : L"", flags, quiet, askReplace);
     if (added) {
         ScrollToLastRow();
     }
@@ -376,7 +379,11 @@ void CWndDownload::ShowCommentLogWarning() {
     }
     m_commentLogWarned = true;
     MessageBoxW(GetHandle(),
-                L"現在コメントを自動更新する設定となっています。\n動画再生時に自動的にコメントがダウンロードされるので、現在のコメントをログとして保存したい方以外はチェックする必要はありません。\n\n(このチェックによってダウンロードしたファイルは通常 \"動画タイトル(動画ID)[日時].xml\" というファイル名で保存されます。\nこのように日時の付いたコメントファイルはコメントの自動更新が行われないので、コメントをログとして保存した場合にお使い下さい。)",
+                L"現在コメントを自動更新する設定となっています。\n動画再生時に自動的にコメントがダウンロードされるので"
+                L"、現在のコメントをログとして保存したい方以外はチェックする必要はありません。\n\n("
+                L"このチェックによってダウンロードしたファイルは通常 \"動画タイトル(動画ID)[日時].xml\" "
+                L"というファイル名で保存されます。\nこのように日時の付いたコメントファイルはコメントの自動更新が行われ"
+                L"ないので、コメントをログとして保存した場合にお使い下さい。)",
                 (m_appTitle.empty() ? GetAppSettings().appName : m_appTitle).c_str(), MB_TOPMOST | MB_SETFOREGROUND);
 }
 

@@ -52,9 +52,9 @@ bool CDownloadAccountSheet::Open(HWND owner) {
     }
     // Set before the sheet exists: a login asking at once must see it open.
     g_sheetOpen = true;
-    HWND window = CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_DOWNLOAD_ACCOUNT_SHEET), owner,
-                                     reinterpret_cast<DLGPROC>(&CWndBase::StaticWndProc),
-                                     reinterpret_cast<LPARAM>(this));
+    HWND window =
+        CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_DOWNLOAD_ACCOUNT_SHEET), owner,
+                           reinterpret_cast<DLGPROC>(&CWndBase::StaticWndProc), reinterpret_cast<LPARAM>(this));
     if (window == nullptr) {
         g_sheetOpen = false;
         return false;

@@ -53,8 +53,8 @@ bool RouteDialogMessage(MSG& message) {
         return true;
     }
     for (HWND window : {GetDownloadWindow().GetHandle(), GetDownloadWindow().GetSettingsSheetWindow(),
-                        GetPlayListWindow().GetDialogWindow(),
-                        GetCommentListWindow().GetDialogWindow(), GetCommentPostWindow().GetHandle()}) {
+                        GetPlayListWindow().GetDialogWindow(), GetCommentListWindow().GetDialogWindow(),
+                        GetCommentPostWindow().GetHandle()}) {
         if (window != nullptr && IsDialogMessageW(window, &message)) {
             return true;
         }
