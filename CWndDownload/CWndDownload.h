@@ -1,34 +1,187 @@
 #pragma once
-// The download window. The list, the queue and the settings come with the download manager itself;
-// this holds the window, its notify target and the requests the main window makes of it.
+// The download window: a modeless, resizable dialog (template 100 of the private class "CWndDownload")
+// with the URL box, the kind check boxes and the download list, one object for the process. It answers
+// the download block of private messages (37864-38863, forwarded by the main window), keeps the list
+// saved (a 3000 ms auto-save on a worker thread at lowest priority, and a save at destruction), joins
+// the clipboard-viewer chain and arms the queue's timer while the list has rows.
 //
-// Thread use: UI thread.
+// Thread use: UI thread, except where a function says otherwise. Worker threads reach the window only
+// by messages (the download block through the main window; 32769 to the window itself).
+//
+// Never: terminate a running save (it may hold the heap's lock or be inside a file write); the next
+// save asks it to stop and waits, answering the messages the save sends to this thread meanwhile.
 
+#include "CWndDownload/DownloadSettings.h"
+#include "foundation/CWndBase.h"
+#include "foundation/CWorkerThread.h"
+#include "foundation/Handles.h"
 #include "foundation/PrivateMessages.h"
 #include "windows/CToolWindow.h"
 
+#include <atomic>
+#include <map>
+#include <memory>
 #include <string>
+#include <vector>
 
-class CWndDownload : public CToolWindow {
+class CDownloadAccountSheet;
+
+// The dialog extra bytes that the private class reserves, 30 on both targets; the dialog manager keeps
+// its three pointer-sized values (DWLP_MSGRESULT, DWLP_DLGPROC, DWLP_USER) in them.
+static_assert(DLGWINDOWEXTRA == 30, "the private dialog class reserves 30 extra bytes");
+static_assert(DWLP_USER + sizeof(LONG_PTR) <= DLGWINDOWEXTRA, "the dialog's values fit the extra bytes");
+
+// Delay of the list's auto-save after the last change.
+constexpr UINT kDownloadAutoSaveDelayMs = 3000;
+// Period of the queue's timer on the list view.
+constexpr UINT kDownloadQueueTimerMs = 1000;
+
+// The queue's tick (the timer on the list view while it has rows). The queue itself comes later; the
+// tick does nothing yet.
+void CALLBACK DownloadQueueTimerProc(HWND list, UINT message, UINT_PTR id, DWORD time);
+
+class CWndDownload : public CWndBase {
 public:
-    CWndDownload() : CToolWindow(L"CWndDownload", L" - ダウンロードウィンドウ", kMsgDownloadHandle) {}
+    CWndDownload();
+    ~CWndDownload() override;
 
-    // Stores the caption, the settings path and the list-file path (the settings file's folder +
-    // "DownList.dat").
+    // Stores the caption (program title + " - ダウンロードウィンドウ"), the settings path, the list-file
+    // path (the settings file's folder + "DownList.dat") and the main window.
     void Init(const std::wstring& appTitle, const std::wstring& settingsPath, HWND mainWindow);
-    const std::wstring& GetListFilePath() const { return m_listFilePath; }
+    // The notice posted on WM_CLOSE (the main window's WM_COMMAND 8810).
+    void SetNotify(const NotifyTarget& target) { m_closeNotice = target; }
+    const NotifyTarget& GetNotify() const { return m_closeNotice; }
 
-    // False when no row is checked; otherwise true while a download item worker runs.
-    bool IsDownloadRunning() const { return false; }
+    // The first successful call registers the class, creates the window and reads the settings (which
+    // starts loading DownList.dat on a worker); a failed creation is tried again by the next call. Then
+    // ShowWindow. False while there is no window.
+    bool Show(int showCommand);
+    // Destroys the window (saving the settings and the list); the program's end.
+    void Destroy();
+
+    HWND GetHandle() const { return GetWindowHandle(); }
+    HWND GetListView() const { return m_list; }
+    HACCEL GetAccelerator() const { return m_accelerator.Get(); }
+    // The account sheet while it is open (for the message loop's IsDialogMessageW), else null.
+    HWND GetSettingsSheetWindow() const;
+    const std::wstring& GetTitle() const { return m_caption; }
+    const std::wstring& GetSettingsPath() const { return m_settingsPath; }
+    const std::wstring& GetListFilePath() const { return m_listFilePath; }
+    bool IsListLoaded() const { return m_listLoaded; }
+    // Whether the queue's timer is armed on the list view.
+    bool IsQueueTimerArmed() const { return m_queueTimer != 0; }
+
+    // False with an empty list and when no row is ticked; otherwise whether a download item worker of
+    // the process-wide worker list runs.
+    bool IsDownloadRunning() const;
     // True while the download settings sheet is open.
-    bool IsSettingsSheetOpen() const { return false; }
-    // Keeps the list-file path of the command line; false when that file is missing.
+    bool IsSettingsSheetOpen() const;
+    // Keeps the path and starts loading that list file into the list on a worker; false (and a log
+    // line) when the file is missing.
     bool AddListFromCommandLine(const std::wstring& path);
-    HACCEL GetAccelerator() const { return nullptr; }
+
+    // The kind flags of the check boxes and the settings, with status 1 (waiting) in the high word.
+    DWORD GetDownloadKindFlags() const;
+    // Adds one row. The full adding routine (repairs, options, duplicates, the except list, questions)
+    // comes later; this one refuses an empty text and otherwise appends the row: column 1 the text up
+    // to its first blank, column 9 the rest, column 6 the folder (SavePath when empty unless
+    // SelectPath), the kinds of flags (0: GetDownloadKindFlags()), its status (done with kind bit 0x800,
+    // waiting when the high word is 0), ticked when kind bit 0x1 is set. quiet and askReplace are the
+    // full routine's.
+    bool AddDownloadItem(const std::wstring& folder, const std::wstring& text, DWORD flags, bool quiet,
+                         bool askReplace);
+    // Asks the user on behalf of a worker (message 32769): shows the window in the foreground and a box
+    // owned by it; the answer.
+    int BringWindowToFront(const wchar_t* text, UINT type);
+    // (Re)arms the one-shot auto-save timer when the setting ListAutoSave is on.
+    void ScheduleListAutoSave();
+
+    LRESULT WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
+    class CListSubclass : public CWndBase {
+    public:
+        LRESULT WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) override;
+    };
+
+    bool RegisterWndClass();
+    bool CreateDlg();
+    void LoadSettings();
+    void SaveSettings();
+    void StartListLoad(const std::wstring& path);
+
+    // The window procedure's parts (CWndDownloadProc.cpp).
+    BOOL OnCreate(HWND window);
+    void OnDestroy();
+    void OnSize(int width, int height);
+    void OnCommand(UINT id, HWND control, UINT code);
+    LRESULT OnListNotify(const NMHDR& header);
+    LRESULT OnBlockMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
+    void OnListLoaded();
+    bool QueueAddItem(const std::vector<std::wstring>& texts, DWORD flags);
+    bool AddItemFromArgs(const std::vector<std::wstring>& texts, DWORD flags);
+    bool AddUrl(const wchar_t* text, const wchar_t* folder, DWORD flags, bool quiet, bool askReplace);
+    void AddFromUrlBox();
+    void OnEnterCommand();
+    void ShowCommentLogWarning();
+    void ShowDownloadSettings();
+    void RenamePathInList(const std::wstring& from, const std::wstring& to);
+    void ScrollToLastRow();
+    void UpdateQueueTimer();
+    // A text answer of the block: a copy kept until the same message is asked again, so that it stays
+    // valid while the settings sheet replaces the setting.
+    LRESULT AnswerText(UINT message, const std::wstring& text);
+
+    // The auto-save (on a worker) and the stop of a running one.
+    static void CALLBACK ListAutoSaveTimerProc(HWND window, UINT message, UINT_PTR id, DWORD time);
+    void StartAutoSave();
+    void StopAutoSave();
+    void StopRunningSave();
+
+    std::wstring m_windowName = L"CWndDownload";
+    std::wstring m_appTitle;
+    std::wstring m_caption;
+    std::wstring m_settingsPath;
     std::wstring m_listFilePath;
     std::wstring m_commandLineList;
+    HWND m_mainWindow = nullptr;
+    HWND m_nextClipboardViewer = nullptr;
+    CAcceleratorTable m_accelerator;
+    CMenuHandle m_itemPopup;
+    HCURSOR m_dragCursor = nullptr;
+    UINT_PTR m_queueTimer = 0;
+    SIZE m_initialWindowSize = {};
+    SIZE m_initialClientSize = {};
+    SIZE m_initialListSize = {};
+    bool m_listSizeRecorded = false;
+    NotifyTarget m_closeNotice;
+    bool m_created = false;
+    bool m_listLoaded = false;
+    std::vector<std::wstring> m_pendingAdd;
+    DWORD m_pendingAddFlags = 0;
+    bool m_commentLogWarned = false;
+    bool m_updatingQueueTimer = false;
+    // The window keys of the section "download" not held by a control (the clipboard watch's patterns).
+    DownloadWindowKeys m_windowKeys;
+    std::map<UINT, std::wstring> m_textAnswers;
+
+    HWND m_list = nullptr;
+    HWND m_urlBox = nullptr;
+    HWND m_frame = nullptr;
+    HWND m_checkMovie = nullptr;
+    HWND m_checkComment = nullptr;
+    HWND m_pastLogButton = nullptr;
+    HWND m_checkVideoInfo = nullptr;
+    HWND m_checkPlayAfter = nullptr;
+    HWND m_checkAddPlaylist = nullptr;
+    HWND m_addButton = nullptr;
+    CListSubclass m_listSubclass;
+    std::unique_ptr<class CToolTip> m_toolTip;
+    std::unique_ptr<CDownloadAccountSheet> m_accountSheet;
+
+    UINT_PTR m_autoSaveTimer = 0;
+    CWorkerThread m_saveThread;
+    std::shared_ptr<std::atomic<bool>> m_saveStop;
 };
 
 // The process's one download window object.

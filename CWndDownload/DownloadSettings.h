@@ -6,6 +6,9 @@
 // Thread use: read and written on the UI thread; DownloadSettings is then read by the download threads
 // without a lock (each value is a single bool, integer or string, replaced only on the UI thread).
 
+// kDownloadColumnCount, the list's column count as ColumnOrderArray holds it.
+#include "CWndDownload/DownloadListRow.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -63,8 +66,6 @@ DownloadSettings& GetDownloadSettings();
 // ColumnFileSize (3), ColumnPercent (4), ColumnMovieName (1), ColumnType (5), ColumnSavePath (6),
 // ColumnSavePathFLV (7), ColumnSavePathXML (8), ColumnAddData (9). Column 10 is not stored.
 constexpr int kDownloadStoredColumnCount = 10;
-// The list's column count, as ColumnOrderArray holds it.
-constexpr int kDownloadColumnCount = 11;
 // left and top both this: the window is centred.
 constexpr int32_t kDownloadPositionNotSet = INT32_MIN;
 

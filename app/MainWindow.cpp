@@ -78,20 +78,49 @@ HMENU RecentFilesMenu() {
     return FindSubMenuWithCommand(g_menuBar, IDM_RECENT_CLEAR);
 }
 
+// What the main window does with a tool window. The download window is a dialog of its own class
+// rather than a CToolWindow, so each window is reached through this.
+class ToolWindowRef {
+public:
+    virtual HWND GetHandle() const = 0;
+    virtual bool Show(int showCommand) = 0;
+    virtual void SetNotify(const NotifyTarget& target) = 0;
+    virtual void Destroy() = 0;
+
+protected:
+    ~ToolWindowRef() = default;
+};
+
+template <typename Window> ToolWindowRef* RefOf(Window& window) {
+    class Ref final : public ToolWindowRef {
+    public:
+        explicit Ref(Window& window) : m_window(window) {}
+        HWND GetHandle() const override { return m_window.GetHandle(); }
+        bool Show(int showCommand) override { return m_window.Show(showCommand); }
+        void SetNotify(const NotifyTarget& target) override { m_window.SetNotify(target); }
+        void Destroy() override { m_window.Destroy(); }
+
+    private:
+        Window& m_window;
+    };
+    static Ref ref(window);
+    return &ref;
+}
+
 // Every tool window with its View command and the setting that shows it.
 struct ToolWindowEntry {
-    CToolWindow* window;
+    ToolWindowRef* window;
     UINT command;
     bool AppSettings::*shown;
 };
 
 const ToolWindowEntry* ToolWindows() {
     static const ToolWindowEntry entries[] = {
-        {&GetPlayListWindow(), IDM_VIEW_PLAYLIST, &AppSettings::ViewPlayList},
-        {&GetDownloadWindow(), IDM_VIEW_DOWNLOAD, &AppSettings::ViewDownloadWindow},
-        {&GetInfoWindow(), IDM_VIEW_VIDEO_INFO, &AppSettings::ViewVideoInfoWindow},
-        {&GetCommentListWindow(), IDM_VIEW_COMMENT_LIST, &AppSettings::ViewCommentList},
-        {&GetCommentPostWindow(), IDM_VIEW_COMMENT_POST, &AppSettings::ViewCommentPost},
+        {RefOf(GetPlayListWindow()), IDM_VIEW_PLAYLIST, &AppSettings::ViewPlayList},
+        {RefOf(GetDownloadWindow()), IDM_VIEW_DOWNLOAD, &AppSettings::ViewDownloadWindow},
+        {RefOf(GetInfoWindow()), IDM_VIEW_VIDEO_INFO, &AppSettings::ViewVideoInfoWindow},
+        {RefOf(GetCommentListWindow()), IDM_VIEW_COMMENT_LIST, &AppSettings::ViewCommentList},
+        {RefOf(GetCommentPostWindow()), IDM_VIEW_COMMENT_POST, &AppSettings::ViewCommentPost},
         {nullptr, 0, nullptr},
     };
     return entries;

@@ -52,8 +52,9 @@ bool RouteDialogMessage(MSG& message) {
         IsDialogMessageW(main, &message)) {
         return true;
     }
-    for (HWND window : {GetDownloadWindow().GetHandle(), GetPlayListWindow().GetDialogWindow(),
-                        GetCommentListWindow().GetDialogWindow(), GetCommentPostWindow().GetHandle()}) {
+    for (HWND window : {GetDownloadWindow().GetHandle(), GetDownloadWindow().GetSettingsSheetWindow(),
+                        GetPlayListWindow().GetDialogWindow(), GetCommentListWindow().GetDialogWindow(),
+                        GetCommentPostWindow().GetHandle()}) {
         if (window != nullptr && IsDialogMessageW(window, &message)) {
             return true;
         }

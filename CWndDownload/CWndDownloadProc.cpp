@@ -1,0 +1,492 @@
+// The download window's procedure: the standard messages, the download block, the list's
+// notifications and the commands.
+#include "CWndDownload/CWndDownload.h"
+
+#include "CWndDownload/DownloadAccountSheet.h"
+#include "CWndDownload/DownloadListRow.h"
+#include "CWndDownload/DownloadResource.h"
+#include "client/ServiceUrls.h"
+#include "client/VideoUrls.h"
+#include "foundation/AppSettings.h"
+#include "foundation/CToolTip.h"
+#include "foundation/ListView.h"
+#include "foundation/WindowUtil.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+
+namespace {
+
+const UINT_PTR kQueueTimerId = 0x4451;
+const COLORREF kTipBackground = 0xAC7859;
+const COLORREF kTipText = 0xFFFFFF;
+const int kMinTrackHeight = 200;
+
+// A dialog procedure hands its message result over through DWLP_MSGRESULT.
+LRESULT DialogResult(HWND window, LRESULT value) {
+    SetWindowLongPtrW(window, DWLP_MSGRESULT, value);
+    return TRUE;
+}
+
+bool IsChecked(HWND button) {
+    return SendMessageW(button, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+std::wstring TextOf(LPARAM text) {
+    const auto* chars = reinterpret_cast<const wchar_t*>(text);
+    return chars != nullptr ? std::wstring(chars) : std::wstring();
+}
+
+// The clipboard watch itself comes later; the chain must go on to the next viewer meanwhile.
+void WatchClipboard(HWND nextViewer) {
+    if (nextViewer != nullptr) {
+        SendMessageW(nextViewer, WM_DRAWCLIPBOARD, 0, 0);
+    }
+}
+
+} // namespace
+
+LRESULT CWndDownload::CListSubclass::WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_KILLFOCUS) {
+        // The selection's highlight and an in-place edit keep their state.
+        return 0;
+    }
+    if (message == WM_KEYDOWN) {
+        const bool control = (GetKeyState(VK_CONTROL) & 0x8000) != 0;
+        HWND parent = GetParent(window);
+        if (wParam == VK_DELETE) {
+            const bool shift = (GetAsyncKeyState(VK_SHIFT) & 0x8000) != 0;
+            SendMessageW(parent, WM_COMMAND, shift ? IDM_DL_REMOVE_WITH_FILES : IDM_DL_REMOVE, 0);
+        } else if (control && wParam == 'A') {
+            ListView_SetItemState(window, -1, LVIS_SELECTED, LVIS_SELECTED);
+        } else if (control && wParam == 'C') {
+            SendMessageW(parent, WM_COMMAND, IDM_DL_COPY_URL_KEY, 0);
+        }
+    }
+    return DefaultProc(window, message, wParam, lParam);
+}
+
+LRESULT CWndDownload::WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    LRESULT stepResult = 0;
+    if (HandleDownloadRowStep(message, wParam, lParam, stepResult)) {
+        return DialogResult(window, stepResult);
+    }
+    if (message >= kDownloadBlock && message < kDownloadBlock + kBlockSize) {
+        bool handled = false;
+        const LRESULT result = OnBlockMessage(message, wParam, lParam, handled);
+        return handled ? DialogResult(window, result) : DefaultProc(window, message, wParam, lParam);
+    }
+    switch (message) {
+    case WM_INITDIALOG:
+        return OnCreate(window);
+    case WM_DESTROY:
+        OnDestroy();
+        return TRUE;
+    case WM_SIZE:
+        OnSize(LOWORD(lParam), HIWORD(lParam));
+        return DialogResult(window, 0);
+    case WM_CLOSE:
+        m_closeNotice.Post();
+        return DialogResult(window, 0);
+    case WM_GETMINMAXINFO:
+        if (m_initialWindowSize.cx > 0) {
+            reinterpret_cast<MINMAXINFO*>(lParam)->ptMinTrackSize = {m_initialWindowSize.cx, kMinTrackHeight};
+        }
+        return DialogResult(window, 0);
+    case WM_NOTIFY: {
+        const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+        if (header == nullptr || m_list == nullptr || header->hwndFrom != m_list) {
+            return DialogResult(window, 0);
+        }
+        return DialogResult(window, OnListNotify(*header));
+    }
+    case WM_COMMAND:
+        OnCommand(LOWORD(wParam), reinterpret_cast<HWND>(lParam), HIWORD(wParam));
+        return DialogResult(window, 0);
+    case WM_MOUSEMOVE:
+        // The row drag's cursor comes with the row moves.
+        return DialogResult(window, 0);
+    case WM_LBUTTONDOWN:
+        return DialogResult(window, 0);
+    case WM_LBUTTONUP:
+        // End of a row drag; the rows' move comes later.
+        if (GetCapture() == window) {
+            ReleaseCapture();
+        }
+        return DialogResult(window, 0);
+    case WM_DROPFILES:
+        // Dropped files are taken later; the drop's memory is given back now.
+        DragFinish(reinterpret_cast<HDROP>(wParam));
+        return DialogResult(window, 0);
+    case WM_DRAWCLIPBOARD:
+        WatchClipboard(m_nextClipboardViewer);
+        return DialogResult(window, 0);
+    case WM_CHANGECBCHAIN:
+        if (reinterpret_cast<HWND>(wParam) == m_nextClipboardViewer) {
+            m_nextClipboardViewer = reinterpret_cast<HWND>(lParam);
+        } else if (m_nextClipboardViewer != nullptr) {
+            SendMessageW(m_nextClipboardViewer, message, wParam, lParam);
+        }
+        return DialogResult(window, 0);
+    case kMsgDownloadAskUser:
+        return DialogResult(window,
+                            BringWindowToFront(reinterpret_cast<const wchar_t*>(wParam), static_cast<UINT>(lParam)));
+    case kMsgDownloadListLoaded:
+        OnListLoaded();
+        return DialogResult(window, 0);
+    default:
+        return DefaultProc(window, message, wParam, lParam);
+    }
+}
+
+BOOL CWndDownload::OnCreate(HWND window) {
+    m_frame = GetDlgItem(window, IDC_DOWNLOAD_FRAME);
+    m_urlBox = GetDlgItem(window, IDC_DOWNLOAD_URL);
+    m_checkMovie = GetDlgItem(window, IDC_DOWNLOAD_CHECK_MOVIE);
+    m_checkComment = GetDlgItem(window, IDC_DOWNLOAD_CHECK_COMMENT);
+    m_pastLogButton = GetDlgItem(window, IDC_DOWNLOAD_PAST_LOG);
+    m_checkVideoInfo = GetDlgItem(window, IDC_DOWNLOAD_CHECK_VIDEO_INFO);
+    m_checkPlayAfter = GetDlgItem(window, IDC_DOWNLOAD_CHECK_PLAY_AFTER);
+    m_checkAddPlaylist = GetDlgItem(window, IDC_DOWNLOAD_CHECK_ADD_PLAYLIST);
+    m_addButton = GetDlgItem(window, IDC_DOWNLOAD_ADD);
+    m_list = GetDlgItem(window, IDC_DOWNLOAD_LIST);
+
+    SetWindowLongPtrW(m_urlBox, GWL_STYLE, GetWindowLongPtrW(m_urlBox, GWL_STYLE) | WS_BORDER);
+    SetWindowPos(m_urlBox, nullptr, 0, 0, 0, 0,
+                 SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED | SWP_NOOWNERZORDER);
+
+    ListView_SetExtendedListViewStyle(m_list, LVS_EX_GRIDLINES | LVS_EX_CHECKBOXES | LVS_EX_HEADERDRAGDROP |
+                                                  LVS_EX_FULLROWSELECT | LVS_EX_LABELTIP);
+    SetupListToolTips(m_list);
+    InsertDownloadListColumns(m_list);
+
+    m_itemPopup.Reset(LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_DOWNLOAD_ITEM_POPUP)));
+    CWndBase::Attach(m_list, &m_listSubclass);
+
+    m_toolTip = std::make_unique<CToolTip>();
+    if (m_toolTip->Create(window)) {
+        HWND tip = m_toolTip->GetWindowHandle();
+        SendMessageW(tip, TTM_SETTIPBKCOLOR, kTipBackground, 0);
+        SendMessageW(tip, TTM_SETTIPTEXTCOLOR, kTipText, 0);
+        const std::wstring urlTip =
+            std::wstring(L"動画のURLを入力して下さい\n(\"") + GetWatchUrl(GetAppSettings().Country) +
+            L"\"は省略できます)\n"
+            L"また、マイリストや検索結果などの動画URLを含んだページのURLを指定することで、リストに複数動画を一括して登"
+            L"録できます。\n"
+            L"その他に、このウィンドウにURLや動画IDを含んだファイルをドラッグ＆ドロップすることでURLを指定できます";
+        const struct {
+            HWND control;
+            std::wstring text;
+        } tools[] = {
+            {m_urlBox, urlTip},
+            {m_checkMovie, L"動画ファイルをダウンロードする"},
+            {m_checkComment, L"コメントファイルをダウンロードする"},
+            {m_pastLogButton, L"過去ログを取得する\r\n(※プレミアムユーザーのみ)\n\nlog=\"年/月/日 "
+                              L"時:分:秒\"の形式で指定できます\n(※時,分,秒の指定は省略すると0になります)"},
+            {m_checkVideoInfo,
+             L"動画情報をダウンロードする\n(ダウンロードする内容の設定は設定ダイアログの[動画情報]タブより行えます)"},
+            {m_checkAddPlaylist, L"ファイルをダウンロードした後、リストに追加します"},
+            {m_checkPlayAfter, L"ファイルをダウンロードした後、自動的に動画を再生します"},
+            {m_addButton, L"ダウンロードを開始します"},
+        };
+        for (const auto& tool : tools) {
+            m_toolTip->AddWindowTool(tool.control, tool.text);
+        }
+    }
+
+    m_nextClipboardViewer = SetClipboardViewer(window);
+    return TRUE;
+}
+
+void CWndDownload::OnDestroy() {
+    HWND window = GetHandle();
+    SaveSettings();
+    ChangeClipboardChain(window, m_nextClipboardViewer);
+    m_nextClipboardViewer = nullptr;
+    if (m_dragCursor != nullptr) {
+        DestroyCursor(m_dragCursor);
+        m_dragCursor = nullptr;
+    }
+    if (m_queueTimer != 0) {
+        KillTimer(m_list, m_queueTimer);
+        m_queueTimer = 0;
+    }
+    m_toolTip.reset();
+    m_itemPopup.Close();
+    m_textAnswers.clear();
+    // A window made again (only tests do so) starts as a first one.
+    m_created = false;
+    m_listLoaded = false;
+    m_listSizeRecorded = false;
+    m_pendingAdd.clear();
+    m_list = m_urlBox = m_frame = m_checkMovie = m_checkComment = m_pastLogButton = nullptr;
+    m_checkVideoInfo = m_checkPlayAfter = m_checkAddPlaylist = m_addButton = nullptr;
+}
+
+void CWndDownload::OnSize(int width, int height) {
+    if (m_list == nullptr || m_initialClientSize.cx == 0) {
+        return;
+    }
+    if (!m_listSizeRecorded) {
+        RECT rect = {};
+        GetWindowRect(m_list, &rect);
+        m_initialListSize = {rect.right - rect.left, rect.bottom - rect.top};
+        m_listSizeRecorded = true;
+    }
+    SetWindowPos(m_list, nullptr, 0, 0, m_initialListSize.cx + (width - m_initialClientSize.cx),
+                 m_initialListSize.cy + (height - m_initialClientSize.cy), SWP_NOZORDER | SWP_NOMOVE);
+}
+
+LRESULT CWndDownload::OnBlockMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) {
+    handled = true;
+    const DownloadSettings& settings = GetDownloadSettings();
+    const auto* texts = reinterpret_cast<const std::vector<std::wstring>*>(wParam);
+    const auto* text = reinterpret_cast<const wchar_t*>(wParam);
+    const auto* folder = reinterpret_cast<const wchar_t*>(lParam);
+    const DWORD flags = static_cast<DWORD>(lParam);
+    auto withAfterKinds = [this](DWORD kinds) {
+        if (IsChecked(m_checkAddPlaylist)) {
+            kinds |= kDownloadKindPlaylist;
+        }
+        if (IsChecked(m_checkPlayAfter)) {
+            kinds |= kDownloadKindPlay;
+        }
+        return kinds;
+    };
+    switch (message) {
+    case kMsgDownloadHandle:
+        return reinterpret_cast<LRESULT>(GetHandle());
+    case kMsgDownloadListHandle:
+        return reinterpret_cast<LRESULT>(m_list);
+    case kMsgDownloadAddItem:
+        return texts != nullptr && AddItemFromArgs(*texts, flags) ? 1 : 0;
+    case kMsgDownloadQueueAddItem:
+        return texts != nullptr && QueueAddItem(*texts, flags) ? 1 : 0;
+    case kMsgDownloadAddUrl:
+        return AddUrl(text, folder, 0, true, false) ? 1 : 0;
+    case kMsgDownloadAddUrlComment:
+        return AddUrl(text, folder, withAfterKinds(0x10005), false, true) ? 1 : 0;
+    case kMsgDownloadAddUrlVideo:
+        return AddUrl(text, folder, withAfterKinds(0x10003), false, true) ? 1 : 0;
+    case kMsgDownloadAddUrlInfo:
+        return AddUrl(text, folder, withAfterKinds(0x10021), false, true) ? 1 : 0;
+    case kMsgDownloadSetUrlFromFile:
+        SetWindowTextW(m_urlBox, GetWatchUrlFromFileName(TextOf(wParam)).c_str());
+        return 1;
+    case kMsgDownloadOpenSettings:
+        SendMessageW(GetHandle(), WM_COMMAND, IDM_DL_SETTINGS, 0);
+        return 0;
+    case kMsgDownloadGetSavePath:
+        return AnswerText(message, settings.SavePath);
+    case kMsgDownloadRenamePath:
+        RenamePathInList(TextOf(wParam), TextOf(lParam));
+        return 0;
+    case kMsgDownloadScheduleSave:
+        ScheduleListAutoSave();
+        return 0;
+    case kMsgDownloadGetCommentFormat:
+        return AnswerText(message, settings.FileNameFormatXML);
+    case kMsgDownloadGetOwnerCommentFormat:
+        return AnswerText(message, settings.FileNameFormatOwnerXML);
+    case kMsgDownloadGetPass:
+        return AnswerText(message, settings.Pass);
+    case kMsgDownloadGetMail:
+        return AnswerText(message, settings.Mail);
+    case kMsgDownloadIsSettingsOpen:
+        return IsSettingsSheetOpen() ? 1 : 0;
+    case kMsgDownloadGetCommentOwner:
+        return settings.CommentGetOwner ? 1 : 0;
+    default:
+        handled = false;
+        return 0;
+    }
+}
+
+LRESULT CWndDownload::AnswerText(UINT message, const std::wstring& text) {
+    std::wstring& kept = m_textAnswers[message];
+    kept = text;
+    return reinterpret_cast<LRESULT>(kept.c_str());
+}
+
+bool CWndDownload::AddItemFromArgs(const std::vector<std::wstring>& texts, DWORD flags) {
+    if (texts.empty()) {
+        return false;
+    }
+    const std::wstring folder = texts.size() >= 2 ? texts[1] : std::wstring();
+    const bool askReplace = texts.size() >= 3 && texts[2].find(L"SameItemReplace") != std::wstring::npos;
+    return AddDownloadItem(folder, texts[0], flags, true, askReplace);
+}
+
+bool CWndDownload::QueueAddItem(const std::vector<std::wstring>& texts, DWORD flags) {
+    if (!m_listLoaded) {
+        m_pendingAdd = texts;
+        m_pendingAddFlags = flags;
+        return true;
+    }
+    const bool added = AddItemFromArgs(texts, flags);
+    if (added) {
+        ScrollToLastRow();
+    }
+    return added;
+}
+
+void CWndDownload::OnListLoaded() {
+    m_listLoaded = true;
+    if (m_pendingAdd.empty()) {
+        return;
+    }
+    const std::vector<std::wstring> texts = std::move(m_pendingAdd);
+    const DWORD flags = m_pendingAddFlags;
+    m_pendingAdd.clear();
+    m_pendingAddFlags = 0;
+    HWND target = m_mainWindow != nullptr ? m_mainWindow : GetHandle();
+    SendMessageW(target, kMsgDownloadAddItem, reinterpret_cast<WPARAM>(&texts), static_cast<LPARAM>(flags));
+    ScrollToLastRow();
+}
+
+bool CWndDownload::AddUrl(const wchar_t* text, const wchar_t* folder, DWORD flags, bool quiet, bool askReplace) {
+    const bool added =
+        AddDownloadItem(folder != nullptr ? folder : L"", text != nullptr ? text : L"", flags, quiet, askReplace);
+    if (added) {
+        ScrollToLastRow();
+    }
+    return added;
+}
+
+void CWndDownload::AddFromUrlBox() {
+    const DownloadSettings& settings = GetDownloadSettings();
+    ListView_SetItemState(m_list, -1, 0, LVIS_SELECTED);
+    const std::wstring folder = settings.SelectPath ? std::wstring() : settings.SavePath;
+    if (AddDownloadItem(folder, GetWindowTextString(m_urlBox), GetDownloadKindFlags(), false, true)) {
+        SetWindowTextW(m_urlBox, L"");
+        SetFocus(m_urlBox);
+        ScrollToLastRow();
+    }
+}
+
+void CWndDownload::OnEnterCommand() {
+    HWND focus = GetFocus();
+    if (focus == m_urlBox) {
+        AddFromUrlBox();
+    } else if (focus != nullptr) {
+        SendMessageW(focus, WM_KEYDOWN, VK_RETURN, 0);
+    }
+}
+
+void CWndDownload::ShowCommentLogWarning() {
+    if (!IsChecked(m_checkComment) || m_commentLogWarned || !GetAppSettings().AutoAcquireComment) {
+        return;
+    }
+    m_commentLogWarned = true;
+    MessageBoxW(GetHandle(),
+                L"現在コメントを自動更新する設定となっています。\n動画再生時に自動的にコメントがダウンロードされるので"
+                L"、現在のコメントをログとして保存したい方以外はチェックする必要はありません。\n\n("
+                L"このチェックによってダウンロードしたファイルは通常 \"動画タイトル(動画ID)[日時].xml\" "
+                L"というファイル名で保存されます。\nこのように日時の付いたコメントファイルはコメントの自動更新が行われ"
+                L"ないので、コメントをログとして保存した場合にお使い下さい。)",
+                (m_appTitle.empty() ? GetAppSettings().appName : m_appTitle).c_str(), MB_TOPMOST | MB_SETFOREGROUND);
+}
+
+void CWndDownload::ShowDownloadSettings() {
+    if (!m_accountSheet) {
+        m_accountSheet = std::make_unique<CDownloadAccountSheet>();
+    }
+    m_accountSheet->Open(GetHandle());
+}
+
+void CWndDownload::RenamePathInList(const std::wstring& from, const std::wstring& to) {
+    const int count = ListView_GetItemCount(m_list);
+    for (int row = 0; row < count; ++row) {
+        for (int column = 0; column < kDownloadColumnCount; ++column) {
+            if (GetListItemText(m_list, row, column) == from) {
+                SetListItemText(to, column, m_list, row);
+            }
+        }
+    }
+}
+
+void CWndDownload::ScrollToLastRow() {
+    const int count = ListView_GetItemCount(m_list);
+    if (count > 0) {
+        ListView_EnsureVisible(m_list, count - 1, TRUE);
+    }
+}
+
+void CWndDownload::OnCommand(UINT id, HWND, UINT code) {
+    const int rowsBefore = m_list != nullptr ? ListView_GetItemCount(m_list) : 0;
+    switch (id) {
+    case IDC_DOWNLOAD_CHECK_COMMENT:
+        if (code == BN_CLICKED) {
+            ShowCommentLogWarning();
+        }
+        break;
+    case IDC_DOWNLOAD_ADD:
+        AddFromUrlBox();
+        break;
+    case IDC_DOWNLOAD_ENTER:
+        OnEnterCommand();
+        break;
+    case IDM_DL_SETTINGS:
+        ShowDownloadSettings();
+        break;
+    default:
+        // The URL box check, the past-log option, the file, folder, row, copy and removal commands
+        // come with their own parts of the window.
+        break;
+    }
+    if (id == 0 || m_list == nullptr) {
+        return;
+    }
+    if (ListView_GetItemCount(m_list) != rowsBefore) {
+        ScheduleListAutoSave();
+    }
+    UpdateQueueTimer();
+}
+
+LRESULT CWndDownload::OnListNotify(const NMHDR& header) {
+    switch (header.code) {
+    case NM_CUSTOMDRAW: {
+        const auto& draw = reinterpret_cast<const NMLVCUSTOMDRAW&>(header);
+        // The rows' colours come with the check boxes' handling.
+        return draw.nmcd.dwDrawStage == CDDS_PREPAINT ? CDRF_NOTIFYITEMDRAW : CDRF_DODEFAULT;
+    }
+    case LVN_BEGINDRAG:
+        SetCapture(GetHandle());
+        break;
+    case NM_RCLICK:
+        if (m_itemPopup) {
+            POINT cursor = {};
+            GetCursorPos(&cursor);
+            TrackPopupMenu(GetSubMenu(m_itemPopup.Get(), 0), TPM_LEFTBUTTON, cursor.x, cursor.y, 0, GetHandle(),
+                           nullptr);
+        }
+        break;
+    case NM_RETURN:
+    case NM_DBLCLK:
+        OnCommand(IDM_DL_PLAY, nullptr, 0);
+        break;
+    default:
+        // LVN_ENDLABELEDITW (the title edit) and LVN_ITEMCHANGED (the check boxes) come with the row
+        // operations; other codes need nothing.
+        break;
+    }
+    UpdateQueueTimer();
+    return 0;
+}
+
+void CWndDownload::UpdateQueueTimer() {
+    if (m_updatingQueueTimer || m_list == nullptr) {
+        return;
+    }
+    m_updatingQueueTimer = true;
+    const int count = ListView_GetItemCount(m_list);
+    if (count == 0) {
+        if (m_queueTimer != 0) {
+            KillTimer(m_list, m_queueTimer);
+            m_queueTimer = 0;
+        }
+    } else if (m_queueTimer == 0) {
+        m_queueTimer = SetTimer(m_list, kQueueTimerId, kDownloadQueueTimerMs, &DownloadQueueTimerProc);
+    }
+    m_updatingQueueTimer = false;
+}
