@@ -7,9 +7,12 @@ using namespace testing_support;
 
 namespace {
 
-TEST(CloseRulesTest, RunningDownloadsAskAndAnOpenSettingsSheetRefuses) {
+using CloseRulesTest = TempFolderTest;
+
+TEST_F(CloseRulesTest, RunningDownloadsAskAndAnOpenSettingsSheetRefuses) {
     CWndDownload& download = GetDownloadWindow();
-    download.Init(L"VelaPlayer", L"C:\\velaplayer.ini", nullptr);
+    // The window saves its settings and list beside the settings file when it goes.
+    download.Init(L"VelaPlayer", PathOf(L"velaplayer.ini"), nullptr);
     const std::wstring question = L"ダウンロード実行中です。\nダウンロードを中断してソフトを終了してもよろしいですか？";
     const std::wstring notice = L"ダウンロードウィンドウの設定ダイアログが開かれたままです。";
     struct Case {
