@@ -1,5 +1,7 @@
 #include "CWndDownload/DownloadListRow.h"
 
+#include "CWndDownload/DownloadSettings.h"
+#include "foundation/AppSettings.h"
 #include "foundation/ListView.h"
 #include "foundation/PrivateMessages.h"
 #include "foundation/StringUtil.h"
@@ -262,6 +264,22 @@ std::wstring GetItemSavePath(HWND list, int row) {
         return comments.empty() ? video : comments;
     }
     return video.empty() ? comments : video;
+}
+
+std::wstring GetItemSaveFolder(HWND list, int row) {
+    if (GetDownloadSettings().SaveCommonDir) {
+        return GetAppSettings().CommonDir;
+    }
+    return GetListItemText(list, row, kDownloadColumnSaveFolder);
+}
+
+std::wstring GetItemFolderFormat(HWND list, int row) {
+    const DownloadSettings& settings = GetDownloadSettings();
+    const bool ownFolder = (GetItemFlagsOf(GetListItemParam(list, row)) & kDownloadKindFolder) != 0;
+    if (ownFolder || (settings.SaveCommonDir && settings.CreateFolderEveryVideo)) {
+        return settings.FoldernameFormat;
+    }
+    return L"";
 }
 
 std::wstring GetItemFilePath(HWND list, int row) {

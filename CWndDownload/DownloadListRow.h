@@ -127,6 +127,12 @@ std::wstring GetItemOption(HWND list, int row, const std::wstring& prefix);
 
 std::wstring GetItemSavePath(HWND list, int row);
 std::wstring GetItemFilePath(HWND list, int row);
+// Where the row's comment, information and thumbnail files go: the main settings' common folder while
+// SaveCommonDir is on, else column 6.
+std::wstring GetItemSaveFolder(HWND list, int row);
+// The folder template of those files: FoldernameFormat when the row has its own folder (0x400) or both
+// SaveCommonDir and CreateFolderEveryVideo are on; else empty.
+std::wstring GetItemFolderFormat(HWND list, int row);
 // The first of columns 0 to 10 that names an existing file (not a folder); empty when none does.
 std::wstring FindItemFile(HWND list, int row);
 // The first row whose column 1 is the id exactly, or -1.

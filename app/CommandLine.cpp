@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 
 #include "app/resource.h"
+#include "CWndDownload/DownloadListRow.h"
 
 #include "foundation/AppSettings.h"
 #include "foundation/CBaseDebug.h"
@@ -267,6 +268,42 @@ void WriteExchangeFile(const CommandArgs& group, CommandLineHost& host) {
 }
 
 } // namespace
+
+DownloadRequest MakeDownloadRequest(const CommandArgs& group, DWORD checkBoxFlags) {
+    struct OptionBit {
+        const wchar_t* option;
+        WORD bit;
+        bool kind;
+    };
+    const OptionBit bits[] = {
+        {L"-movie", kDownloadKindVideo, true},        {L"-comment", kDownloadKindComments, true},
+        {L"-info", kDownloadKindInfo, true},          {L"-thumbnail", kDownloadKindThumbnail, true},
+        {L"-addlist", kDownloadKindPlaylist, false},  {L"-playafter", kDownloadKindPlay, false},
+        {L"-createdir", kDownloadKindFolder, false},
+    };
+    WORD kinds = 0;
+    WORD extras = 0;
+    for (const OptionBit& bit : bits) {
+        if (Has(group, bit.option)) {
+            (bit.kind ? kinds : extras) |= bit.bit;
+        }
+    }
+    DWORD flags = kinds != 0 ? MakeItemData(kDownloadStatusWaiting, kDownloadKindBase | kinds)
+                             : (checkBoxFlags | MakeItemData(kDownloadStatusWaiting, kDownloadKindBase));
+    flags |= extras;
+    if (Has(group, L"-onlyadd")) {
+        flags &= ~static_cast<DWORD>(kDownloadKindBase);
+    }
+    std::wstring text = group.empty() ? std::wstring() : group[0];
+    const std::wstring log = Value(group, L"log=", L"");
+    if (!log.empty()) {
+        text += L" log=" + QuoteItemOptionValue(log);
+    }
+    if (Has(group, L"-afterexit")) {
+        text += L" -afterexit";
+    }
+    return {{text, Value(group, L"savepath=", L""), L""}, flags};
+}
 
 bool IsExitForced() {
     return g_exitForced;

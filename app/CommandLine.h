@@ -89,6 +89,15 @@ void OpenCommandLineFiles(const CommandArgs& group, CommandLineHost& host);
 // Acts on a group whose first entry is a kind word.
 void DispatchCommandLine(const CommandArgs& group, CommandLineHost& host);
 
+// A download request ("URL -movie -comment ... savepath= log=") as the download window's queued add
+// takes it: texts {URL with its add data, save folder, ""} and the item flag word. Without a kind
+// option the kinds are the window's check boxes (checkBoxFlags); "-onlyadd" adds the row unticked.
+struct DownloadRequest {
+    std::vector<std::wstring> texts;
+    DWORD flags = 0;
+};
+DownloadRequest MakeDownloadRequest(const CommandArgs& group, DWORD checkBoxFlags);
+
 // The answer of a "get" group, without the "<PRE>" wrapping; empty for an unknown query.
 std::wstring AnswerGetQuery(const CommandArgs& group, const MediaQueryState& state);
 // A "hwnd=" value: a decimal handle or "0x" and hex digits; null when it is neither or too large for a

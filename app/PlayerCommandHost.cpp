@@ -25,8 +25,16 @@ constexpr UINT kReplyTimeoutMs = 5000;
 class PlayerCommandHost : public CommandLineHost {
 public:
     void ExecuteDownloadCommand(const CommandArgs& group) override {
-        // The download manager takes the request when it exists; until then the request is logged.
         DebugLog() << L"ダウンロード : " << group[0] << EndLine;
+        CWndDownload& download = GetDownloadWindow();
+        GetAppSettings().ViewDownloadWindow = true;
+        if (!download.Show(SW_SHOW)) {
+            return;
+        }
+        // Queued: a request of the start's own command line comes before the saved list is read.
+        DownloadRequest request = MakeDownloadRequest(group, download.GetDownloadKindFlags());
+        SendMessageW(download.GetHandle(), kMsgDownloadQueueAddItem, reinterpret_cast<WPARAM>(&request.texts),
+                     static_cast<LPARAM>(request.flags));
     }
     void ExecutePlaylistCommand(const CommandArgs& group) override {
         GetAppSettings().ViewPlayList = true;

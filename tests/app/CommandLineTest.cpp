@@ -489,3 +489,29 @@ TEST_F(CommandLineTest, WriteFileStoresTheExchangeTextInShiftJis) {
 }
 
 } // namespace
+
+TEST(DownloadRequestTest, OptionsBecomeTheQueuedAddsFlagsAndTexts) {
+    const DWORD boxes = 0x1000F; // the window's boxes: waiting, ticked, video, comments, play after
+    const std::wstring url = L"http://127.0.0.1/watch/sm9";
+    struct Case {
+        CommandArgs group;
+        DWORD flags;
+        std::wstring text;
+        std::wstring folder;
+    };
+    const Case cases[] = {
+        {{url}, 0x1000F, url, L""},
+        {{url, L"-movie"}, 0x10003, url, L""},
+        {{url, L"-comment", L"-info", L"-thumbnail"}, 0x10065, url, L""},
+        {{url, L"-movie", L"-addlist", L"-playafter", L"-createdir"}, 0x1041B, url, L""},
+        {{url, L"-addlist"}, 0x1001F, url, L""},
+        {{url, L"-movie", L"-onlyadd"}, 0x10002, url, L""},
+        {{url, L"-comment", L"savepath=C:\\v", L"log=2020/1/2 3:04:05", L"-afterexit"}, 0x10005,
+         url + L" log=\"2020/1/2 3:04:05\" -afterexit", L"C:\\v"},
+    };
+    for (const Case& c : cases) {
+        const DownloadRequest request = MakeDownloadRequest(c.group, boxes);
+        EXPECT_EQ(request.flags, c.flags) << JoinStrings(c.group, L" ");
+        EXPECT_EQ(request.texts, (std::vector<std::wstring>{c.text, c.folder, L""})) << JoinStrings(c.group, L" ");
+    }
+}

@@ -1,4 +1,6 @@
 #include "CWndDownload/DownloadListRow.h"
+#include "CWndDownload/DownloadSettings.h"
+#include "foundation/AppSettings.h"
 
 #include "foundation/CWorkerThread.h"
 #include "foundation/ListView.h"
@@ -359,4 +361,34 @@ TEST_F(DownloadListRowTest, AWorkerStepFailsWhenTheListsOwnerDoesNotRunIt) {
     EXPECT_EQ(result, 0);
     EXPECT_EQ(GetListItemParam(list, 0), MakeItemData(1, 0x1));
     DestroyWindow(plainOwner);
+}
+
+TEST_F(DownloadListRowTest, SideFilesGoToTheCommonFolderAndTheirTemplateByTheSettings) {
+    const DownloadSettings saved = GetDownloadSettings();
+    DownloadSettings& settings = GetDownloadSettings();
+    settings.FoldernameFormat = L"%title%(%id%)";
+    struct Case {
+        bool saveCommon;
+        bool folderEveryVideo;
+        WORD flags;
+        std::wstring folder;
+        std::wstring format;
+    };
+    const Case cases[] = {
+        {false, false, 0x7, L"D:\\videos", L""},
+        {false, false, 0x407, L"D:\\videos", L"%title%(%id%)"},
+        {true, false, 0x7, GetAppSettings().CommonDir, L""},
+        {true, true, 0x7, GetAppSettings().CommonDir, L"%title%(%id%)"},
+        {false, true, 0x7, L"D:\\videos", L""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.saveCommon << c.folderEveryVideo << " " << c.flags);
+        settings.SaveCommonDir = c.saveCommon;
+        settings.CreateFolderEveryVideo = c.folderEveryVideo;
+        const int row = AddRow(L"sm9", 1, c.flags);
+        SetListItemText(L"D:\\videos", kDownloadColumnSaveFolder, m_list, row);
+        EXPECT_EQ(GetItemSaveFolder(m_list, row), c.folder);
+        EXPECT_EQ(GetItemFolderFormat(m_list, row), c.format);
+    }
+    settings = saved;
 }
