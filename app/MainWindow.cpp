@@ -142,8 +142,15 @@ void ToggleInformationWindow() {
     UpdateMainMenuAndState();
 }
 
+// Set once the closing main window has destroyed its tool windows: a message of a block that comes
+// later (a worker's) must not make a window again, which would load its list and never save it.
+bool g_toolWindowsDestroyed = false;
+
 // A tool window's handle for its block, made first when it is missing (the comment post window is not).
 HWND BlockTarget(UINT message) {
+    if (g_toolWindowsDestroyed) {
+        return nullptr;
+    }
     if (message >= kDownloadBlock && message < kDownloadBlock + kBlockSize) {
         if (GetDownloadWindow().GetHandle() == nullptr) {
             GetDownloadWindow().Show(SW_SHOW);
@@ -545,6 +552,7 @@ bool CMainWindow::OnClose() {
             GetRecentFiles().Save(settings.settingsDatPath);
         }
     }
+    g_toolWindowsDestroyed = true;
     for (const ToolWindowEntry* entry = ToolWindows(); entry->window != nullptr; ++entry) {
         entry->window->Destroy();
     }
