@@ -36,6 +36,10 @@ constexpr WORD kFetchKinds = kDownloadKindVideo | kDownloadKindComments | kDownl
 constexpr WORD kHandOnKinds = kDownloadKindPlay | kDownloadKindPlaylist;
 constexpr DWORD kWaitingWord = static_cast<DWORD>(kDownloadStatusWaiting) << 16;
 
+// The flag word carries the status in its high 16 bits on both targets; past-log times need 64 bits.
+static_assert(sizeof(DWORD) == 4 && sizeof(LPARAM) >= sizeof(DWORD), "the item data holds a 32-bit flag word");
+static_assert(sizeof(__time64_t) == 8, "past-log times are 64-bit on both targets");
+
 // The first past-log time that the service keeps (2006-09-30 15:00 UTC); a time up to it is none.
 constexpr int64_t kFirstLogTime = 1159628400;
 
@@ -88,8 +92,7 @@ const DownloadSettings& SettingsOf(const DownloadAddContext& window) {
 }
 
 int FindKeyRow(const DownloadAddContext& window, const std::wstring& key) {
-    return window.rowKeys != nullptr ? window.rowKeys->FindRow(window.list, key)
-                                     : FindListItemByPath(window.list, key);
+    return window.rowKeys != nullptr ? window.rowKeys->FindRow(window.list, key) : FindListItemByPath(window.list, key);
 }
 
 bool RemoveReplacedRow(const DownloadAddContext& window, int row) {
@@ -546,14 +549,12 @@ bool AddUrlCommentOnly(const DownloadAddContext& window, const wchar_t* text, co
 
 bool AddUrlVideoOnly(const DownloadAddContext& window, const wchar_t* text, const wchar_t* folder) {
     return AddUrlAndScroll(window, text, folder,
-                           WithHandOnBoxes(window, kWaitingWord | kDownloadKindBase | kDownloadKindVideo), false,
-                           true);
+                           WithHandOnBoxes(window, kWaitingWord | kDownloadKindBase | kDownloadKindVideo), false, true);
 }
 
 bool AddUrlVideoInfoOnly(const DownloadAddContext& window, const wchar_t* text, const wchar_t* folder) {
     return AddUrlAndScroll(window, text, folder,
-                           WithHandOnBoxes(window, kWaitingWord | kDownloadKindBase | kDownloadKindInfo), false,
-                           true);
+                           WithHandOnBoxes(window, kWaitingWord | kDownloadKindBase | kDownloadKindInfo), false, true);
 }
 
 bool AddFromUrlBox(const DownloadAddContext& window) {

@@ -59,18 +59,30 @@ struct DownloadPendingAdd {
 
 // What the gate needs of the download window; the window fills one for each call.
 struct DownloadAddContext {
-    HWND window = nullptr;     // owner of the message boxes; its title tells whether a list is loading
-    HWND list = nullptr;       // the download list (control 2010)
-    HWND urlBox = nullptr;     // the URL box: its text for the Add command, the focus after a refusal
-    HWND videoCheck = nullptr; // the video check box: the focus when no kind was chosen
-    HWND mainWindow = nullptr; // gets kMsgDownloadScheduleSave after an add (null: nothing is sent)
-    std::wstring appTitle;     // the caption of every box
-    std::wstring caption;      // the window's normal title, without the loading suffix
-    DWORD kindFlags = 0;       // GetDownloadKindFlags() of the window: the flag word used for 0
-    const DownloadSettings* settings = nullptr; // SavePath and SelectPath (null: GetDownloadSettings())
-    const CDownloadExceptList* exceptList = nullptr; // null: nothing is excluded
-    CDownloadRowKeys* rowKeys = nullptr;             // null: the list is read for every duplicate test
-    DownloadPendingAdd* pending = nullptr;           // used by QueueAddItem
+    // The owner of the message boxes; its title tells whether a list is loading.
+    HWND window = nullptr;
+    // The download list (control 2010).
+    HWND list = nullptr;
+    // The URL box: its text for the Add command, the focus after a refusal.
+    HWND urlBox = nullptr;
+    // The video check box: the focus when no kind was chosen.
+    HWND videoCheck = nullptr;
+    // Gets kMsgDownloadScheduleSave after an add (null: nothing is sent).
+    HWND mainWindow = nullptr;
+    // The caption of every box.
+    std::wstring appTitle;
+    // The window's normal title, without the loading suffix.
+    std::wstring caption;
+    // GetDownloadKindFlags() of the window: the flag word an add of 0 takes.
+    DWORD kindFlags = 0;
+    // SavePath and SelectPath (null: GetDownloadSettings()).
+    const DownloadSettings* settings = nullptr;
+    // Null: nothing is excluded.
+    const CDownloadExceptList* exceptList = nullptr;
+    // Null: the list is read for every duplicate test.
+    CDownloadRowKeys* rowKeys = nullptr;
+    // Used by QueueAddItem.
+    DownloadPendingAdd* pending = nullptr;
     // Removes the row a replacing add takes the place of; true when the row count changed. Empty: the
     // row is selected, focused and deleted from the list.
     std::function<bool(int row)> removeRow;

@@ -63,8 +63,8 @@ protected:
                                  reinterpret_cast<HMENU>(kListId), nullptr, nullptr);
         m_urlBox = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL, 0, 0, 400, 20, m_window,
                                    reinterpret_cast<HMENU>(kUrlBoxId), nullptr, nullptr);
-        m_videoCheck = CreateWindowExW(0, L"BUTTON", L"動画(&M)", WS_CHILD | WS_VISIBLE | BS_AUTOCHECKBOX, 400, 0, 80, 20,
-                                       m_window, reinterpret_cast<HMENU>(kVideoCheckId), nullptr, nullptr);
+        m_videoCheck = CreateWindowExW(0, L"BUTTON", L"動画(&M)", WS_CHILD | WS_VISIBLE | BS_AUTOCHECKBOX, 400, 0, 80,
+                                       20, m_window, reinterpret_cast<HMENU>(kVideoCheckId), nullptr, nullptr);
         ASSERT_NE(m_list, nullptr);
         SendMessageW(m_list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_CHECKBOXES);
         ASSERT_TRUE(InsertDownloadListColumns(m_list));
@@ -145,8 +145,8 @@ TEST_F(DownloadAddTest, QuietAddRepairsSplitsTakesOptionsAndRefuses) {
     };
     const Case cases[] = {
         // Repair, the watch URL's key and its country.
-        {L"ttp://www.video.example/watch/sm19", L"", 0, false, true, L"sm19", L"C:\\dl", L"country=\"jp\"", 0x3, 1, true,
-         L""},
+        {L"ttp://www.video.example/watch/sm19", L"", 0, false, true, L"sm19", L"C:\\dl", L"country=\"jp\"", 0x3, 1,
+         true, L""},
         {L"http://other.example/list?page=2", L"", 0, false, true, L"http://other.example/list?page=2", L"C:\\dl", L"",
          0x3, 1, true, L""},
         {L"sm19", L"", 0, true, true, L"sm19", L"", L"", 0x3, 1, true, L""},
@@ -154,10 +154,12 @@ TEST_F(DownloadAddTest, QuietAddRepairsSplitsTakesOptionsAndRefuses) {
         {L"sm19 -thumbnail", L"", 0, false, true, L"sm19", L"C:\\dl", L"", 0x43, 1, true, L""},
         {L"sm19 raw_title=\"a -thumbnail -onlyadd b\" -thumbnail -afterexit", L"", 0, false, true, L"sm19", L"C:\\dl",
          L"raw_title=\"a -thumbnail -onlyadd b\" -afterexit", 0x43, 1, true, L""},
+        {L"sm19 raw_title=\"say \\\"hi\\\" -thumbnail\" -thumbnail", L"", 0, false, true, L"sm19", L"C:\\dl",
+         L"raw_title=\"say \\\"hi\\\" -thumbnail\"", 0x43, 1, true, L""},
         {L"sm19 -createdir -onlyadd", L"D:\\given\\", 0x10007, false, true, L"sm19", L"D:\\given", L"", 0x406, 1, false,
          L""},
-        {L"sm19 savepath=\"E:/my dl/\" -afterexit", L"D:\\given", 0, false, true, L"sm19", L"E:/my dl", L"-afterexit", 0x3,
-         1, true, L""},
+        {L"sm19 savepath=\"E:/my dl/\" -afterexit", L"D:\\given", 0, false, true, L"sm19", L"E:/my dl", L"-afterexit",
+         0x3, 1, true, L""},
         {L"sm19 log=\"2008/1/2 3:04\"", L"", 0, false, true, L"sm19", L"C:\\dl", L"log=\"2008/1/2 3:04\"", 0x7, 1, true,
          L""},
         {L"sm19 -deleted", L"", 0, false, true, L"sm19", L"C:\\dl", L"-deleted", 0x3, 3, false, L""},
@@ -349,8 +351,8 @@ TEST_F(DownloadAddTest, RefusedReplacementKeepsTheOldRow) {
         EXPECT_FALSE(AddUrlCommentOnly(m_context, L"sm19", L""));
         ASSERT_EQ(answerer.Seen().size(), 2u);
         EXPECT_EQ(answerer.Seen()[1].text, L"> sm19\r\n除外リストに指定されている動画IDです。"
-                                            L"\n(settings.datファイルの[ExceptDownload]セクション)"
-                                            L"\n\nリストへの追加を取り消しますか？");
+                                           L"\n(settings.datファイルの[ExceptDownload]セクション)"
+                                           L"\n\nリストへの追加を取り消しますか？");
     }
     ASSERT_EQ(RowCount(), 1);
     EXPECT_EQ(Cell(0, kDownloadColumnTitle), L"old title");
@@ -373,14 +375,20 @@ TEST_F(DownloadAddTest, ExceptLinesMatchTheirWholeKeyAndCommentsNever) {
         bool added;
     };
     const Case cases[] = {
-        {L"sm19", true},  {L"sm190", false}, {L"sm11", false}, {L"sm12", false},
-        {L"sm13", false}, {L"sm14", true},   {L"http://other.example/a", false},
+        {L"sm19", true},
+        {L"sm190", false},
+        {L"sm11", false},
+        {L"sm12", false},
+        {L"sm13", false},
+        {L"sm14", true},
+        {L"http://other.example/a", false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
         ClearLog();
         EXPECT_EQ(AddQuietly(c.text), c.added);
-        EXPECT_EQ(LogText(), c.added ? L"" : L"> " + std::wstring(c.text) + L"\r\n除外リストに指定されている動画IDです。\r\n");
+        EXPECT_EQ(LogText(),
+                  c.added ? L"" : L"> " + std::wstring(c.text) + L"\r\n除外リストに指定されている動画IDです。\r\n");
     }
     // Lines appended later count at once.
     m_except.Append(L"sm15\t# later");
