@@ -176,6 +176,10 @@ DWORD ParseDownloadListFlags(const std::wstring& flagsText, std::wstring& error)
     }
 }
 
+std::wstring GetExceptLineKey(const std::wstring& line) {
+    return line.substr(0, line.find_first_of(L" #\r\n\t"));
+}
+
 std::vector<std::wstring> CDownloadExceptList::Snapshot() const {
     CAutoLock lock(m_lock);
     return m_lines;
@@ -184,17 +188,42 @@ std::vector<std::wstring> CDownloadExceptList::Snapshot() const {
 void CDownloadExceptList::Replace(std::vector<std::wstring> lines) {
     CAutoLock lock(m_lock);
     m_lines = std::move(lines);
+    m_keys.clear();
+    m_keysBuilt = false;
 }
 
 void CDownloadExceptList::Append(const std::wstring& line) {
     CAutoLock lock(m_lock);
     m_lines.push_back(line);
+    if (m_keysBuilt) {
+        std::wstring key = GetExceptLineKey(line);
+        if (!key.empty()) {
+            m_keys.insert(std::move(key));
+        }
+    }
 }
 
 std::vector<std::wstring> CDownloadExceptList::RemoveDuplicates() {
     CAutoLock lock(m_lock);
     RemoveDuplicateStrings(m_lines);
     return m_lines;
+}
+
+bool CDownloadExceptList::ContainsKey(const std::wstring& key) const {
+    if (key.empty()) {
+        return false;
+    }
+    CAutoLock lock(m_lock);
+    if (!m_keysBuilt) {
+        for (const std::wstring& line : m_lines) {
+            std::wstring lineKey = GetExceptLineKey(line);
+            if (!lineKey.empty()) {
+                m_keys.insert(std::move(lineKey));
+            }
+        }
+        m_keysBuilt = true;
+    }
+    return m_keys.count(key) != 0;
 }
 
 CDownloadExceptList& GetDownloadExceptList() {

@@ -15,6 +15,7 @@
 
 #include <atomic>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 // Appended to the download window's caption while a list is being read; a save refuses to run then.
@@ -41,6 +42,10 @@ bool ParseDownloadListLine(const std::wstring& line, const std::wstring& program
 // else the number + 0x10000 (waiting). A field that is no number gives 0 and error holds the log line.
 DWORD ParseDownloadListFlags(const std::wstring& flagsText, std::wstring& error);
 
+// The key an except line names: its leading run of characters up to a blank, "#", tab or line end.
+// Empty for a line that begins with one of them (a comment or an indented line), which names nothing.
+std::wstring GetExceptLineKey(const std::wstring& line);
+
 // The process-wide except list: lines "ID or URL<TAB># title".
 class CDownloadExceptList {
 public:
@@ -49,10 +54,16 @@ public:
     void Append(const std::wstring& line);
     // Removes later duplicates and returns the lines.
     std::vector<std::wstring> RemoveDuplicates();
+    // Whether a line names exactly this key (GetExceptLineKey). The keys are gathered once per change
+    // of the lines, so a lookup costs the same for five lines as for five thousand.
+    bool ContainsKey(const std::wstring& key) const;
 
 private:
     mutable CCritSec m_lock;
     std::vector<std::wstring> m_lines;
+    // Built on the first lookup after a change; empty and not built until then.
+    mutable std::unordered_set<std::wstring> m_keys;
+    mutable bool m_keysBuilt = false;
 };
 CDownloadExceptList& GetDownloadExceptList();
 CDownloadExceptList& GetDownloadExceptWordList();
