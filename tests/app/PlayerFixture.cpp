@@ -1,5 +1,8 @@
 #include "tests/app/PlayerFixture.h"
 
+#include "foundation/StringUtil.h"
+#include "tests/support/TestWatchdog.h"
+
 using namespace testing_support;
 
 namespace player_testing {
@@ -106,7 +109,15 @@ std::wstring PlayerTest::LogOf(HWND main) {
 
 void PlayerTest::Close(ProgramProcess& process, HWND main) {
     PostMessageW(main, WM_CLOSE, 0, 0);
-    EXPECT_EQ(process.WaitForExit(), 0);
+    const long code = process.WaitForExit();
+    EXPECT_EQ(code, 0);
+    if (code == -1) {
+        // What the player was doing: its threads' stacks and, while its log window lasts, its log.
+        const std::wstring log = WindowText(GetDlgItem(FindProcessWindow(process.ProcessId(), L"CBaseDebug"), 1));
+        ADD_FAILURE() << "the player did not end after WM_CLOSE\n"
+                      << WriteWatchdogReport("closing the player") << "\nits log:\n"
+                      << WideToUtf8(log.substr(log.size() > 4000 ? log.size() - 4000 : 0));
+    }
 }
 
 } // namespace player_testing
