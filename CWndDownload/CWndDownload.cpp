@@ -502,8 +502,9 @@ void CWndDownload::RemoveDownloadItem(bool addExcept, bool deleteFiles) {
             if (!path.empty()) {
                 removed = DeleteRelatedFiles(path);
             } else {
+                // A row without a save folder has nothing on disk yet.
                 const std::wstring folder = GetListItemText(list, row, kDownloadColumnSaveFolder);
-                removed = DeleteRelatedFilesInFolder(key, folder);
+                removed = folder.empty() || DeleteRelatedFilesInFolder(key, folder);
                 path = folder + L"\\" + key;
             }
             if (!removed) {

@@ -383,7 +383,9 @@ TEST_F(DownloadRowCommandsTest, RemovalsAskWhereTheyMust) {
         SCOPED_TRACE(c.name);
         WriteBytes(video, "v");
         WriteBytes(comment, "c");
+        WriteBytes(PathOf(L"別の題名(sm3).flv"), "v");
         SetRows(rows);
+        SetListItemText(L"", kDownloadColumnSaveFolder, List(), 0);
         GetDownloadExceptList().Replace({});
         Select(c.selected);
         MessageBoxAnswerer answerer(c.answers);
@@ -399,6 +401,11 @@ TEST_F(DownloadRowCommandsTest, RemovalsAskWhereTheyMust) {
         if (c.command == IDM_DL_REMOVE_COMPLETED || c.command == IDM_DL_EXCEPT_REMOVE_COMPLETED) {
             continue; // they never delete files
         }
+        const bool withFilesCommand =
+            c.command == IDM_DL_REMOVE_WITH_FILES || c.command == IDM_DL_EXCEPT_REMOVE_WITH_FILES;
+        const bool sm3Kept = std::find(c.keys.begin(), c.keys.end(), L"sm3") != c.keys.end();
+        EXPECT_EQ(FileExists(PathOf(L"別の題名(sm3).flv")), !withFilesCommand || sm3Kept)
+            << "the related files of a row without paths";
         EXPECT_EQ(FileExists(video), c.filesRemain);
         EXPECT_EQ(FileExists(comment), c.filesRemain);
     }
@@ -872,6 +879,60 @@ TEST_F(DownloadRowCommandsTest, UrlBoxCheckAndPastLogButton) {
     SendMessageW(button, BM_CLICK, 0, 0);
     ASSERT_EQ(answerer.Seen().size(), 1u);
     EXPECT_EQ(answerer.Seen()[0].text, L"URLを先に入力して下さい。");
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(DownloadRowCommandsTest, PauseResumeAndCancelOfARunningRow) {
+    SetRows({{L"sm1"}, {L"sm2"}});
+    SetDownloadItemStatus(List(), kDownloadStatusComments, 1);
+    StandInWorker worker(1);
+
+    SetTicked(1, false);
+    EXPECT_EQ(GetItemStatusOf(GetListItemParam(List(), 1)), kDownloadStatusPaused);
+    EXPECT_EQ(GetListItemText(List(), 1, kDownloadColumnStatus), L"一時停止中");
+    EXPECT_EQ(worker.SuspendCount(), 1u);
+    SetTicked(1, true);
+    EXPECT_EQ(GetListItemText(List(), 1, kDownloadColumnStatus), GetDownloadStatusText(kDownloadStatusComments));
+    EXPECT_EQ(worker.SuspendCount(), 0u);
+
+    const std::wstring question = L"動画名：sm2\n\nこの項目のダウンロード処理を中断しますか？\n(※リスト項目左のチェック"
+                                  L"ボックスをチェックすれば、後から処理を再開できます。)";
+    Select({0, 1});
+    {
+        MessageBoxAnswerer answerer({IDNO});
+        Command(IDM_DL_CANCEL);
+        ASSERT_EQ(answerer.Seen().size(), 1u) << "only the running row is asked about";
+        EXPECT_EQ(answerer.Seen()[0].text, question);
+        EXPECT_EQ(worker.Record().state, WorkerThreadRecord::kRunning);
+    }
+    SetListItemText(L"10/20", kDownloadColumnSize, List(), 1);
+    {
+        MessageBoxAnswerer answerer({IDYES});
+        Command(IDM_DL_CANCEL);
+        EXPECT_EQ(answerer.Seen().size(), 1u);
+    }
+    EXPECT_EQ(worker.Record().state, WorkerThreadRecord::kAbandoned);
+    EXPECT_EQ(worker.SuspendCount(), 1u);
+    EXPECT_EQ(GetItemStatusOf(GetListItemParam(List(), 1)), kDownloadStatusCancelled);
+    EXPECT_EQ(GetListItemText(List(), 1, kDownloadColumnSize), L"");
+    EXPECT_FALSE(Ticked(1));
+    // Ticked again, the cancelled row waits for a new worker.
+    SetTicked(1, true);
+    EXPECT_EQ(GetItemStatusOf(GetListItemParam(List(), 1)), kDownloadStatusWaiting);
+}
+
+TEST_F(DownloadRowCommandsTest, RenameNoticeOfAnotherWindow) {
+    const std::wstring oldPath = PathOf(L"古い(sm1).mp4");
+    const std::wstring newPath = PathOf(L"新しい題名(sm1).mp4");
+    SetRows({{L"sm1", kDownloadStatusDone, 0x3, L"古い", oldPath}, {L"sm2", kDownloadStatusDone, 0x3, L"別"}});
+    SendMessageW(m_main->Handle(), kMsgDownloadRenamePath, reinterpret_cast<WPARAM>(oldPath.c_str()),
+                 reinterpret_cast<LPARAM>(newPath.c_str()));
+    EXPECT_EQ(GetListItemText(List(), 0, kDownloadColumnVideoPath), newPath);
+    EXPECT_EQ(GetListItemText(List(), 0, kDownloadColumnTitle), L"新しい題名");
+    EXPECT_EQ(GetListItemText(List(), 1, kDownloadColumnTitle), L"別");
 }
 
 } // namespace
