@@ -21,9 +21,11 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -933,6 +935,54 @@ TEST_F(DownloadRowCommandsTest, RenameNoticeOfAnotherWindow) {
     EXPECT_EQ(GetListItemText(List(), 0, kDownloadColumnVideoPath), newPath);
     EXPECT_EQ(GetListItemText(List(), 0, kDownloadColumnTitle), L"新しい題名");
     EXPECT_EQ(GetListItemText(List(), 1, kDownloadColumnTitle), L"別");
+}
+
+} // namespace
+
+namespace {
+
+// Chooses the file in the process's open-file dialog (its name box and OK) from a thread of its own;
+// an empty path cancels the dialog.
+void AnswerOpenFileDialog(const std::wstring& path, std::atomic<bool>& answered) {
+    for (int i = 0; i < 500 && !answered; ++i) {
+        HWND dialog = FindMessageBox();
+        if (dialog == nullptr) {
+            Sleep(20);
+            continue;
+        }
+        if (path.empty()) {
+            SendMessageW(GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0);
+        } else {
+            // The explorer-style dialog's name box is a combo box (1148), the old style's an edit (1152).
+            for (int id : {1148, 1152}) {
+                if (HWND box = GetDlgItem(dialog, id)) {
+                    SendMessageW(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+                }
+            }
+            SendMessageW(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+        }
+        answered = true;
+    }
+}
+
+TEST_F(DownloadRowCommandsTest, ListFileChosenInTheDialog) {
+    const std::wstring list = PathOf(L"list.dat");
+    WriteTextFile(list, L"sm7\nsm8\n");
+    for (const std::wstring& choice : {std::wstring(), list}) {
+        SCOPED_TRACE(testing::PrintToString(choice));
+        std::atomic<bool> answered{false};
+        std::thread answerer([&] { AnswerOpenFileDialog(choice, answered); });
+        Command(IDM_DL_ADD_FROM_FILE);
+        answerer.join();
+        EXPECT_TRUE(answered);
+        if (choice.empty()) {
+            PumpMessagesFor(200);
+            EXPECT_TRUE(Keys().empty());
+        } else {
+            EXPECT_TRUE(PumpMessagesUntil([&] { return Keys().size() == 2; }));
+            EXPECT_EQ(Keys(), (std::vector<std::wstring>{L"sm7", L"sm8"}));
+        }
+    }
 }
 
 } // namespace
