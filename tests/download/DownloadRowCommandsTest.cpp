@@ -99,13 +99,18 @@ private:
 
 // A row as the tests lay it out.
 struct TestRow {
+    TestRow(std::wstring key, WORD status = kDownloadStatusWaiting, WORD flags = kDownloadKindBase | kDownloadKindVideo,
+            std::wstring title = L"", std::wstring videoPath = L"", std::wstring addData = L"",
+            std::wstring folder = L"")
+        : key(std::move(key)), status(status), flags(flags), title(std::move(title)), videoPath(std::move(videoPath)),
+          addData(std::move(addData)), folder(std::move(folder)) {}
     std::wstring key;
-    WORD status = kDownloadStatusWaiting;
-    WORD flags = kDownloadKindBase | kDownloadKindVideo;
+    WORD status;
+    WORD flags;
     std::wstring title;
     std::wstring videoPath;
     std::wstring addData;
-    std::wstring folder;
+    std::wstring folder; // empty: the test's folder
 };
 
 // An HDROP of the paths, as the shell hands it with WM_DROPFILES.
