@@ -1,12 +1,23 @@
 #include "CWndDownload/CWndDownload.h"
 
 #include "CWndDownload/DownloadAccountSheet.h"
+#include "CWndDownload/DownloadCommands.h"
 #include "CWndDownload/DownloadListFile.h"
 #include "CWndDownload/DownloadListRow.h"
 #include "CWndDownload/DownloadResource.h"
 #include "client/DownloadFileNameFormats.h"
+#include "client/SaveNames.h"
+#include "client/ServiceUrls.h"
+#include "client/VideoUrls.h"
 #include "foundation/AppSettings.h"
 #include "foundation/CBaseDebug.h"
+#include "foundation/CIniFile.h"
+#include "foundation/Clipboard.h"
+#include "foundation/Dialogs.h"
+#include "foundation/MainWindowMessages.h"
+#include "foundation/Shell.h"
+#include "foundation/StringUtil.h"
+#include "foundation/VideoId.h"
 #include "foundation/CToolTip.h"
 #include "foundation/ListView.h"
 #include "foundation/PathUtil.h"
@@ -386,4 +397,779 @@ void CWndDownload::StopAutoSave() {
 CWndDownload& GetDownloadWindow() {
     static CWndDownload window;
     return window;
+}
+
+// ---- Rows: removing, moving, renaming ---------------------------------------------------------------
+
+namespace {
+
+const wchar_t kNotCompleted[] = L"この項目のダウンロードはまだ完了していません : ";
+
+bool IsRowSelected(HWND list, int row) {
+    return (ListView_GetItemState(list, row, LVIS_SELECTED) & LVIS_SELECTED) != 0;
+}
+
+bool IsRowTicked(HWND list, int row) {
+    return (ListView_GetItemState(list, row, LVIS_STATEIMAGEMASK) >> 12) != 1;
+}
+
+void SetRowTicked(HWND list, int row, bool ticked) {
+    ListView_SetItemState(list, row, INDEXTOSTATEIMAGEMASK(ticked ? 2 : 1), LVIS_STATEIMAGEMASK);
+}
+
+bool HoldsDeletedMark(HWND list, int row) {
+    return GetListItemText(list, row, kDownloadColumnAddData).find(DownloadDeletedMark()) != std::wstring::npos;
+}
+
+// Every worker of a running record suspended (true) or resumed (false).
+void SuspendRunningWorkers(bool suspend) {
+    CAutoLock guard = LockWorkerThreads();
+    for (size_t i = 0; i < GetWorkerThreadCount(); ++i) {
+        WorkerThreadRecord& record = GetWorkerThread(i);
+        if (record.state == WorkerThreadRecord::kRunning) {
+            if (suspend) {
+                record.thread.Suspend();
+            } else {
+                record.thread.Resume();
+            }
+        }
+    }
+}
+
+// A running record's worker given up: it stays suspended and never touches a row again.
+void AbandonWorker(int slot) {
+    CAutoLock guard = LockWorkerThreads();
+    WorkerThreadRecord& record = GetWorkerThread(static_cast<size_t>(slot));
+    record.state = WorkerThreadRecord::kAbandoned;
+    record.rowIndex = -1;
+    record.thread.Suspend();
+}
+
+// A row as it is rewritten by a move.
+struct RowRecord {
+    bool ticked = false;
+    std::vector<std::wstring> texts;
+    LPARAM data = 0;
+    int slot = -1;
+};
+
+} // namespace
+
+const std::wstring& CWndDownload::BoxCaption() const {
+    return m_appTitle.empty() ? GetAppSettings().appName : m_appTitle;
+}
+
+int CWndDownload::Ask(const std::wstring& text, UINT type) {
+    return MessageBoxW(GetHandle(), text.c_str(), BoxCaption().c_str(), type);
+}
+
+bool CWndDownload::ConfirmDeleteEconomyItem(int row) {
+    const std::wstring text = GetListItemText(m_list, row, kDownloadColumnTitle) + L"\n\n" +
+                              L"エコノミーモードでダウンロードした動画です。\n項目を削除しますか？\n\n" +
+                              L"(※後から通常モードでダウンロードする場合は項目を削除せず、チェックボックスをチェック"
+                              L"し再ダウンロードする必要があります)";
+    return Ask(text, MB_YESNO | MB_SETFOREGROUND | MB_TOPMOST) == IDYES;
+}
+
+void CWndDownload::RemoveDownloadItem(bool addExcept, bool deleteFiles) {
+    HWND list = m_list;
+    int row = ListView_GetNextItem(list, -1, LVNI_SELECTED);
+    while (row != -1) {
+        const std::wstring key = GetListItemText(list, row, kDownloadColumnId);
+        const std::wstring title = GetListItemText(list, row, kDownloadColumnTitle);
+        const int slot = FindRunningThreadSlot(row);
+        if (slot >= 0) {
+            const std::wstring question = L"動画名 : " + key + L"\n" + L"タイトル : " + title + L"\n\n" +
+                                          L"この項目をは現在ダウンロード処理途中です。" + L"\n" +
+                                          L"項目を削除しますか？" + L"\n" +
+                                          L"(※処理途中のファイルの削除は行われません)";
+            if (Ask(question, MB_YESNO | MB_SETFOREGROUND | MB_TOPMOST) != IDYES) {
+                break;
+            }
+            AbandonWorker(slot);
+        }
+        const LPARAM data = GetListItemParam(list, row);
+        if ((GetItemFlagsOf(data) & kDownloadKindEconomy) != 0 && GetItemStatusOf(data) == kDownloadStatusDone &&
+            !ConfirmDeleteEconomyItem(row)) {
+            break;
+        }
+        if (deleteFiles && slot < 0) {
+            std::wstring path = GetListItemText(list, row, kDownloadColumnVideoPath);
+            if (path.empty()) {
+                path = GetListItemText(list, row, kDownloadColumnCommentPath);
+            }
+            bool removed;
+            if (!path.empty()) {
+                removed = DeleteRelatedFiles(path);
+            } else {
+                // A row without a save folder has nothing on disk yet.
+                const std::wstring folder = GetListItemText(list, row, kDownloadColumnSaveFolder);
+                removed = folder.empty() || DeleteRelatedFilesInFolder(key, folder);
+                path = folder + L"\\" + key;
+            }
+            if (!removed) {
+                MessageBoxW(GetHandle(),
+                            (path + L"\n" + L"ファイルまたは関連するファイルの削除に失敗しました。").c_str(),
+                            BoxCaption().c_str(), MB_OK);
+                break;
+            }
+        }
+        ShiftThreadSlotItems(row);
+        if (addExcept) {
+            GetDownloadExceptList().Append(key + L"\t# " + title);
+        }
+        ListView_DeleteItem(list, row);
+        row = ListView_GetNextItem(list, row - 1, LVNI_SELECTED);
+    }
+    const int focused = ListView_GetNextItem(list, -1, LVNI_FOCUSED);
+    if (focused >= 0) {
+        ListView_SetItemState(list, focused, LVIS_SELECTED, LVIS_SELECTED);
+    }
+}
+
+bool CWndDownload::RemoveItemAt(int row) {
+    HWND list = m_list;
+    const int before = ListView_GetItemCount(list);
+    SetFocus(list);
+    ListView_SetItemState(list, -1, 0, LVIS_SELECTED);
+    ListView_SetItemState(list, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    ListView_EnsureVisible(list, row, FALSE);
+    RemoveDownloadItem(false, false);
+    return ListView_GetItemCount(list) != before;
+}
+
+void CWndDownload::RemoveCompletedItems(bool addExcept) {
+    HWND list = m_list;
+    int row = 0;
+    while (row < ListView_GetItemCount(list)) {
+        const LPARAM data = GetListItemParam(list, row);
+        if (GetItemStatusOf(data) == kDownloadStatusDone &&
+            ((GetItemFlagsOf(data) & kDownloadKindEconomy) == 0 || ConfirmDeleteEconomyItem(row))) {
+            ShiftThreadSlotItems(row);
+            if (addExcept) {
+                GetDownloadExceptList().Append(GetListItemText(list, row, kDownloadColumnId) + L"\t# " +
+                                               GetListItemText(list, row, kDownloadColumnTitle));
+            }
+            ListView_DeleteItem(list, row);
+            continue;
+        }
+        ++row;
+    }
+}
+
+void CWndDownload::MoveSelectedItems(int target) {
+    HWND list = m_list;
+    SuspendRunningWorkers(true);
+    const int count = ListView_GetItemCount(list);
+    const int columns = Header_GetItemCount(ListView_GetHeader(list));
+    std::vector<RowRecord> records(count);
+    std::vector<bool> selected(count);
+    for (int row = 0; row < count; ++row) {
+        RowRecord& record = records[row];
+        selected[row] = IsRowSelected(list, row);
+        record.ticked = IsRowTicked(list, row);
+        for (int column = 0; column < columns; ++column) {
+            record.texts.push_back(GetListItemText(list, row, column));
+        }
+        record.data = GetListItemParam(list, row);
+        record.slot = FindRunningThreadSlot(row);
+    }
+    ListView_SetItemState(list, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+
+    const DownloadRowMove move = PlanDownloadRowMove(selected, target);
+    if (move.movedCount > 0) {
+        DownloadRowsRewriting() = true;
+        for (int row = 0; row < count; ++row) {
+            const RowRecord& record = records[move.order[row]];
+            for (int column = 0; column < columns; ++column) {
+                SetListItemText(record.texts[column], column, list, row);
+            }
+            SetListItemParam(list, row, record.data);
+            SetRowTicked(list, row, record.ticked);
+            if (record.slot >= 0) {
+                CAutoLock guard = LockWorkerThreads();
+                GetWorkerThread(static_cast<size_t>(record.slot)).rowIndex = row;
+            }
+        }
+        DownloadRowsRewriting() = false;
+        for (int i = 0; i < move.movedCount; ++i) {
+            ListView_SetItemState(list, move.firstPlaced + i, LVIS_SELECTED, LVIS_SELECTED);
+        }
+    }
+    SuspendRunningWorkers(false);
+    SendMessageW(m_mainWindow != nullptr ? m_mainWindow : GetHandle(), kMsgDownloadScheduleSave, 0, 0);
+}
+
+void CWndDownload::MoveSelectedItemsUp() {
+    const std::vector<int> selected = GetSelectedListItems(m_list);
+    if (selected.empty() || selected.front() == 0) {
+        return;
+    }
+    const int target = selected.front() - 1;
+    MoveSelectedItems(target);
+    ListView_SetItemState(m_list, target, LVIS_FOCUSED, LVIS_FOCUSED);
+    ListView_EnsureVisible(m_list, target, FALSE);
+}
+
+void CWndDownload::MoveSelectedItemsDown() {
+    const std::vector<int> selected = GetSelectedListItems(m_list);
+    const int count = ListView_GetItemCount(m_list);
+    if (selected.empty() || selected.back() == count - 1) {
+        return;
+    }
+    const int first = selected.front();
+    const int last = selected.back();
+    MoveSelectedItems(first + 1);
+    const std::vector<int> moved = GetSelectedListItems(m_list);
+    if (!moved.empty() && moved.back() == last) {
+        MoveSelectedItems(count - 1);
+    }
+    ListView_SetItemState(m_list, first + 1, LVIS_FOCUSED, LVIS_FOCUSED);
+    ListView_EnsureVisible(m_list, last + 1, FALSE);
+}
+
+bool CWndDownload::IsAnySelectedRunning() const {
+    for (int row : GetSelectedListItems(m_list)) {
+        if (FindRunningThreadSlot(row) >= 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void CWndDownload::ReEditSelectedRow() {
+    const std::vector<int> selected = GetSelectedListItems(m_list);
+    if (selected.size() != 1 || IsAnySelectedRunning()) {
+        return;
+    }
+    const int row = selected.front();
+    const std::wstring key = GetListItemText(m_list, row, kDownloadColumnId);
+    std::wstring addData = GetListItemText(m_list, row, kDownloadColumnAddData);
+    ReplaceAll(addData, DownloadDeletedMark(), L"");
+    RemoveDownloadItem(false, false);
+    SetWindowTextW(m_urlBox, (key + L" " + addData).c_str());
+}
+
+void CWndDownload::RenameItemFiles(int row, const std::wstring& title) {
+    HWND list = m_list;
+    const std::wstring oldTitle = GetListItemText(list, row, kDownloadColumnTitle);
+    if (title == oldTitle) {
+        return;
+    }
+    if (GetItemStatusOf(GetListItemParam(list, row)) != kDownloadStatusDone) {
+        MessageBeep(0);
+        DebugLog() << L"◆項目のダウンロードが完了していません" << EndLine;
+        return;
+    }
+    const std::wstring file = FindItemFile(list, row);
+    // An empty old title would take every file of the folder.
+    if (!file.empty() && !oldTitle.empty()) {
+        const std::wstring videoId = GetVideoIdFromFilePath(file);
+        const std::wstring folder = GetDirectoryPath(file);
+        std::vector<std::wstring> names;
+        EnumerateFiles(folder, L"*" + oldTitle + L"*", names, false, false, false);
+        for (const std::wstring& name : names) {
+            // The mask also matches short names and wildcards of the title; the long name must hold it.
+            if (name.find(oldTitle) == std::wstring::npos ||
+                (!videoId.empty() && GetVideoIdFromFileName(name) != videoId)) {
+                continue;
+            }
+            std::wstring newName = name;
+            ReplaceAll(newName, oldTitle, title);
+            const std::wstring oldPath = folder + name;
+            const std::wstring newPath = folder + newName;
+            if (!IsTitleUsableInFileName(title) || !RenameFile(oldPath, newPath)) {
+                DebugLog() << L"◆リネームに失敗しました : " << oldPath << L" -> " << newPath << EndLine;
+                MessageBeep(0);
+                return;
+            }
+            for (int column = 0; column < kDownloadColumnCount; ++column) {
+                if (GetListItemText(list, row, column) == oldPath) {
+                    SetListItemText(newPath, column, list, row);
+                }
+            }
+            if (m_mainWindow != nullptr) {
+                SendMessageW(m_mainWindow, kMsgPlaylistRenamePath, reinterpret_cast<WPARAM>(oldPath.c_str()),
+                             reinterpret_cast<LPARAM>(newPath.c_str()));
+            }
+        }
+    }
+    SetListItemText(title, kDownloadColumnTitle, list, row);
+}
+
+void CWndDownload::ListEditLabelNotifyMessageSender(HWND edit) {
+    if (m_labelEditor.GetWindowHandle() == edit) {
+        return;
+    }
+    if (m_labelEditor.GetWindowHandle() != nullptr) {
+        m_labelEditor.Detach();
+    }
+    if (CWndBase::Attach(edit, &m_labelEditor)) {
+        m_labelEdit = edit;
+    }
+}
+
+LRESULT CWndDownload::CWndListEditLabel::WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_DESTROY) {
+        SendListNotify(window, LVN_ENDLABELEDITW);
+    }
+    return DefaultProc(window, message, wParam, lParam);
+}
+
+void CWndDownload::OnEndLabelEdit(const NMLVDISPINFOW& info) {
+    HWND edit = reinterpret_cast<HWND>(info.item.lParam);
+    if (edit == nullptr || edit != m_labelEdit) {
+        return;
+    }
+    m_labelEdit = nullptr;
+    if ((GetAsyncKeyState(VK_ESCAPE) & 0x8000) != 0 || info.item.iItem < 0) {
+        return;
+    }
+    RenameItemFiles(info.item.iItem, GetWindowTextString(edit));
+}
+
+void CWndDownload::RenamePathInList(const std::wstring& from, const std::wstring& to) {
+    const int count = ListView_GetItemCount(m_list);
+    const std::wstring title = GetTitleFromFileName(GetFileName(to));
+    for (int row = 0; row < count; ++row) {
+        for (int column = 0; column < kDownloadColumnCount; ++column) {
+            if (GetListItemText(m_list, row, column) == from) {
+                SetListItemText(to, column, m_list, row);
+                if (!title.empty()) {
+                    SetListItemText(title, kDownloadColumnTitle, m_list, row);
+                }
+            }
+        }
+    }
+}
+
+// ---- Check boxes and colours ------------------------------------------------------------------------
+
+void CWndDownload::OnItemChanged(const NMLISTVIEW& change) {
+    if (DownloadSkipNextCheckChange() || DownloadRowsRewriting()) {
+        DownloadSkipNextCheckChange() = false;
+        return;
+    }
+    if ((change.uChanged & LVIF_STATE) == 0 || ((change.uOldState ^ change.uNewState) & LVIS_STATEIMAGEMASK) == 0 ||
+        change.iItem < 0) {
+        return;
+    }
+    HWND list = m_list;
+    const int row = change.iItem;
+    const bool ticked = IsRowTicked(list, row);
+    const LPARAM data = GetListItemParam(list, row);
+    const WORD status = GetItemStatusOf(data);
+    const WORD flags = GetItemFlagsOf(data);
+    if (ticked && GetListItemText(list, row, kDownloadColumnTitle) == DownloadTitlePlaceholder()) {
+        SetListItemText(L"", kDownloadColumnTitle, list, row);
+    }
+    const bool economy = (flags & kDownloadKindEconomy) != 0;
+    if (status == kDownloadStatusError || status == kDownloadStatusCancelled ||
+        (status == kDownloadStatusDone && economy)) {
+        if (ticked && !HoldsDeletedMark(list, row)) {
+            if (economy) {
+                WORD bits = kDownloadKindVideo;
+                if (IsChecked(m_checkAddPlaylist)) {
+                    bits |= kDownloadKindPlaylist;
+                }
+                if (IsChecked(m_checkPlayAfter)) {
+                    bits |= kDownloadKindPlay;
+                }
+                AddDownloadItemFlags(list, row, bits);
+            }
+            SetDownloadItemStatus(list, kDownloadStatusWaiting, row);
+        }
+        return;
+    }
+    const int slot = FindRunningThreadSlot(row);
+    if (slot < 0) {
+        return;
+    }
+    CAutoLock guard = LockWorkerThreads();
+    WorkerThreadRecord& record = GetWorkerThread(static_cast<size_t>(slot));
+    if (!ticked) {
+        if (status != kDownloadStatusNone && status != kDownloadStatusPaused && status != kDownloadStatusError &&
+            status != kDownloadStatusCancelled && status != kDownloadStatusDone) {
+            record.pausedFromStatus = status;
+            SetDownloadItemStatus(list, kDownloadStatusPaused, row);
+            record.thread.Suspend();
+        }
+    } else if (status == kDownloadStatusPaused) {
+        SetDownloadItemStatus(list, record.pausedFromStatus, row);
+        record.thread.Resume();
+    }
+}
+
+LRESULT CWndDownload::OnListCustomDraw(NMLVCUSTOMDRAW& draw) {
+    if (draw.nmcd.dwDrawStage == CDDS_PREPAINT) {
+        return CDRF_NOTIFYITEMDRAW;
+    }
+    if (draw.nmcd.dwDrawStage != CDDS_ITEMPREPAINT) {
+        return CDRF_DODEFAULT;
+    }
+    const int row = static_cast<int>(draw.nmcd.dwItemSpec);
+    const LPARAM data = GetListItemParam(m_list, row);
+    const DownloadRowColour colour =
+        GetDownloadRowColour(GetItemStatusOf(data), GetItemFlagsOf(data), HoldsDeletedMark(m_list, row));
+    if (!colour.custom) {
+        return CDRF_DODEFAULT;
+    }
+    if ((draw.nmcd.uItemState & CDIS_SELECTED) != 0) {
+        draw.clrTextBk = colour.selectedBackground;
+        draw.nmcd.uItemState &= ~CDIS_SELECTED;
+    } else {
+        draw.clrTextBk = colour.background;
+    }
+    return CDRF_NEWFONT;
+}
+
+void CWndDownload::ToggleSelectedChecks() {
+    for (int row : GetSelectedListItems(m_list)) {
+        SetRowTicked(m_list, row, !IsRowTicked(m_list, row));
+    }
+}
+
+void CWndDownload::TickAllStartableItems() {
+    const int count = ListView_GetItemCount(m_list);
+    for (int row = 0; row < count; ++row) {
+        const WORD status = GetItemStatusOf(GetListItemParam(m_list, row));
+        if (status == kDownloadStatusDone || (status == kDownloadStatusError && HoldsDeletedMark(m_list, row))) {
+            continue;
+        }
+        SetRowTicked(m_list, row, true);
+    }
+}
+
+void CWndDownload::RedoEconomyItems() {
+    for (int row : GetSelectedListItems(m_list)) {
+        if ((GetItemFlagsOf(GetListItemParam(m_list, row)) & kDownloadKindEconomy) != 0 && !IsRowTicked(m_list, row)) {
+            SetRowTicked(m_list, row, true);
+        }
+    }
+}
+
+void CWndDownload::CancelItemDownload() {
+    for (int row : GetSelectedListItems(m_list)) {
+        const int slot = FindRunningThreadSlot(row);
+        if (slot < 0) {
+            continue;
+        }
+        const std::wstring question = L"動画名：" + GetListItemText(m_list, row, kDownloadColumnId) + L"\n\n" +
+                                      L"この項目のダウンロード処理を中断しますか？" + L"\n" +
+                                      L"(※リスト項目左のチェックボックスをチェックすれば、後から処理を再開できます。)";
+        if (Ask(question, MB_YESNO | MB_SETFOREGROUND | MB_TOPMOST) != IDYES) {
+            continue;
+        }
+        AbandonWorker(slot);
+        SetDownloadItemStatus(m_list, kDownloadStatusNone, row);
+        SetListItemText(L"", kDownloadColumnSize, m_list, row);
+        SetListItemText(L"", kDownloadColumnPercent, m_list, row);
+        SetRowTicked(m_list, row, false);
+        SetDownloadItemStatus(m_list, kDownloadStatusCancelled, row);
+    }
+}
+
+// ---- The row drag -----------------------------------------------------------------------------------
+
+namespace {
+
+// The drag cursor, drawn here: the arrow with a small sheet below its tip. Rows of 32 characters:
+// 'X' black, '.' white, anything else transparent.
+const char* const kDragCursorRows[] = {
+    "X                               ", "XX                              ", "X.X                             ",
+    "X..X                            ", "X...X                           ", "X....X                          ",
+    "X.....X                         ", "X......X                        ", "X.......X                       ",
+    "X........X                      ", "X.....XXXXX                     ", "X..X..X                         ",
+    "X.X X..X                        ", "XX  X..X                        ", "X    X..X                       ",
+    "     X..X                       ", "      XX  XXXXXXXXXX            ", "          X........X            ",
+    "          X.XXXXXX.X            ", "          X........X            ", "          X.XXXXXX.X            ",
+    "          X........X            ", "          X.XXXX...X            ", "          X........X            ",
+    "          XXXXXXXXXX            ",
+};
+
+HCURSOR CreateDragCursor() {
+    const int size = 32;
+    BYTE andMask[size * size / 8];
+    BYTE xorMask[size * size / 8];
+    memset(andMask, 0xFF, sizeof(andMask));
+    memset(xorMask, 0x00, sizeof(xorMask));
+    const int rows = static_cast<int>(sizeof(kDragCursorRows) / sizeof(kDragCursorRows[0]));
+    for (int y = 0; y < rows; ++y) {
+        for (int x = 0; x < size; ++x) {
+            const char c = kDragCursorRows[y][x];
+            const int byte = y * size / 8 + x / 8;
+            const BYTE bit = static_cast<BYTE>(0x80 >> (x % 8));
+            if (c == 'X' || c == '.') {
+                andMask[byte] &= static_cast<BYTE>(~bit);
+                if (c == '.') {
+                    xorMask[byte] |= bit;
+                }
+            }
+        }
+    }
+    return CreateCursor(GetModuleHandleW(nullptr), 0, 0, size, size, andMask, xorMask);
+}
+
+bool IsWindowOrChildOf(HWND window, HWND target) {
+    return target != nullptr && (window == target || IsChild(target, window));
+}
+
+} // namespace
+
+HWND CWndDownload::GetPlaylistListView() const {
+    if (m_mainWindow == nullptr) {
+        return nullptr;
+    }
+    return reinterpret_cast<HWND>(SendMessageW(m_mainWindow, kMsgPlaylistListHandle, 0, 0));
+}
+
+void CWndDownload::UpdateDragCursor(POINT screen) {
+    HWND under = WindowFromPoint(screen);
+    const bool oneSelected = ListView_GetSelectedCount(m_list) == 1;
+    const bool target = under == m_list || (under == m_urlBox && oneSelected) ||
+                        IsWindowOrChildOf(under, m_mainWindow) || IsWindowOrChildOf(under, GetPlaylistListView());
+    if (target) {
+        if (m_dragCursor == nullptr) {
+            m_dragCursor = CreateDragCursor();
+        }
+        SetCursor(m_dragCursor);
+    } else {
+        SetCursor(LoadCursorW(nullptr, IDC_NO));
+    }
+}
+
+void CWndDownload::OnListDragEnd(POINT screen) {
+    HWND under = WindowFromPoint(screen);
+    HWND parent = under != nullptr ? GetParent(under) : nullptr;
+    auto is = [&](HWND target) { return target != nullptr && (under == target || parent == target); };
+    HWND playlist = GetPlaylistListView();
+    if (is(m_mainWindow)) {
+        OnCommand(IDM_DL_PLAY, nullptr, 0);
+    } else if (is(playlist)) {
+        OnCommand(IDM_DL_ADD_TO_PLAYLIST, nullptr, 0);
+    } else if (is(m_urlBox) && ListView_GetSelectedCount(m_list) == 1) {
+        const int before = ListView_GetItemCount(m_list);
+        ReEditSelectedRow();
+        if (ListView_GetItemCount(m_list) != before) {
+            ScheduleListAutoSave();
+        }
+        UpdateQueueTimer();
+    } else if (is(m_list)) {
+        LVHITTESTINFO hit = {};
+        hit.pt = screen;
+        ScreenToClient(m_list, &hit.pt);
+        const int row = ListView_HitTest(m_list, &hit);
+        if (row >= 0 && !IsRowSelected(m_list, row)) {
+            MoveSelectedItems(row);
+        }
+    }
+    ReleaseCapture();
+}
+
+// ---- Files, folders, the playlist, the clipboard ---------------------------------------------------
+
+void CWndDownload::OpenItemFile() {
+    const int row = ListView_GetNextItem(m_list, -1, LVNI_SELECTED);
+    if (row < 0) {
+        return;
+    }
+    std::wstring path = GetItemFilePath(m_list, row);
+    if (path.empty() || !FileExists(path)) {
+        path = FindRelatedMovieFile(GetListItemText(m_list, row, kDownloadColumnId),
+                                    GetListItemText(m_list, row, kDownloadColumnSaveFolder));
+    }
+    if (path.empty()) {
+        DebugLog() << kNotCompleted << GetListItemText(m_list, row, kDownloadColumnId) << EndLine;
+        return;
+    }
+    SendOptionToMainWindow(path);
+}
+
+void CWndDownload::AddSelectedToPlaylist() {
+    for (int row : GetSelectedListItems(m_list)) {
+        const std::wstring path = GetItemSavePath(m_list, row);
+        if (path.empty()) {
+            DebugLog() << kNotCompleted << GetListItemText(m_list, row, kDownloadColumnId) << EndLine;
+            continue;
+        }
+        if (m_mainWindow != nullptr) {
+            SendMessageW(m_mainWindow, kMsgPlaylistAddFile, reinterpret_cast<WPARAM>(path.c_str()), 0);
+        }
+    }
+}
+
+void CWndDownload::OpenItemFolder() {
+    const int row = ListView_GetNextItem(m_list, -1, LVNI_SELECTED);
+    if (row < 0) {
+        return;
+    }
+    std::wstring target = GetListItemText(m_list, row, kDownloadColumnCommentPath);
+    if (target.empty()) {
+        target = GetListItemText(m_list, row, kDownloadColumnVideoPath);
+    }
+    const std::wstring folder = GetListItemText(m_list, row, kDownloadColumnSaveFolder);
+    DownloadShellDoor& shell = GetDownloadShellDoor();
+    if (!target.empty() && FileExists(target) && !IsFolder(target)) {
+        shell.execute(L"explorer.exe /n,/select,\"" + target + L"\"");
+    } else if (!folder.empty() && IsFolder(folder)) {
+        shell.execute(L"\"" + folder + L"\"");
+    } else {
+        MessageBoxW(GetHandle(), L"ファイル・フォルダが見つかりませんでした。", BoxCaption().c_str(),
+                    MB_TOPMOST | MB_SETFOREGROUND);
+    }
+}
+
+void CWndDownload::OpenSaveFolder() {
+    const std::wstring folder = GetDownloadSettings().SavePath;
+    if (!folder.empty() && (IsFolder(folder) || CreateFolderPath(folder))) {
+        GetDownloadShellDoor().execute(L"\"" + folder + L"\"");
+    }
+}
+
+void CWndDownload::OpenExceptList() {
+    const std::wstring path = GetAppSettings().settingsDatPath;
+    const UINT type = MB_TOPMOST | MB_SETFOREGROUND;
+    if (path.empty() || !FileExists(path)) {
+        MessageBoxW(GetHandle(), (path + L"除外リストファイルが見つかりません。").c_str(), BoxCaption().c_str(), type);
+        return;
+    }
+    MessageBoxW(GetHandle(),
+                L"ダウンロード除外リストは[ExceptDownload]セクションに記述されているIDです。\nこのリストにある動画IDは"
+                L"ダウンロードを行わなくなります。\n形式は \"動画ID\t# コメント(動画タイトル)\" となっています。\nID"
+                L"のみの記入も可能です。\n\n(※手動で編集する場合はVelaPlayerを終了させた状態で行って下さい。)",
+                BoxCaption().c_str(), type);
+    GetDownloadShellDoor().execute(L"\"" + path + L"\"");
+}
+
+void CWndDownload::OpenItemUrl() {
+    const int row = ListView_GetNextItem(m_list, -1, LVNI_SELECTED);
+    if (row < 0) {
+        return;
+    }
+    std::wstring url = GetListItemText(m_list, row, kDownloadColumnId);
+    if (url.find(L"http://") == std::wstring::npos) {
+        url = GetWatchUrl(GetItemOption(m_list, row, L"country=")) + url;
+    }
+    GetDownloadShellDoor().openUrl(url);
+}
+
+void CWndDownload::CopyItemToClipboard(UINT kind) {
+    if (GetFocus() != m_list) {
+        return;
+    }
+    std::vector<std::wstring> lines;
+    for (int row : GetSelectedListItems(m_list)) {
+        DownloadCopyRow copy;
+        copy.title = GetListItemText(m_list, row, kDownloadColumnTitle);
+        copy.key = GetListItemText(m_list, row, kDownloadColumnId);
+        copy.country = GetItemOption(m_list, row, L"country=");
+        copy.savePath = GetItemSavePath(m_list, row);
+        lines.push_back(MakeDownloadCopyLine(kind, copy));
+    }
+    if (lines.empty()) {
+        return;
+    }
+    DownloadOwnClipboardWrite() = true;
+    if (OpenClipboard(GetHandle())) {
+        SetClipboardText(JoinStrings(lines, L"\n"));
+    }
+}
+
+void CWndDownload::CheckUrlBox() {
+    const UrlBoxCheck check = CheckUrlBoxText(GetWindowTextString(m_urlBox));
+    EnableWindow(m_addButton, check.addEnabled ? TRUE : FALSE);
+    if (check.replaceText) {
+        SetWindowTextW(m_urlBox, check.replacement.c_str());
+    }
+}
+
+void CWndDownload::AddPastLogOption() {
+    const std::wstring text = GetWindowTextString(m_urlBox);
+    if (text.empty()) {
+        MessageBoxW(GetHandle(), L"URLを先に入力して下さい。", BoxCaption().c_str(), MB_TOPMOST | MB_SETFOREGROUND);
+        return;
+    }
+    SYSTEMTIME now = {};
+    GetLocalTime(&now);
+    const PastLogEdit edit = ApplyPastLogOption(text, MakePastLogOption(now));
+    SetWindowTextW(m_urlBox, edit.text.c_str());
+    SetFocus(m_urlBox);
+    SendMessageW(m_urlBox, EM_SETSEL, edit.selectionStart, edit.selectionEnd);
+}
+
+void CWndDownload::OnDropFiles(HDROP drop) {
+    if (DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0) == 1) {
+        const std::wstring path = GetDroppedFileName(drop, 0);
+        if (!path.empty() && !IsFolder(path)) {
+            const std::wstring extension = ToLower(GetFileExtension(path));
+            if (extension == L".url") {
+                CIniFile shortcut(path, L"InternetShortcut");
+                SetWindowTextW(m_urlBox, shortcut.ReadString(L"InternetShortcut", L"URL", L"").c_str());
+            } else if (extension == L".txt" || extension == L".dat") {
+                m_droppedList = path;
+                StartListLoad(m_droppedList);
+            } else {
+                SetWindowTextW(m_urlBox, GetWatchUrlFromFileName(GetFileName(path)).c_str());
+            }
+        }
+    }
+    DragFinish(drop);
+}
+
+void CWndDownload::OpenListFileDialog() {
+    std::wstring path;
+    HWND owner = m_mainWindow != nullptr ? m_mainWindow : GetHandle();
+    if (!ShowOpenFileDialog(owner, path, {{L"リストファイル(*.txt,*.dat)", L"*.txt;*.dat"}})) {
+        return;
+    }
+    m_dialogList = path;
+    StartListLoad(m_dialogList);
+}
+
+void CWndDownload::UpdateItemMenu(HMENU menu) {
+    if (menu == nullptr || m_list == nullptr) {
+        return;
+    }
+    HWND list = m_list;
+    const std::vector<int> selected = GetSelectedListItems(list);
+    const bool anySelected = !selected.empty();
+    const bool notEmpty = ListView_GetItemCount(list) > 0;
+    const bool anyRunning = IsAnySelectedRunning();
+    bool anySavePath = false;
+    bool anyEconomy = false;
+    for (int row : selected) {
+        anySavePath = anySavePath || !GetItemSavePath(list, row).empty();
+        anyEconomy = anyEconomy || (GetItemFlagsOf(GetListItemParam(list, row)) & kDownloadKindEconomy) != 0;
+    }
+    const struct {
+        UINT id;
+        bool enabled;
+    } items[] = {
+        {IDM_DL_PLAY, anySelected && !GetItemFilePath(list, selected.front()).empty()},
+        {IDM_DL_REEDIT, selected.size() == 1 && !anyRunning},
+        {IDM_DL_ADD_TO_PLAYLIST, anySavePath},
+        {IDM_DL_OPEN_ITEM_FOLDER, anySelected},
+        {IDM_DL_TOGGLE_PAUSE, anySelected},
+        {IDM_DL_CANCEL, anyRunning},
+        {IDM_DL_PAUSE_ALL, notEmpty},
+        {IDM_DL_START_ALL, notEmpty},
+        {IDM_DL_REDO_ECONOMY, anyEconomy},
+        {IDM_DL_COPY_ID, anySelected},
+        {IDM_DL_COPY_URL, anySelected},
+        {IDM_DL_COPY_TITLE, anySelected},
+        {IDM_DL_COPY_FILE_NAME, anySelected},
+        {IDM_DL_COPY_FILE_PATH, anySelected},
+        {IDM_DL_OPEN_URL, anySelected},
+        {IDM_DL_MOVE_UP, anySelected},
+        {IDM_DL_MOVE_DOWN, anySelected},
+        {IDM_DL_REMOVE, anySelected},
+        {IDM_DL_REMOVE_WITH_FILES, anySelected},
+        {IDM_DL_REMOVE_COMPLETED, notEmpty},
+        {IDM_DL_EXCEPT_REMOVE, anySelected},
+        {IDM_DL_EXCEPT_REMOVE_WITH_FILES, anySelected},
+        {IDM_DL_EXCEPT_REMOVE_COMPLETED, notEmpty},
+    };
+    for (const auto& item : items) {
+        EnableMenuItem(menu, item.id, MF_BYCOMMAND | (item.enabled ? MF_ENABLED : MF_GRAYED));
+    }
 }

@@ -3,7 +3,10 @@
 // with the URL box, the kind check boxes and the download list, one object for the process. It answers
 // the download block of private messages (37864-38863, forwarded by the main window), keeps the list
 // saved (a 3000 ms auto-save on a worker thread at lowest priority, and a save at destruction), joins
-// the clipboard-viewer chain and arms the queue's timer while the list has rows.
+// the clipboard-viewer chain and arms the queue's timer while the list has rows. Its commands remove,
+// move, rename and re-edit rows (keeping the running workers' records on their rows), hand rows to the
+// player and the playlist through the main window, copy them to the clipboard, open their files,
+// folders and URLs, and take dropped files and list files.
 //
 // Thread use: UI thread, except where a function says otherwise. Worker threads reach the window only
 // by messages (the download block through the main window; 32769 to the window itself).
@@ -17,6 +20,8 @@
 #include "foundation/Handles.h"
 #include "foundation/PrivateMessages.h"
 #include "windows/CToolWindow.h"
+
+#include <commctrl.h>
 
 #include <atomic>
 #include <map>
@@ -96,10 +101,35 @@ public:
     // (Re)arms the one-shot auto-save timer when the setting ListAutoSave is on.
     void ScheduleListAutoSave();
 
+    // Row removal (the selection, asking about running and economy rows; deleteFiles also moves the
+    // rows' files and their related files to the recycle bin; addExcept appends the rows to the except
+    // list). Running records on later rows are renumbered.
+    void RemoveDownloadItem(bool addExcept, bool deleteFiles);
+    // Removes the row alone (selected and focused first); true when the number of rows changed.
+    bool RemoveItemAt(int row);
+    // Removes every done row (an economy row only when the user agrees).
+    void RemoveCompletedItems(bool addExcept);
+    // Moves the selected rows as a block to the target row, keeping their running records on them.
+    void MoveSelectedItems(int target);
+    void MoveSelectedItemsUp();
+    void MoveSelectedItemsDown();
+    // Renames the row's finished files (every file of its folder whose name holds the old title and, when
+    // the file has a video ID, the same ID), then the row's title.
+    void RenameItemFiles(int row, const std::wstring& title);
+    // The enabled state of the item commands in the menu (the menu bar and the item popup).
+    void UpdateItemMenu(HMENU menu);
+    HMENU GetItemPopupMenu() const { return m_itemPopup.Get(); }
+
     LRESULT WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
     class CListSubclass : public CWndBase {
+    public:
+        LRESULT WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) override;
+    };
+    // The list's in-place title editor: its end is reported to the window as LVN_ENDLABELEDITW with the
+    // editor's handle, while its text can still be read.
+    class CWndListEditLabel : public CWndBase {
     public:
         LRESULT WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) override;
     };
@@ -126,6 +156,38 @@ private:
     void ShowCommentLogWarning();
     void ShowDownloadSettings();
     void RenamePathInList(const std::wstring& from, const std::wstring& to);
+
+    // Rows (CWndDownload.cpp).
+    const std::wstring& BoxCaption() const;
+    int Ask(const std::wstring& text, UINT type);
+    bool ConfirmDeleteEconomyItem(int row);
+    void ReEditSelectedRow();
+    bool IsAnySelectedRunning() const;
+    void ListEditLabelNotifyMessageSender(HWND edit);
+    void OnEndLabelEdit(const NMLVDISPINFOW& info);
+    void OnItemChanged(const NMLISTVIEW& change);
+    LRESULT OnListCustomDraw(NMLVCUSTOMDRAW& draw);
+    void ToggleSelectedChecks();
+    void TickAllStartableItems();
+    void RedoEconomyItems();
+    void CancelItemDownload();
+    // The row drag (the mouse captured by the window); points in screen coordinates.
+    HWND GetPlaylistListView() const;
+    void UpdateDragCursor(POINT screen);
+    void OnListDragEnd(POINT screen);
+
+    // Commands of files, folders, the playlist and the clipboard (CWndDownload.cpp).
+    void OpenItemFile();
+    void AddSelectedToPlaylist();
+    void OpenItemFolder();
+    void OpenSaveFolder();
+    void OpenExceptList();
+    void OpenItemUrl();
+    void CopyItemToClipboard(UINT kind);
+    void CheckUrlBox();
+    void AddPastLogOption();
+    void OnDropFiles(HDROP drop);
+    void OpenListFileDialog();
     void ScrollToLastRow();
     void UpdateQueueTimer();
     // A text answer of the block: a copy kept until the same message is asked again, so that it stays
@@ -144,6 +206,8 @@ private:
     std::wstring m_settingsPath;
     std::wstring m_listFilePath;
     std::wstring m_commandLineList;
+    std::wstring m_droppedList;
+    std::wstring m_dialogList;
     HWND m_mainWindow = nullptr;
     HWND m_nextClipboardViewer = nullptr;
     CAcceleratorTable m_accelerator;
@@ -176,6 +240,8 @@ private:
     HWND m_checkAddPlaylist = nullptr;
     HWND m_addButton = nullptr;
     CListSubclass m_listSubclass;
+    CWndListEditLabel m_labelEditor;
+    HWND m_labelEdit = nullptr;
     std::unique_ptr<class CToolTip> m_toolTip;
     std::unique_ptr<CDownloadAccountSheet> m_accountSheet;
 

@@ -37,6 +37,19 @@ std::wstring TextOf(LPARAM text) {
     return chars != nullptr ? std::wstring(chars) : std::wstring();
 }
 
+// A mouse message's point (client coordinates of the window, which may lie outside it while the mouse
+// is captured) on the screen.
+POINT ClientPointToScreen(HWND window, LPARAM lParam) {
+    POINT point = {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+    ClientToScreen(window, &point);
+    return point;
+}
+
+bool IsListLabelEditor(HWND control) {
+    return control != nullptr && GetWindowClassName(control) == L"Edit" &&
+           GetWindowClassName(GetParent(control)) == L"SysListView32";
+}
+
 // The clipboard watch itself comes later; the chain must go on to the next viewer meanwhile.
 void WatchClipboard(HWND nextViewer) {
     if (nextViewer != nullptr) {
@@ -104,19 +117,19 @@ LRESULT CWndDownload::WndProc(HWND window, UINT message, WPARAM wParam, LPARAM l
         OnCommand(LOWORD(wParam), reinterpret_cast<HWND>(lParam), HIWORD(wParam));
         return DialogResult(window, 0);
     case WM_MOUSEMOVE:
-        // The row drag's cursor comes with the row moves.
+        if (GetCapture() == window) {
+            UpdateDragCursor(ClientPointToScreen(window, lParam));
+        }
         return DialogResult(window, 0);
     case WM_LBUTTONDOWN:
         return DialogResult(window, 0);
     case WM_LBUTTONUP:
-        // End of a row drag; the rows' move comes later.
         if (GetCapture() == window) {
-            ReleaseCapture();
+            OnListDragEnd(ClientPointToScreen(window, lParam));
         }
         return DialogResult(window, 0);
     case WM_DROPFILES:
-        // Dropped files are taken later; the drop's memory is given back now.
-        DragFinish(reinterpret_cast<HDROP>(wParam));
+        OnDropFiles(reinterpret_cast<HDROP>(wParam));
         return DialogResult(window, 0);
     case WM_DRAWCLIPBOARD:
         WatchClipboard(m_nextClipboardViewer);
@@ -394,17 +407,6 @@ void CWndDownload::ShowDownloadSettings() {
     m_accountSheet->Open(GetHandle());
 }
 
-void CWndDownload::RenamePathInList(const std::wstring& from, const std::wstring& to) {
-    const int count = ListView_GetItemCount(m_list);
-    for (int row = 0; row < count; ++row) {
-        for (int column = 0; column < kDownloadColumnCount; ++column) {
-            if (GetListItemText(m_list, row, column) == from) {
-                SetListItemText(to, column, m_list, row);
-            }
-        }
-    }
-}
-
 void CWndDownload::ScrollToLastRow() {
     const int count = ListView_GetItemCount(m_list);
     if (count > 0) {
@@ -412,13 +414,22 @@ void CWndDownload::ScrollToLastRow() {
     }
 }
 
-void CWndDownload::OnCommand(UINT id, HWND, UINT code) {
+void CWndDownload::OnCommand(UINT id, HWND control, UINT code) {
+    if (code == EN_SETFOCUS && IsListLabelEditor(control)) {
+        ListEditLabelNotifyMessageSender(control);
+    }
     const int rowsBefore = m_list != nullptr ? ListView_GetItemCount(m_list) : 0;
     switch (id) {
+    case IDC_DOWNLOAD_URL:
+        CheckUrlBox();
+        break;
     case IDC_DOWNLOAD_CHECK_COMMENT:
         if (code == BN_CLICKED) {
             ShowCommentLogWarning();
         }
+        break;
+    case IDC_DOWNLOAD_PAST_LOG:
+        AddPastLogOption();
         break;
     case IDC_DOWNLOAD_ADD:
         AddFromUrlBox();
@@ -426,12 +437,94 @@ void CWndDownload::OnCommand(UINT id, HWND, UINT code) {
     case IDC_DOWNLOAD_ENTER:
         OnEnterCommand();
         break;
+    case IDM_DL_ADD_FROM_FILE:
+        OpenListFileDialog();
+        break;
+    case IDM_DL_CLOSE:
+        SendMessageW(GetHandle(), WM_CLOSE, 0, 0);
+        break;
     case IDM_DL_SETTINGS:
         ShowDownloadSettings();
         break;
+    case IDM_DL_OPEN_EXCEPT_LIST:
+        OpenExceptList();
+        break;
+    case IDM_DL_OPEN_SAVE_FOLDER:
+        OpenSaveFolder();
+        break;
+    case IDM_DL_PLAY:
+        OpenItemFile();
+        break;
+    case IDM_DL_REEDIT:
+        ReEditSelectedRow();
+        break;
+    case IDM_DL_ADD_TO_PLAYLIST:
+        AddSelectedToPlaylist();
+        break;
+    case IDM_DL_OPEN_ITEM_FOLDER:
+        OpenItemFolder();
+        break;
+    case IDM_DL_TOGGLE_PAUSE:
+        ToggleSelectedChecks();
+        break;
+    case IDM_DL_CANCEL:
+        CancelItemDownload();
+        break;
+    case IDM_DL_PAUSE_ALL:
+        UncheckAllListItems(m_list);
+        break;
+    case IDM_DL_START_ALL:
+        TickAllStartableItems();
+        break;
+    case IDM_DL_REDO_ECONOMY:
+        RedoEconomyItems();
+        break;
+    case IDM_DL_COPY_ID:
+    case IDM_DL_COPY_URL:
+    case IDM_DL_COPY_TITLE:
+    case IDM_DL_COPY_FILE_NAME:
+    case IDM_DL_COPY_FILE_PATH:
+    case IDM_DL_COPY_URL_KEY:
+        CopyItemToClipboard(id);
+        break;
+    case IDM_DL_OPEN_URL:
+        OpenItemUrl();
+        break;
+    case IDM_DL_MOVE_UP:
+        MoveSelectedItemsUp();
+        break;
+    case IDM_DL_MOVE_DOWN:
+        MoveSelectedItemsDown();
+        break;
+    case IDM_DL_REMOVE:
+        RemoveDownloadItem(false, false);
+        break;
+    case IDM_DL_REMOVE_WITH_FILES:
+        if (Ask(L"選択している項目の削除と関連するファイルをゴミ箱に移動します。\nよろしいですか？\n\n※「関連するファイ"
+                L"ル」"
+                L"とは同じIDが名前に含まれるファイルです",
+                MB_YESNO | MB_DEFBUTTON2 | MB_ICONEXCLAMATION | MB_SETFOREGROUND | MB_TOPMOST) == IDYES) {
+            RemoveDownloadItem(false, true);
+        }
+        break;
+    case IDM_DL_REMOVE_COMPLETED:
+        RemoveCompletedItems(false);
+        break;
+    case IDM_DL_EXCEPT_REMOVE:
+        RemoveDownloadItem(true, false);
+        break;
+    case IDM_DL_EXCEPT_REMOVE_WITH_FILES:
+        if (Ask(L"選択している項目と関連するファイルをコンピュータから削除します。\nよろしいですか？\n\n※「関連するファ"
+                L"イ"
+                L"ル」とは同じIDが名前に含まれるファイルです",
+                MB_YESNO | MB_SETFOREGROUND | MB_TOPMOST) == IDYES) {
+            RemoveDownloadItem(true, true);
+        }
+        break;
+    case IDM_DL_EXCEPT_REMOVE_COMPLETED:
+        RemoveCompletedItems(true);
+        break;
     default:
-        // The URL box check, the past-log option, the file, folder, row, copy and removal commands
-        // come with their own parts of the window.
         break;
     }
     if (id == 0 || m_list == nullptr) {
@@ -445,11 +538,15 @@ void CWndDownload::OnCommand(UINT id, HWND, UINT code) {
 
 LRESULT CWndDownload::OnListNotify(const NMHDR& header) {
     switch (header.code) {
-    case NM_CUSTOMDRAW: {
-        const auto& draw = reinterpret_cast<const NMLVCUSTOMDRAW&>(header);
-        // The rows' colours come with the check boxes' handling.
-        return draw.nmcd.dwDrawStage == CDDS_PREPAINT ? CDRF_NOTIFYITEMDRAW : CDRF_DODEFAULT;
-    }
+    case NM_CUSTOMDRAW:
+        // The list hands over its own record, which the answer's colours are written into.
+        return OnListCustomDraw(const_cast<NMLVCUSTOMDRAW&>(reinterpret_cast<const NMLVCUSTOMDRAW&>(header)));
+    case LVN_ENDLABELEDITW:
+        OnEndLabelEdit(reinterpret_cast<const NMLVDISPINFOW&>(header));
+        break;
+    case LVN_ITEMCHANGED:
+        OnItemChanged(reinterpret_cast<const NMLISTVIEW&>(header));
+        break;
     case LVN_BEGINDRAG:
         SetCapture(GetHandle());
         break;
@@ -466,8 +563,6 @@ LRESULT CWndDownload::OnListNotify(const NMHDR& header) {
         OnCommand(IDM_DL_PLAY, nullptr, 0);
         break;
     default:
-        // LVN_ENDLABELEDITW (the title edit) and LVN_ITEMCHANGED (the check boxes) come with the row
-        // operations; other codes need nothing.
         break;
     }
     UpdateQueueTimer();
@@ -480,6 +575,8 @@ void CWndDownload::UpdateQueueTimer() {
     }
     m_updatingQueueTimer = true;
     const int count = ListView_GetItemCount(m_list);
+    UpdateItemMenu(GetMenu(GetHandle()));
+    UpdateItemMenu(m_itemPopup.Get());
     if (count == 0) {
         if (m_queueTimer != 0) {
             KillTimer(m_list, m_queueTimer);

@@ -78,6 +78,8 @@ constexpr UINT kMsgDownloadListLoaded = 0x8002; // 32770: a list load has ended
 constexpr UINT kMsgPlaylistHandle = kPlaylistBlock; // 38864: the window's handle
 constexpr UINT kMsgPlaylistAddFile = 38865;         // wParam a file path to add
 constexpr UINT kMsgPlaylistPlayingFile = 38866;     // wParam the path of the file now playing
+constexpr UINT kMsgPlaylistListHandle = 38867;      // the playlist's list view (a drop target of row drags)
+constexpr UINT kMsgPlaylistRenamePath = 38894;      // wParam the old path, lParam the new one (a file renamed)
 
 // The video-information block.
 constexpr UINT kMsgVideoInfoHandle = 39865;

@@ -470,12 +470,14 @@ TEST_F(DownloadWindowTest, DownloadRunsOnlyWithATickedRowAndARunningWorker) {
     EXPECT_FALSE(m_window.IsDownloadRunning()) << "a row ticked, no worker";
 }
 
-// What the dialog's own procedure receives: commands sent to it by its list.
+// What the dialog's own procedure receives: commands sent to it by its list, kept from the window so
+// that the keys' removals and copies do not run.
 std::vector<WPARAM> g_commands;
 WNDPROC g_dialogProc = nullptr;
 LRESULT CALLBACK RecordCommands(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_COMMAND) {
         g_commands.push_back(wParam);
+        return 0;
     }
     return CallWindowProcW(g_dialogProc, window, message, wParam, lParam);
 }

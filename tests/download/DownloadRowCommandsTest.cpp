@@ -1,0 +1,993 @@
+#include "CWndDownload/CWndDownload.h"
+
+#include "CWndDownload/DownloadCommands.h"
+#include "CWndDownload/DownloadListFile.h"
+#include "CWndDownload/DownloadListRow.h"
+#include "CWndDownload/DownloadResource.h"
+#include "client/ServiceUrls.h"
+#include "foundation/AppSettings.h"
+#include "foundation/CBaseDebug.h"
+#include "foundation/ListView.h"
+#include "foundation/MainWindowMessages.h"
+#include "foundation/PathUtil.h"
+#include "foundation/Regex.h"
+#include "foundation/TextFile.h"
+#include "foundation/WindowUtil.h"
+#include "tests/support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <commctrl.h>
+#include <shlobj.h>
+
+#include <algorithm>
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+using namespace testing_support;
+
+namespace {
+
+const wchar_t kStandInClass[] = L"VelaDownloadCommandsTestMain";
+
+// The main window as the download window's commands meet it: it forwards the download block and
+// records what the commands hand to the player and the playlist.
+class StandInMainWindow {
+public:
+    explicit StandInMainWindow(CWndDownload& download) : m_download(download) {
+        WNDCLASSW wc = {};
+        wc.lpfnWndProc = &StandInMainWindow::Procedure;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = kStandInClass;
+        RegisterClassW(&wc);
+        m_window = CreateWindowW(kStandInClass, L"", WS_POPUP, 0, 0, 50, 50, nullptr, nullptr, wc.hInstance, nullptr);
+        SetWindowLongPtrW(m_window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+        m_savedMain = GetMainWindow();
+        SetMainWindow(m_window);
+    }
+    ~StandInMainWindow() {
+        SetMainWindow(m_savedMain);
+        DestroyWindow(m_window);
+    }
+    HWND Handle() const { return m_window; }
+
+    std::vector<std::wstring> commandLines;                     // WM_COPYDATA
+    std::vector<std::wstring> playlistFiles;                    // 38865
+    std::vector<std::pair<std::wstring, std::wstring>> renamed; // 38894
+
+private:
+    static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+        auto* self = reinterpret_cast<StandInMainWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+        if (self == nullptr) {
+            return DefWindowProcW(window, message, wParam, lParam);
+        }
+        if (message >= kDownloadBlock && message < kDownloadBlock + kBlockSize) {
+            return SendMessageW(self->m_download.GetHandle(), message, wParam, lParam);
+        }
+        switch (message) {
+        case kMsgLogLine:
+            DebugLog() << reinterpret_cast<const wchar_t*>(wParam) << EndLine;
+            return 0;
+        case WM_COPYDATA: {
+            const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+            self->commandLines.emplace_back(static_cast<const wchar_t*>(data->lpData));
+            return 1;
+        }
+        case kMsgPlaylistAddFile:
+            self->playlistFiles.emplace_back(reinterpret_cast<const wchar_t*>(wParam));
+            return 1;
+        case kMsgPlaylistRenamePath:
+            self->renamed.emplace_back(reinterpret_cast<const wchar_t*>(wParam),
+                                       reinterpret_cast<const wchar_t*>(lParam));
+            return 0;
+        case kMsgPlaylistListHandle:
+            return 0;
+        default:
+            return DefWindowProcW(window, message, wParam, lParam);
+        }
+    }
+
+    CWndDownload& m_download;
+    HWND m_window = nullptr;
+    HWND m_savedMain = nullptr;
+};
+
+// A row as the tests lay it out.
+struct TestRow {
+    TestRow(std::wstring key, WORD status = kDownloadStatusWaiting, WORD flags = kDownloadKindBase | kDownloadKindVideo,
+            std::wstring title = L"", std::wstring videoPath = L"", std::wstring addData = L"",
+            std::wstring folder = L"")
+        : key(std::move(key)), status(status), flags(flags), title(std::move(title)), videoPath(std::move(videoPath)),
+          addData(std::move(addData)), folder(std::move(folder)) {}
+    std::wstring key;
+    WORD status;
+    WORD flags;
+    std::wstring title;
+    std::wstring videoPath;
+    std::wstring addData;
+    std::wstring folder; // empty: the test's folder
+};
+
+// An HDROP of the paths, as the shell hands it with WM_DROPFILES.
+HDROP MakeDrop(const std::vector<std::wstring>& paths) {
+    std::wstring list;
+    for (const std::wstring& path : paths) {
+        list += path;
+        list += L'\0';
+    }
+    list += L'\0';
+    const size_t bytes = sizeof(DROPFILES) + list.size() * sizeof(wchar_t);
+    HGLOBAL memory = GlobalAlloc(GHND, bytes);
+    auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
+    drop->pFiles = sizeof(DROPFILES);
+    drop->fWide = TRUE;
+    memcpy(reinterpret_cast<BYTE*>(drop) + sizeof(DROPFILES), list.data(), list.size() * sizeof(wchar_t));
+    GlobalUnlock(memory);
+    return static_cast<HDROP>(memory);
+}
+
+std::wstring ClipboardText() {
+    std::wstring text;
+    if (OpenClipboard(nullptr)) {
+        if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+            text = static_cast<const wchar_t*>(GlobalLock(data));
+            GlobalUnlock(data);
+        }
+        CloseClipboard();
+    }
+    return text;
+}
+
+// A download item worker as the list knows it: a record on a row, with a thread that only waits.
+class StandInWorker {
+public:
+    explicit StandInWorker(int row) : m_release(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
+        HANDLE release = m_release.Get();
+        WorkerThreadRecord record;
+        record.thread =
+            StartWorker(WorkerOptions{L"stand-in item worker"}, [release] { WaitForSingleObject(release, INFINITE); });
+        record.rowIndex = row;
+        record.state = WorkerThreadRecord::kRunning;
+        m_record = &AddWorkerThread(record);
+    }
+    ~StandInWorker() {
+        m_record->state = WorkerThreadRecord::kAbandoned;
+        m_record->rowIndex = -1;
+        for (DWORD count = ResumeThreadCount(); count > 0 && count != static_cast<DWORD>(-1);
+             count = ResumeThreadCount()) {
+        }
+        SetEvent(m_release.Get());
+        m_record->thread.Wait(5000);
+    }
+    WorkerThreadRecord& Record() { return *m_record; }
+    // The thread's suspend count (0: it runs).
+    DWORD SuspendCount() {
+        const DWORD count = ResumeThreadCount();
+        if (count > 0 && count != static_cast<DWORD>(-1)) {
+            m_record->thread.Suspend();
+        }
+        return count;
+    }
+
+private:
+    // Resumes once; the previous suspend count.
+    DWORD ResumeThreadCount() {
+        CKernelHandle thread(OpenThread(THREAD_SUSPEND_RESUME, FALSE, m_record->thread.GetThreadId()));
+        return thread ? ResumeThread(thread.Get()) : 0;
+    }
+
+    CKernelHandle m_release;
+    WorkerThreadRecord* m_record = nullptr;
+};
+
+class DownloadRowCommandsTest : public TempFolderTest {
+protected:
+    void SetUp() override {
+        TempFolderTest::SetUp();
+        m_savedApp = GetAppSettings();
+        m_savedDownload = GetDownloadSettings();
+        m_savedDoor = GetDownloadShellDoor();
+        GetAppSettings().programFolder = Folder();
+        GetAppSettings().settingsDatPath = PathOf(L"settings.dat");
+        GetDownloadExceptList().Replace({});
+        GetDownloadShellDoor().execute = [this](const std::wstring& line) {
+            opened.push_back(line);
+            return true;
+        };
+        GetDownloadShellDoor().openUrl = [this](const std::wstring& url) {
+            opened.push_back(L"url " + url);
+            return true;
+        };
+        ClearLog();
+        m_main = std::make_unique<StandInMainWindow>(m_window);
+        m_window.Init(L"VelaPlayer", PathOf(L"velaplayer.ini"), m_main->Handle());
+        ASSERT_TRUE(m_window.Show(SW_HIDE));
+        ASSERT_TRUE(PumpMessagesUntil([&] { return m_window.IsListLoaded(); }));
+        // The window has read its settings by now.
+        GetDownloadSettings().ListAutoSave = false;
+        GetDownloadSettings().SavePath = Folder();
+    }
+    void TearDown() override {
+        m_window.Destroy();
+        m_main.reset();
+        GetAppSettings() = m_savedApp;
+        GetDownloadSettings() = m_savedDownload;
+        GetDownloadShellDoor() = m_savedDoor;
+        GetDownloadExceptList().Replace({});
+        TempFolderTest::TearDown();
+    }
+
+    HWND Window() const { return m_window.GetHandle(); }
+    HWND List() const { return m_window.GetListView(); }
+    HWND UrlBox() const { return GetDlgItem(Window(), IDC_DOWNLOAD_URL); }
+
+    // Shows the window in front, for the commands that need the focus or the screen.
+    void ShowInFront() {
+        ShowWindow(Window(), SW_SHOW);
+        SetForegroundWindow(Window());
+        SetWindowPos(Window(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+        PumpMessagesFor(50);
+    }
+
+    void SetRows(const std::vector<TestRow>& rows) {
+        ListView_DeleteAllItems(List());
+        for (const TestRow& row : rows) {
+            const std::vector<std::wstring> add = {row.addData.empty() ? row.key : row.key + L" " + row.addData,
+                                                   row.folder.empty() ? Folder() : row.folder};
+            const DWORD flags = (static_cast<DWORD>(kDownloadStatusWaiting) << 16) | row.flags;
+            ASSERT_EQ(SendMessageW(m_main->Handle(), kMsgDownloadAddItem, reinterpret_cast<WPARAM>(&add), flags), 1);
+            const int index = ListView_GetItemCount(List()) - 1;
+            SetListItemText(row.title, kDownloadColumnTitle, List(), index);
+            SetListItemText(row.videoPath, kDownloadColumnVideoPath, List(), index);
+            SetDownloadItemStatus(List(), row.status, index);
+        }
+    }
+    std::vector<std::wstring> Keys() const {
+        std::vector<std::wstring> keys;
+        for (int row = 0; row < ListView_GetItemCount(List()); ++row) {
+            keys.push_back(GetListItemText(List(), row, kDownloadColumnId));
+        }
+        return keys;
+    }
+    void Select(const std::vector<int>& rows) {
+        ListView_SetItemState(List(), -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+        for (int row : rows) {
+            ListView_SetItemState(List(), row, LVIS_SELECTED, LVIS_SELECTED);
+        }
+        if (!rows.empty()) {
+            ListView_SetItemState(List(), rows.front(), LVIS_FOCUSED, LVIS_FOCUSED);
+        }
+    }
+    std::vector<int> Selected() const { return GetSelectedListItems(List()); }
+    void Command(UINT id) { SendMessageW(Window(), WM_COMMAND, id, 0); }
+    bool Ticked(int row) const {
+        return ListView_GetItemState(List(), row, LVIS_STATEIMAGEMASK) == INDEXTOSTATEIMAGEMASK(2);
+    }
+    void SetTicked(int row, bool ticked) {
+        ListView_SetItemState(List(), row, INDEXTOSTATEIMAGEMASK(ticked ? 2 : 1), LVIS_STATEIMAGEMASK);
+    }
+    // A list notification as the list sends it.
+    LRESULT Notify(UINT code) {
+        NMHDR header = {List(), IDC_DOWNLOAD_LIST, code};
+        SendMessageW(Window(), WM_NOTIFY, IDC_DOWNLOAD_LIST, reinterpret_cast<LPARAM>(&header));
+        return GetWindowLongPtrW(Window(), DWLP_MSGRESULT);
+    }
+    POINT RowCenter(int row) const {
+        RECT rect = {};
+        ListView_GetItemRect(List(), row, &rect, LVIR_LABEL);
+        return {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+    }
+
+    CWndDownload m_window;
+    std::unique_ptr<StandInMainWindow> m_main;
+    std::vector<std::wstring> opened;
+
+private:
+    AppSettings m_savedApp;
+    DownloadSettings m_savedDownload;
+    DownloadShellDoor m_savedDoor;
+};
+
+TEST_F(DownloadRowCommandsTest, RemovalsAskWhereTheyMust) {
+    const std::wstring video = PathOf(L"題名2(sm2).mp4");
+    const std::wstring comment = PathOf(L"題名2(sm2).xml");
+    const WORD done = kDownloadStatusDone;
+    const WORD economy = kDownloadKindVideo | kDownloadKindEconomy;
+    const std::vector<TestRow> rows = {
+        {L"sm1", kDownloadStatusWaiting, 0x3, L""},
+        {L"sm2", done, 0x3, L"題名2", video},
+        {L"sm3", kDownloadStatusWaiting, 0x3, L"題名3"},
+        {L"sm4", done, economy, L"題名4"},
+        {L"sm5", done, 0x3, L"題名5"},
+    };
+    const std::wstring withFiles =
+        L"選択している項目の削除と関連するファイルをゴミ箱に移動します。\nよろしいですか？\n\n"
+        L"※「関連するファイル」とは同じIDが名前に含まれるファイルです";
+    const std::wstring exceptWithFiles =
+        L"選択している項目と関連するファイルをコンピュータから削除します。\nよろしいですか"
+        L"？\n\n※「関連するファイル」とは同じIDが名前に含まれるファイルです";
+    const std::wstring economyQuestion =
+        L"題名4\n\nエコノミーモードでダウンロードした動画です。\n項目を削除しますか？\n\n("
+        L"※後から通常モードでダウンロードする"
+        L"場合は項目を削除せず、チェックボックスをチェックし再ダウンロードする必要があります)";
+    struct Case {
+        const char* name;
+        UINT command;
+        std::vector<int> selected;
+        std::vector<int> answers;
+        std::vector<std::wstring> keys;
+        std::vector<std::wstring> exceptLines;
+        std::vector<std::wstring> questions;
+        bool filesRemain;
+    };
+    const std::vector<std::wstring> all = {L"sm1", L"sm2", L"sm3", L"sm4", L"sm5"};
+    const Case cases[] = {
+        {"remove two", IDM_DL_REMOVE, {0, 2}, {}, {L"sm2", L"sm4", L"sm5"}, {}, {}, true},
+        {"with files, answered No", IDM_DL_REMOVE_WITH_FILES, {1}, {IDNO}, all, {}, {withFiles}, true},
+        {"with files",
+         IDM_DL_REMOVE_WITH_FILES,
+         {1},
+         {IDYES},
+         {L"sm1", L"sm3", L"sm4", L"sm5"},
+         {},
+         {withFiles},
+         false},
+        {"to the except list",
+         IDM_DL_EXCEPT_REMOVE,
+         {0, 4},
+         {},
+         {L"sm2", L"sm3", L"sm4"},
+         {L"sm1\t# ", L"sm5\t# 題名5"},
+         {},
+         true},
+        {"except with files, answered No",
+         IDM_DL_EXCEPT_REMOVE_WITH_FILES,
+         {1},
+         {IDNO},
+         all,
+         {},
+         {exceptWithFiles},
+         true},
+        {"except with files",
+         IDM_DL_EXCEPT_REMOVE_WITH_FILES,
+         {1},
+         {IDYES},
+         {L"sm1", L"sm3", L"sm4", L"sm5"},
+         {L"sm2\t# 題名2"},
+         {exceptWithFiles},
+         false},
+        {"an economy row kept",
+         IDM_DL_REMOVE,
+         {2, 3, 4},
+         {IDNO},
+         {L"sm1", L"sm2", L"sm4", L"sm5"},
+         {},
+         {economyQuestion},
+         true},
+        {"completed, economy kept",
+         IDM_DL_REMOVE_COMPLETED,
+         {},
+         {IDNO},
+         {L"sm1", L"sm3", L"sm4"},
+         {},
+         {economyQuestion},
+         false},
+        {"completed to the except list",
+         IDM_DL_EXCEPT_REMOVE_COMPLETED,
+         {},
+         {IDYES},
+         {L"sm1", L"sm3"},
+         {L"sm2\t# 題名2", L"sm4\t# 題名4", L"sm5\t# 題名5"},
+         {economyQuestion},
+         true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteBytes(video, "v");
+        WriteBytes(comment, "c");
+        WriteBytes(PathOf(L"別の題名(sm3).flv"), "v");
+        SetRows(rows);
+        SetListItemText(L"", kDownloadColumnSaveFolder, List(), 0);
+        GetDownloadExceptList().Replace({});
+        Select(c.selected);
+        MessageBoxAnswerer answerer(c.answers);
+        Command(c.command);
+        EXPECT_EQ(Keys(), c.keys);
+        EXPECT_EQ(GetDownloadExceptList().Snapshot(), c.exceptLines);
+        std::vector<std::wstring> questions;
+        for (const SeenMessageBox& seen : answerer.Seen()) {
+            questions.push_back(seen.text);
+            EXPECT_EQ(seen.caption, L"VelaPlayer");
+        }
+        EXPECT_EQ(questions, c.questions);
+        if (c.command == IDM_DL_REMOVE_COMPLETED || c.command == IDM_DL_EXCEPT_REMOVE_COMPLETED) {
+            continue; // they never delete files
+        }
+        const bool withFilesCommand =
+            c.command == IDM_DL_REMOVE_WITH_FILES || c.command == IDM_DL_EXCEPT_REMOVE_WITH_FILES;
+        const bool sm3Kept = std::find(c.keys.begin(), c.keys.end(), L"sm3") != c.keys.end();
+        EXPECT_EQ(FileExists(PathOf(L"別の題名(sm3).flv")), !withFilesCommand || sm3Kept)
+            << "the related files of a row without paths";
+        EXPECT_EQ(FileExists(video), c.filesRemain);
+        EXPECT_EQ(FileExists(comment), c.filesRemain);
+    }
+}
+
+TEST_F(DownloadRowCommandsTest, RunningRowsKeepTheirWorkersThroughRemovalsAndMoves) {
+    SetRows({{L"sm1"}, {L"sm2"}, {L"sm3"}, {L"sm4"}, {L"sm5"}});
+    StandInWorker worker(4);
+
+    Select({1, 3});
+    Command(IDM_DL_REMOVE);
+    EXPECT_EQ(Keys(), (std::vector<std::wstring>{L"sm1", L"sm3", L"sm5"}));
+    EXPECT_EQ(worker.Record().rowIndex, 2);
+
+    Select({2});
+    Command(IDM_DL_MOVE_UP);
+    EXPECT_EQ(Keys(), (std::vector<std::wstring>{L"sm1", L"sm5", L"sm3"}));
+    EXPECT_EQ(worker.Record().rowIndex, 1);
+    EXPECT_EQ(worker.SuspendCount(), 0u) << "resumed after the move";
+
+    // The running row is asked about; No keeps it and its worker.
+    const std::wstring question =
+        L"動画名 : sm5\nタイトル : \n\nこの項目をは現在ダウンロード処理途中です。\n項目を削除しま"
+        L"すか？\n(※処理途中のファイルの削除は行われません)";
+    {
+        MessageBoxAnswerer answerer({IDNO});
+        Command(IDM_DL_REMOVE);
+        ASSERT_EQ(answerer.Seen().size(), 1u);
+        EXPECT_EQ(answerer.Seen()[0].text, question);
+        EXPECT_EQ(Keys().size(), 3u);
+        EXPECT_EQ(worker.Record().state, WorkerThreadRecord::kRunning);
+    }
+    {
+        MessageBoxAnswerer answerer({IDYES});
+        Command(IDM_DL_REMOVE);
+        EXPECT_EQ(Keys(), (std::vector<std::wstring>{L"sm1", L"sm3"}));
+        EXPECT_EQ(worker.Record().state, WorkerThreadRecord::kAbandoned);
+        EXPECT_EQ(worker.Record().rowIndex, -1);
+        EXPECT_EQ(worker.SuspendCount(), 1u) << "suspended for good";
+    }
+}
+
+TEST_F(DownloadRowCommandsTest, MovesByCommand) {
+    struct Case {
+        const char* name;
+        UINT command;
+        std::vector<int> selected;
+        std::vector<std::wstring> keys;
+        std::vector<int> selectedAfter;
+    };
+    const Case cases[] = {
+        {"up from the top does nothing", IDM_DL_MOVE_UP, {0}, {L"sm1", L"sm2", L"sm3", L"sm4", L"sm5"}, {0}},
+        {"up", IDM_DL_MOVE_UP, {3}, {L"sm1", L"sm2", L"sm4", L"sm3", L"sm5"}, {2}},
+        {"down at the bottom does nothing", IDM_DL_MOVE_DOWN, {2, 4}, {L"sm1", L"sm2", L"sm3", L"sm4", L"sm5"}, {2, 4}},
+        {"a block down", IDM_DL_MOVE_DOWN, {1, 2}, {L"sm1", L"sm4", L"sm2", L"sm3", L"sm5"}, {2, 3}},
+        // The last selected row stays where it was after the first move, so the rows go to the end.
+        {"scattered rows down", IDM_DL_MOVE_DOWN, {0, 2}, {L"sm2", L"sm4", L"sm5", L"sm1", L"sm3"}, {3, 4}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SetRows({{L"sm1"}, {L"sm2"}, {L"sm3"}, {L"sm4", kDownloadStatusDone, 0x3, L"題名4"}, {L"sm5"}});
+        SetTicked(3, false);
+        Select(c.selected);
+        Command(c.command);
+        EXPECT_EQ(Keys(), c.keys);
+        EXPECT_EQ(Selected(), c.selectedAfter);
+        // The unticked done row takes its check box, title and status along.
+        for (int row = 0; row < 5; ++row) {
+            const bool isFour = GetListItemText(List(), row, kDownloadColumnId) == L"sm4";
+            EXPECT_EQ(Ticked(row), !isFour) << row;
+            EXPECT_EQ(GetListItemText(List(), row, kDownloadColumnTitle), isFour ? L"題名4" : L"") << row;
+            EXPECT_EQ(GetItemStatusOf(GetListItemParam(List(), row)) == kDownloadStatusDone, isFour) << row;
+        }
+    }
+}
+
+TEST_F(DownloadRowCommandsTest, TitleEditRenamesTheFinishedFiles) {
+    ShowInFront();
+    struct Case {
+        const char* name;
+        WORD status;
+        std::wstring title;
+        bool renamed;
+        std::wstring log;
+    };
+    const Case cases[] = {
+        {"done", kDownloadStatusDone, L"新しい題名", true, L""},
+        {"still downloading", kDownloadStatusVideo, L"新しい題名", false, L"◆項目のダウンロードが完了していません"},
+        {"a path in the title", kDownloadStatusDone, L"..\\逃げた", false,
+         L"◆リネームに失敗しました : " + PathOf(L"古い題名(sm2).mp4") + L" -> " + PathOf(L"..\\逃げた(sm2).mp4")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::wstring video = PathOf(L"古い題名(sm2).mp4");
+        const std::wstring other = PathOf(L"古い題名(sm3).mp4");
+        for (const wchar_t* name : {L"古い題名(sm2).mp4", L"古い題名(sm2).xml", L"古い題名(sm3).mp4"}) {
+            WriteBytes(PathOf(name), "x");
+        }
+        SetRows({{L"sm1"}, {L"sm2", c.status, 0x3, L"古い題名", video}});
+        m_main->renamed.clear();
+        ClearLog();
+
+        SetFocus(List());
+        HWND edit = ListView_EditLabel(List(), 1);
+        ASSERT_NE(edit, nullptr);
+        SetWindowTextW(edit, c.title.c_str());
+        SendMessageW(edit, WM_KEYDOWN, VK_RETURN, 0);
+        ASSERT_TRUE(PumpMessagesUntil([&] { return !IsWindow(edit); }));
+
+        const std::wstring newVideo = PathOf(L"新しい題名(sm2).mp4");
+        EXPECT_EQ(GetListItemText(List(), 1, kDownloadColumnTitle), c.renamed ? c.title : L"古い題名");
+        EXPECT_EQ(GetListItemText(List(), 1, kDownloadColumnVideoPath), c.renamed ? newVideo : video);
+        EXPECT_EQ(FileExists(newVideo), c.renamed);
+        EXPECT_EQ(FileExists(PathOf(L"新しい題名(sm2).xml")), c.renamed);
+        EXPECT_TRUE(FileExists(other)) << "a file of another video keeps its name";
+        EXPECT_EQ(m_main->renamed.size(), c.renamed ? 2u : 0u);
+        if (c.renamed) {
+            EXPECT_NE(std::find(m_main->renamed.begin(), m_main->renamed.end(), std::make_pair(video, newVideo)),
+                      m_main->renamed.end());
+        }
+        if (!c.log.empty()) {
+            EXPECT_NE(LogText().find(c.log), std::wstring::npos) << testing::PrintToString(LogText());
+        }
+        for (const wchar_t* name : {L"古い題名(sm2).mp4", L"古い題名(sm2).xml", L"新しい題名(sm2).mp4",
+                                    L"新しい題名(sm2).xml", L"古い題名(sm3).mp4"}) {
+            DeleteFileW(PathOf(name).c_str());
+        }
+    }
+}
+
+TEST_F(DownloadRowCommandsTest, RowsDraggedWithTheMouse) {
+    ShowInFront();
+    SetRows({{L"sm1"},
+             {L"sm2", kDownloadStatusError, 0x3, L"", L"", L"country=jp -deleted"},
+             {L"sm3"},
+             {L"sm4"},
+             {L"sm5"}});
+    auto drag = [&](int from, POINT dropScreen) {
+        Select({from});
+        const POINT start = RowCenter(from);
+        PostMessageW(List(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(start.x, start.y));
+        PostMessageW(List(), WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(start.x + 40, start.y + 40));
+        ASSERT_TRUE(PumpMessagesUntil([&] { return GetCapture() == Window(); })) << "the drag begins";
+        POINT client = dropScreen;
+        ScreenToClient(Window(), &client);
+        SendMessageW(Window(), WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(client.x, client.y));
+        EXPECT_NE(GetCursor(), LoadCursorW(nullptr, IDC_NO)) << "a drop target";
+        SendMessageW(Window(), WM_LBUTTONUP, 0, MAKELPARAM(client.x, client.y));
+        EXPECT_NE(GetCapture(), Window());
+    };
+
+    POINT row = RowCenter(3);
+    ClientToScreen(List(), &row);
+    drag(0, row);
+    EXPECT_EQ(Keys(), (std::vector<std::wstring>{L"sm2", L"sm3", L"sm4", L"sm1", L"sm5"}));
+    EXPECT_EQ(Selected(), std::vector<int>{3});
+
+    // One row dropped on the URL box is taken out to be added again.
+    RECT box = {};
+    GetWindowRect(UrlBox(), &box);
+    drag(0, {(box.left + box.right) / 2, (box.top + box.bottom) / 2});
+    EXPECT_EQ(Keys(), (std::vector<std::wstring>{L"sm3", L"sm4", L"sm1", L"sm5"}));
+    EXPECT_EQ(GetWindowTextString(UrlBox()), L"sm2 country=jp ");
+}
+
+TEST_F(DownloadRowCommandsTest, DroppedFiles) {
+    const std::wstring shortcut = PathOf(L"page.url");
+    WriteTextFile(shortcut, L"[InternetShortcut]\nURL=http://www.example.com/mylist/7\n");
+    const std::wstring emptyShortcut = PathOf(L"empty.url");
+    WriteTextFile(emptyShortcut, L"[InternetShortcut]\n");
+    const std::wstring list = PathOf(L"list.TXT");
+    WriteTextFile(list, L"sm7\nsm8\n");
+    const std::wstring video = PathOf(L"題名(sm123).mp4");
+    const std::wstring noId = PathOf(L"notes.mp4");
+    struct Case {
+        const char* name;
+        std::vector<std::wstring> files;
+        std::wstring box; // what the URL box holds afterwards
+        std::vector<std::wstring> keys;
+    };
+    const Case cases[] = {
+        {"a shortcut", {shortcut}, L"http://www.example.com/mylist/7", {}},
+        {"a shortcut without URL", {emptyShortcut}, L"", {}},
+        {"a video file", {video}, GetWatchUrl(GetAppSettings().Country) + L"sm123", {}},
+        {"a file without an ID", {noId}, L"", {}},
+        {"two files", {shortcut, video}, L"before", {}},
+        {"a folder", {Folder()}, L"before", {}},
+        {"a list file", {list}, L"before", {L"sm7", L"sm8"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ListView_DeleteAllItems(List());
+        SetWindowTextW(UrlBox(), L"before");
+        SendMessageW(Window(), WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop(c.files)), 0);
+        if (!c.keys.empty()) {
+            ASSERT_TRUE(PumpMessagesUntil([&] {
+                return ListView_GetItemCount(List()) == static_cast<int>(c.keys.size()) &&
+                       GetWindowTextString(Window()).find(kDownloadListLoadingSuffix) == std::wstring::npos;
+            }));
+        }
+        EXPECT_EQ(GetWindowTextString(UrlBox()), c.box);
+        EXPECT_EQ(Keys(), c.keys);
+    }
+}
+
+TEST_F(DownloadRowCommandsTest, CopiesTheSelectedRowsWhileTheListHasTheFocus) {
+    ShowInFront();
+    SetRows({{L"sm9", kDownloadStatusWaiting, 0x3, L"題名", L"", L"country=tw"},
+             {L"http://www.example.com/mylist/1"},
+             {L"1234567"}});
+    Select({0, 1, 2});
+    SetFocus(List());
+    ASSERT_EQ(GetFocus(), List());
+    struct Case {
+        UINT command;
+        std::wstring text;
+    };
+    const Case cases[] = {
+        {IDM_DL_COPY_URL_KEY,
+         GetWatchUrl(L"tw") + L"sm9\nhttp://www.example.com/mylist/1\n" + GetWatchUrl(L"") + L"1234567"},
+        {IDM_DL_COPY_ID, L"sm9\n\n1234567"},
+        {IDM_DL_COPY_TITLE, L"題名\n\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.command);
+        DownloadOwnClipboardWrite() = false;
+        Command(c.command);
+        EXPECT_EQ(ClipboardText(), c.text);
+        EXPECT_TRUE(DownloadOwnClipboardWrite());
+    }
+    // Ctrl+C in the list reaches the same copy.
+    if (OpenClipboard(nullptr)) {
+        EmptyClipboard();
+        CloseClipboard();
+    }
+    BYTE keys[256] = {};
+    keys[VK_CONTROL] = 0x80;
+    SetKeyboardState(keys);
+    SendMessageW(List(), WM_KEYDOWN, 'C', 0);
+    keys[VK_CONTROL] = 0;
+    SetKeyboardState(keys);
+    EXPECT_EQ(ClipboardText(), cases[0].text);
+
+    // With the focus elsewhere the list copies nothing.
+    SetFocus(UrlBox());
+    Command(IDM_DL_COPY_ID);
+    EXPECT_EQ(ClipboardText(), cases[0].text);
+}
+
+TEST_F(DownloadRowCommandsTest, PlayAndPlaylistGoToTheMainWindow) {
+    const std::wstring done = PathOf(L"題名(sm1).mp4");
+    const std::wstring found = PathOf(L"別名(sm2).flv");
+    WriteBytes(done, "v");
+    WriteBytes(found, "v");
+    SetRows({{L"sm1", kDownloadStatusDone, 0x3, L"題名", done}, {L"sm2"}, {L"sm3"}});
+    const std::wstring program = L"\"" + GetProgramPath() + L"\" ";
+    struct Case {
+        const char* name;
+        int row;
+        std::function<void()> run;
+        std::vector<std::wstring> commandLines;
+    };
+    const Case cases[] = {
+        {"the play command", 0, [&] { Command(IDM_DL_PLAY); }, {program + L"\"" + done + L"\""}},
+        {"a double click", 0, [&] { Notify(NM_DBLCLK); }, {program + L"\"" + done + L"\""}},
+        {"Enter in the list", 0, [&] { Notify(NM_RETURN); }, {program + L"\"" + done + L"\""}},
+        {"a movie file found in the folder", 1, [&] { Command(IDM_DL_PLAY); }, {program + L"\"" + found + L"\""}},
+        {"nothing to play", 2, [&] { Command(IDM_DL_PLAY); }, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_main->commandLines.clear();
+        ClearLog();
+        Select({c.row});
+        c.run();
+        EXPECT_EQ(m_main->commandLines, c.commandLines);
+    }
+    EXPECT_NE(LogText().find(L"この項目のダウンロードはまだ完了していません : sm3"), std::wstring::npos);
+
+    ClearLog();
+    Select({0, 1});
+    Command(IDM_DL_ADD_TO_PLAYLIST);
+    EXPECT_EQ(m_main->playlistFiles, std::vector<std::wstring>{done});
+    EXPECT_NE(LogText().find(L"この項目のダウンロードはまだ完了していません : sm2"), std::wstring::npos);
+}
+
+TEST_F(DownloadRowCommandsTest, FoldersAndUrlsOpenThroughTheShell) {
+    const std::wstring comment = PathOf(L"題名(sm1).xml");
+    WriteBytes(comment, "c");
+    SetRows({{L"sm1", kDownloadStatusDone, 0x3, L"題名"},
+             {L"sm2"},
+             {L"sm3", kDownloadStatusWaiting, 0x3, L"", L"", L"", PathOf(L"gone")},
+             {L"http://www.example.com/mylist/1"}});
+    SetListItemText(comment, kDownloadColumnCommentPath, List(), 0);
+    SetListItemText(PathOf(L"題名(sm1).mp4"), kDownloadColumnVideoPath, List(), 0);
+    struct Case {
+        int row;
+        UINT command;
+        std::vector<std::wstring> opened;
+        size_t boxes;
+    };
+    const Case cases[] = {
+        {0, IDM_DL_OPEN_ITEM_FOLDER, {L"explorer.exe /n,/select,\"" + comment + L"\""}, 0},
+        {1, IDM_DL_OPEN_ITEM_FOLDER, {L"\"" + Folder() + L"\""}, 0},
+        {2, IDM_DL_OPEN_ITEM_FOLDER, {}, 1},
+        {1, IDM_DL_OPEN_URL, {L"url " + GetWatchUrl(L"") + L"sm2"}, 0},
+        {3, IDM_DL_OPEN_URL, {L"url http://www.example.com/mylist/1"}, 0},
+        {0, IDM_DL_OPEN_SAVE_FOLDER, {L"\"" + Folder() + L"\""}, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.row << " " << c.command);
+        opened.clear();
+        Select({c.row});
+        MessageBoxAnswerer answerer({IDOK});
+        Command(c.command);
+        EXPECT_EQ(opened, c.opened);
+        ASSERT_EQ(answerer.Seen().size(), c.boxes);
+        if (c.boxes > 0) {
+            EXPECT_EQ(answerer.Seen()[0].text, L"ファイル・フォルダが見つかりませんでした。");
+        }
+    }
+
+    // The except list: its file is opened after the notice, or its absence is told.
+    opened.clear();
+    {
+        MessageBoxAnswerer answerer({IDOK});
+        Command(IDM_DL_OPEN_EXCEPT_LIST);
+        ASSERT_EQ(answerer.Seen().size(), 1u);
+        EXPECT_EQ(answerer.Seen()[0].text, PathOf(L"settings.dat") + L"除外リストファイルが見つかりません。");
+        EXPECT_TRUE(opened.empty());
+    }
+    WriteTextFile(PathOf(L"settings.dat"), L"[ExceptDownload]\nsm1\n");
+    {
+        MessageBoxAnswerer answerer({IDOK});
+        Command(IDM_DL_OPEN_EXCEPT_LIST);
+        ASSERT_EQ(answerer.Seen().size(), 1u);
+        EXPECT_EQ(answerer.Seen()[0].text.rfind(L"ダウンロード除外リストは[ExceptDownload]セクション", 0), 0u);
+        EXPECT_EQ(opened, std::vector<std::wstring>{L"\"" + PathOf(L"settings.dat") + L"\""});
+    }
+}
+
+TEST_F(DownloadRowCommandsTest, ItemMenuFollowsTheSelection) {
+    SetRows({{L"sm1", kDownloadStatusDone, 0x3, L"題名", PathOf(L"a(sm1).mp4")},
+             {L"sm2", kDownloadStatusWaiting, 0x3 | kDownloadKindEconomy}});
+    HMENU bar = GetMenu(Window());
+    HMENU popup = m_window.GetItemPopupMenu();
+    auto enabled = [](HMENU menu, UINT id) { return (GetMenuState(menu, id, MF_BYCOMMAND) & MF_GRAYED) == 0; };
+    struct Case {
+        std::vector<int> selected;
+        std::vector<UINT> enabledIds;
+        std::vector<UINT> grayedIds;
+    };
+    const Case cases[] = {
+        {{},
+         {IDM_DL_PAUSE_ALL, IDM_DL_START_ALL, IDM_DL_REMOVE_COMPLETED, IDM_DL_EXCEPT_REMOVE_COMPLETED},
+         {IDM_DL_PLAY, IDM_DL_REEDIT, IDM_DL_ADD_TO_PLAYLIST, IDM_DL_OPEN_ITEM_FOLDER, IDM_DL_COPY_URL, IDM_DL_REMOVE,
+          IDM_DL_CANCEL, IDM_DL_REDO_ECONOMY}},
+        {{0},
+         {IDM_DL_PLAY, IDM_DL_REEDIT, IDM_DL_ADD_TO_PLAYLIST, IDM_DL_COPY_URL, IDM_DL_MOVE_DOWN, IDM_DL_REMOVE},
+         {IDM_DL_CANCEL, IDM_DL_REDO_ECONOMY}},
+        {{1}, {IDM_DL_REDO_ECONOMY, IDM_DL_REEDIT}, {IDM_DL_PLAY, IDM_DL_ADD_TO_PLAYLIST, IDM_DL_CANCEL}},
+        {{0, 1}, {IDM_DL_REDO_ECONOMY, IDM_DL_PLAY, IDM_DL_ADD_TO_PLAYLIST}, {IDM_DL_REEDIT}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.selected));
+        Select(c.selected);
+        for (HMENU menu : {bar, popup}) {
+            for (UINT id : c.enabledIds) {
+                EXPECT_TRUE(enabled(menu, id)) << id;
+            }
+            for (UINT id : c.grayedIds) {
+                EXPECT_FALSE(enabled(menu, id)) << id;
+            }
+        }
+    }
+    ListView_DeleteAllItems(List());
+    Command(IDM_DL_REMOVE);
+    EXPECT_FALSE(enabled(bar, IDM_DL_START_ALL));
+}
+
+TEST_F(DownloadRowCommandsTest, CheckBoxesAndColours) {
+    const std::wstring placeholder = DownloadTitlePlaceholder();
+    SetRows({{L"sm1", kDownloadStatusError, 0x1},
+             {L"sm2", kDownloadStatusError, 0x1, L"", L"", L"-deleted"},
+             {L"sm3", kDownloadStatusDone, 0x1 | kDownloadKindEconomy},
+             {L"sm4", kDownloadStatusDone, 0x1},
+             {L"sm5", kDownloadStatusWaiting, 0x1, placeholder}});
+    SendMessageW(GetDlgItem(Window(), IDC_DOWNLOAD_CHECK_PLAY_AFTER), BM_SETCHECK, BST_CHECKED, 0);
+    SendMessageW(GetDlgItem(Window(), IDC_DOWNLOAD_CHECK_ADD_PLAYLIST), BM_SETCHECK, BST_UNCHECKED, 0);
+    for (int row = 0; row < 5; ++row) {
+        SetTicked(row, false);
+    }
+    Command(IDM_DL_START_ALL);
+    struct Expected {
+        bool ticked;
+        WORD status;
+        WORD flags;
+        std::wstring title;
+    };
+    const Expected expected[] = {
+        {true, kDownloadStatusWaiting, 0x1, L""},
+        {false, kDownloadStatusError, 0x1, L""},
+        {false, kDownloadStatusDone, 0x1 | kDownloadKindEconomy, L""},
+        {false, kDownloadStatusDone, 0x1, L""},
+        {true, kDownloadStatusWaiting, 0x1, L""},
+    };
+    for (int row = 0; row < 5; ++row) {
+        SCOPED_TRACE(row);
+        const LPARAM data = GetListItemParam(List(), row);
+        EXPECT_EQ(Ticked(row), expected[row].ticked);
+        EXPECT_EQ(GetItemStatusOf(data), expected[row].status);
+        EXPECT_EQ(GetItemFlagsOf(data), expected[row].flags);
+        EXPECT_EQ(GetListItemText(List(), row, kDownloadColumnTitle), expected[row].title);
+    }
+    Command(IDM_DL_PAUSE_ALL);
+    EXPECT_TRUE(GetUncheckedListItems(List()).size() == 5u);
+    // A done economy row is queued again for its video, with the window's after-download kinds.
+    Select({2, 4});
+    Command(IDM_DL_REDO_ECONOMY);
+    EXPECT_TRUE(Ticked(2));
+    EXPECT_FALSE(Ticked(4));
+    EXPECT_EQ(
+        GetListItemParam(List(), 2),
+        MakeItemData(kDownloadStatusWaiting, 0x1 | kDownloadKindEconomy | kDownloadKindVideo | kDownloadKindPlay));
+    Select({0, 3});
+    Command(IDM_DL_TOGGLE_PAUSE);
+    EXPECT_TRUE(Ticked(0));
+    EXPECT_TRUE(Ticked(3));
+    EXPECT_EQ(GetItemStatusOf(GetListItemParam(List(), 3)), kDownloadStatusDone) << "a done row stays done";
+
+    // A selected done row is painted in its own colour, without the list's highlight.
+    NMLVCUSTOMDRAW draw = {};
+    draw.nmcd.hdr = {List(), IDC_DOWNLOAD_LIST, static_cast<UINT>(NM_CUSTOMDRAW)};
+    draw.nmcd.dwDrawStage = CDDS_PREPAINT;
+    SendMessageW(Window(), WM_NOTIFY, IDC_DOWNLOAD_LIST, reinterpret_cast<LPARAM>(&draw));
+    EXPECT_EQ(GetWindowLongPtrW(Window(), DWLP_MSGRESULT), CDRF_NOTIFYITEMDRAW);
+    draw.nmcd.dwDrawStage = CDDS_ITEMPREPAINT;
+    draw.nmcd.dwItemSpec = 3;
+    draw.nmcd.uItemState = CDIS_SELECTED | CDIS_FOCUS;
+    SendMessageW(Window(), WM_NOTIFY, IDC_DOWNLOAD_LIST, reinterpret_cast<LPARAM>(&draw));
+    EXPECT_EQ(GetWindowLongPtrW(Window(), DWLP_MSGRESULT), CDRF_NEWFONT);
+    EXPECT_EQ(draw.clrTextBk, COLORREF(0x87756E));
+    EXPECT_EQ(draw.nmcd.uItemState, UINT(CDIS_FOCUS));
+    draw.nmcd.dwItemSpec = 4;
+    SendMessageW(Window(), WM_NOTIFY, IDC_DOWNLOAD_LIST, reinterpret_cast<LPARAM>(&draw));
+    EXPECT_EQ(GetWindowLongPtrW(Window(), DWLP_MSGRESULT), CDRF_DODEFAULT);
+}
+
+TEST_F(DownloadRowCommandsTest, UrlBoxCheckAndPastLogButton) {
+    HWND add = GetDlgItem(Window(), IDC_DOWNLOAD_ADD);
+    SetWindowTextW(UrlBox(), L"sm1234 log=\"not a date\"");
+    EXPECT_FALSE(IsWindowEnabled(add));
+    SetWindowTextW(UrlBox(), L"sm1234 log=");
+    EXPECT_TRUE(IsWindowEnabled(add));
+    SetWindowTextW(UrlBox(), L"sm1234");
+    EXPECT_TRUE(IsWindowEnabled(add));
+
+    HWND button = GetDlgItem(Window(), IDC_DOWNLOAD_PAST_LOG);
+    SendMessageW(button, BM_CLICK, 0, 0);
+    SendMessageW(button, BM_CLICK, 0, 0);
+    const std::wstring text = GetWindowTextString(UrlBox());
+    EXPECT_TRUE(RegexMatch(text, L"sm1234 log=\"\\d{4}/\\d{2}/\\d{2} \\d{2}:\\d{2}:\\d{2}\""))
+        << testing::PrintToString(text);
+    EXPECT_TRUE(IsWindowEnabled(add));
+    DWORD start = 0, end = 0;
+    SendMessageW(UrlBox(), EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    EXPECT_EQ(text.substr(start, end - start), text.substr(12, 19));
+
+    SetWindowTextW(UrlBox(), L"");
+    MessageBoxAnswerer answerer({IDOK});
+    SendMessageW(button, BM_CLICK, 0, 0);
+    ASSERT_EQ(answerer.Seen().size(), 1u);
+    EXPECT_EQ(answerer.Seen()[0].text, L"URLを先に入力して下さい。");
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(DownloadRowCommandsTest, PauseResumeAndCancelOfARunningRow) {
+    SetRows({{L"sm1"}, {L"sm2"}});
+    SetDownloadItemStatus(List(), kDownloadStatusComments, 1);
+    StandInWorker worker(1);
+
+    SetTicked(1, false);
+    EXPECT_EQ(GetItemStatusOf(GetListItemParam(List(), 1)), kDownloadStatusPaused);
+    EXPECT_EQ(GetListItemText(List(), 1, kDownloadColumnStatus), L"一時停止中");
+    EXPECT_EQ(worker.SuspendCount(), 1u);
+    SetTicked(1, true);
+    EXPECT_EQ(GetListItemText(List(), 1, kDownloadColumnStatus), GetDownloadStatusText(kDownloadStatusComments));
+    EXPECT_EQ(worker.SuspendCount(), 0u);
+
+    const std::wstring question = L"動画名：sm2\n\nこの項目のダウンロード処理を中断しますか？\n(※リスト項目左のチェック"
+                                  L"ボックスをチェックすれば、後から処理を再開できます。)";
+    Select({0, 1});
+    {
+        MessageBoxAnswerer answerer({IDNO});
+        Command(IDM_DL_CANCEL);
+        ASSERT_EQ(answerer.Seen().size(), 1u) << "only the running row is asked about";
+        EXPECT_EQ(answerer.Seen()[0].text, question);
+        EXPECT_EQ(worker.Record().state, WorkerThreadRecord::kRunning);
+    }
+    SetListItemText(L"10/20", kDownloadColumnSize, List(), 1);
+    {
+        MessageBoxAnswerer answerer({IDYES});
+        Command(IDM_DL_CANCEL);
+        EXPECT_EQ(answerer.Seen().size(), 1u);
+    }
+    EXPECT_EQ(worker.Record().state, WorkerThreadRecord::kAbandoned);
+    EXPECT_EQ(worker.SuspendCount(), 1u);
+    EXPECT_EQ(GetItemStatusOf(GetListItemParam(List(), 1)), kDownloadStatusCancelled);
+    EXPECT_EQ(GetListItemText(List(), 1, kDownloadColumnSize), L"");
+    EXPECT_FALSE(Ticked(1));
+    // Ticked again, the cancelled row waits for a new worker.
+    SetTicked(1, true);
+    EXPECT_EQ(GetItemStatusOf(GetListItemParam(List(), 1)), kDownloadStatusWaiting);
+}
+
+TEST_F(DownloadRowCommandsTest, RenameNoticeOfAnotherWindow) {
+    const std::wstring oldPath = PathOf(L"古い(sm1).mp4");
+    const std::wstring newPath = PathOf(L"新しい題名(sm1).mp4");
+    SetRows({{L"sm1", kDownloadStatusDone, 0x3, L"古い", oldPath}, {L"sm2", kDownloadStatusDone, 0x3, L"別"}});
+    SendMessageW(m_main->Handle(), kMsgDownloadRenamePath, reinterpret_cast<WPARAM>(oldPath.c_str()),
+                 reinterpret_cast<LPARAM>(newPath.c_str()));
+    EXPECT_EQ(GetListItemText(List(), 0, kDownloadColumnVideoPath), newPath);
+    EXPECT_EQ(GetListItemText(List(), 0, kDownloadColumnTitle), L"新しい題名");
+    EXPECT_EQ(GetListItemText(List(), 1, kDownloadColumnTitle), L"別");
+}
+
+} // namespace
+
+namespace {
+
+// Chooses the file in the process's open-file dialog (its name box and OK) from a thread of its own;
+// an empty path cancels the dialog.
+void AnswerOpenFileDialog(const std::wstring& path, std::atomic<bool>& answered) {
+    for (int i = 0; i < 500 && !answered; ++i) {
+        HWND dialog = FindMessageBox();
+        if (dialog == nullptr) {
+            Sleep(20);
+            continue;
+        }
+        if (path.empty()) {
+            SendMessageW(GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0);
+        } else {
+            // The explorer-style dialog's name box is a combo box (1148), the old style's an edit (1152).
+            for (int id : {1148, 1152}) {
+                if (HWND box = GetDlgItem(dialog, id)) {
+                    SendMessageW(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+                }
+            }
+            SendMessageW(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+        }
+        answered = true;
+    }
+}
+
+TEST_F(DownloadRowCommandsTest, ListFileChosenInTheDialog) {
+    const std::wstring list = PathOf(L"list.dat");
+    WriteTextFile(list, L"sm7\nsm8\n");
+    for (const std::wstring& choice : {std::wstring(), list}) {
+        SCOPED_TRACE(testing::PrintToString(choice));
+        std::atomic<bool> answered{false};
+        std::thread answerer([&] { AnswerOpenFileDialog(choice, answered); });
+        Command(IDM_DL_ADD_FROM_FILE);
+        answerer.join();
+        EXPECT_TRUE(answered);
+        if (choice.empty()) {
+            PumpMessagesFor(200);
+            EXPECT_TRUE(Keys().empty());
+        } else {
+            EXPECT_TRUE(PumpMessagesUntil([&] { return Keys().size() == 2; }));
+            EXPECT_EQ(Keys(), (std::vector<std::wstring>{L"sm7", L"sm8"}));
+        }
+    }
+}
+
+} // namespace
