@@ -16,6 +16,8 @@ namespace {
 
 constexpr REFERENCE_TIME kOneSecond = 10000000;
 constexpr REFERENCE_TIME kLateLimit = 5000000; // 500 ms
+// How long Stop waits for the streaming thread before it flushes the renderer to release it.
+constexpr DWORD kStopReleaseWaitMs = 1000;
 constexpr int32_t kStopped = 0;
 constexpr int32_t kPaused = 1;
 constexpr int32_t kRunning = 2;
@@ -531,7 +533,19 @@ STDMETHODIMP CVelaFilter::Stop() {
         SetEvent(m_runGate.Get());
         // A sample far in the future would otherwise keep Receive, and so this wait, busy until its time.
         CancelClockWait();
-        WaitDispatchingSentMessages(m_receiveIdle.Get());
+        // The graph stops the renderer first, which lets go of a delivery it holds in pause. Should this
+        // filter be stopped first (seen under Wine), the streaming thread waits in the paused renderer
+        // for good, and so would this wait: a flush of the renderer releases it.
+        if (!WaitDispatchingSentMessages(m_receiveIdle.Get(), kStopReleaseWaitMs)) {
+            IPin* connected = m_pOutput->GetConnected();
+            if (connected != nullptr) {
+                connected->BeginFlush();
+            }
+            WaitDispatchingSentMessages(m_receiveIdle.Get());
+            if (connected != nullptr) {
+                connected->EndFlush();
+            }
+        }
         return CTransformFilter::Stop();
     });
 }
