@@ -421,28 +421,15 @@ bool HoldsDeletedMark(HWND list, int row) {
     return GetListItemText(list, row, kDownloadColumnAddData).find(DownloadDeletedMark()) != std::wstring::npos;
 }
 
-// Every worker of a running record suspended (true) or resumed (false).
-void SuspendRunningWorkers(bool suspend) {
-    CAutoLock guard = LockWorkerThreads();
-    for (size_t i = 0; i < GetWorkerThreadCount(); ++i) {
-        WorkerThreadRecord& record = GetWorkerThread(i);
-        if (record.state == WorkerThreadRecord::kRunning) {
-            if (suspend) {
-                record.thread.Suspend();
-            } else {
-                record.thread.Resume();
-            }
-        }
-    }
-}
-
-// A running record's worker given up: it stays suspended and never touches a row again.
+// A running record's worker given up: it is told to end and, abandoned, never touches a row again
+// (its row changes reach the list as messages that name the record, which the UI thread drops).
 void AbandonWorker(int slot) {
     CAutoLock guard = LockWorkerThreads();
     WorkerThreadRecord& record = GetWorkerThread(static_cast<size_t>(slot));
     record.state = WorkerThreadRecord::kAbandoned;
     record.rowIndex = -1;
-    record.thread.Suspend();
+    record.signals->cancelled = true;
+    record.signals->paused = false;
 }
 
 // A row as it is rewritten by a move.
@@ -559,7 +546,8 @@ void CWndDownload::RemoveCompletedItems(bool addExcept) {
 
 void CWndDownload::MoveSelectedItems(int target) {
     HWND list = m_list;
-    SuspendRunningWorkers(true);
+    // The rows are rewritten in one go on this thread; the workers reach rows only by messages that
+    // this thread answers afterwards, through their re-pointed records.
     const int count = ListView_GetItemCount(list);
     const int columns = Header_GetItemCount(ListView_GetHeader(list));
     std::vector<RowRecord> records(count);
@@ -596,7 +584,6 @@ void CWndDownload::MoveSelectedItems(int target) {
             ListView_SetItemState(list, move.firstPlaced + i, LVIS_SELECTED, LVIS_SELECTED);
         }
     }
-    SuspendRunningWorkers(false);
     SendMessageW(m_mainWindow != nullptr ? m_mainWindow : GetHandle(), kMsgDownloadScheduleSave, 0, 0);
 }
 
@@ -792,11 +779,11 @@ void CWndDownload::OnItemChanged(const NMLISTVIEW& change) {
             status != kDownloadStatusCancelled && status != kDownloadStatusDone) {
             record.pausedFromStatus = status;
             SetDownloadItemStatus(list, kDownloadStatusPaused, row);
-            record.thread.Suspend();
+            record.signals->paused = true;
         }
     } else if (status == kDownloadStatusPaused) {
         SetDownloadItemStatus(list, record.pausedFromStatus, row);
-        record.thread.Resume();
+        record.signals->paused = false;
     }
 }
 

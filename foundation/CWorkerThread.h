@@ -11,6 +11,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <atomic>
 #include <memory>
 #include <string>
 #include <type_traits>
@@ -128,11 +129,21 @@ struct RunningWorker {
 // worker that cannot take the list's lock at once is left out rather than waited for.
 std::vector<RunningWorker> GetRunningWorkers();
 
+// What the download manager asks of a running item worker. The worker is never suspended (a thread
+// stopped inside the heap or WinInet would freeze the process): it looks at these between steps and
+// in its progress callbacks, waits while paused, and ends when cancelled.
+struct WorkerSignals {
+    std::atomic<bool> paused{false};
+    std::atomic<bool> cancelled{false};
+};
+
 // One entry of the download manager's worker list.
 struct WorkerThreadRecord {
     enum State : int32_t { kFree = 1, kRunning = 2, kAbandoned = 3 };
 
     CWorkerThread thread;
+    // Shared by the copies of the record.
+    std::shared_ptr<WorkerSignals> signals = std::make_shared<WorkerSignals>();
     int32_t rowIndex = -1;
     int32_t state = kFree;
     uint16_t pausedFromStatus = 0;

@@ -158,28 +158,23 @@ public:
     ~StandInWorker() {
         m_record->state = WorkerThreadRecord::kAbandoned;
         m_record->rowIndex = -1;
-        for (DWORD count = ResumeThreadCount(); count > 0 && count != static_cast<DWORD>(-1);
-             count = ResumeThreadCount()) {
-        }
         SetEvent(m_release.Get());
         m_record->thread.Wait(5000);
     }
     WorkerThreadRecord& Record() { return *m_record; }
-    // The thread's suspend count (0: it runs).
+    bool Paused() const { return m_record->signals->paused; }
+    bool Cancelled() const { return m_record->signals->cancelled; }
+    // The thread's suspend count: a worker is never suspended.
     DWORD SuspendCount() {
-        const DWORD count = ResumeThreadCount();
-        if (count > 0 && count != static_cast<DWORD>(-1)) {
-            m_record->thread.Suspend();
+        CKernelHandle thread(OpenThread(THREAD_SUSPEND_RESUME, FALSE, m_record->thread.GetThreadId()));
+        const DWORD count = thread ? SuspendThread(thread.Get()) : static_cast<DWORD>(-1);
+        if (thread) {
+            ResumeThread(thread.Get());
         }
         return count;
     }
 
 private:
-    // Resumes once; the previous suspend count.
-    DWORD ResumeThreadCount() {
-        CKernelHandle thread(OpenThread(THREAD_SUSPEND_RESUME, FALSE, m_record->thread.GetThreadId()));
-        return thread ? ResumeThread(thread.Get()) : 0;
-    }
 
     CKernelHandle m_release;
     WorkerThreadRecord* m_record = nullptr;
@@ -431,7 +426,7 @@ TEST_F(DownloadRowCommandsTest, RunningRowsKeepTheirWorkersThroughRemovalsAndMov
     Command(IDM_DL_MOVE_UP);
     EXPECT_EQ(Keys(), (std::vector<std::wstring>{L"sm1", L"sm5", L"sm3"}));
     EXPECT_EQ(worker.Record().rowIndex, 1);
-    EXPECT_EQ(worker.SuspendCount(), 0u) << "resumed after the move";
+    EXPECT_EQ(worker.SuspendCount(), 0u) << "never suspended by the move";
 
     // The running row is asked about; No keeps it and its worker.
     const std::wstring question =
@@ -451,7 +446,8 @@ TEST_F(DownloadRowCommandsTest, RunningRowsKeepTheirWorkersThroughRemovalsAndMov
         EXPECT_EQ(Keys(), (std::vector<std::wstring>{L"sm1", L"sm3"}));
         EXPECT_EQ(worker.Record().state, WorkerThreadRecord::kAbandoned);
         EXPECT_EQ(worker.Record().rowIndex, -1);
-        EXPECT_EQ(worker.SuspendCount(), 1u) << "suspended for good";
+        EXPECT_TRUE(worker.Cancelled()) << "told to end";
+        EXPECT_EQ(worker.SuspendCount(), 0u) << "not suspended";
     }
 }
 
@@ -900,10 +896,11 @@ TEST_F(DownloadRowCommandsTest, PauseResumeAndCancelOfARunningRow) {
     SetTicked(1, false);
     EXPECT_EQ(GetItemStatusOf(GetListItemParam(List(), 1)), kDownloadStatusPaused);
     EXPECT_EQ(GetListItemText(List(), 1, kDownloadColumnStatus), L"一時停止中");
-    EXPECT_EQ(worker.SuspendCount(), 1u);
+    EXPECT_TRUE(worker.Paused());
+    EXPECT_EQ(worker.SuspendCount(), 0u) << "paused by its signal, never suspended";
     SetTicked(1, true);
     EXPECT_EQ(GetListItemText(List(), 1, kDownloadColumnStatus), GetDownloadStatusText(kDownloadStatusComments));
-    EXPECT_EQ(worker.SuspendCount(), 0u);
+    EXPECT_FALSE(worker.Paused());
 
     const std::wstring question = L"動画名：sm2\n\nこの項目のダウンロード処理を中断しますか？\n(※リスト項目左のチェック"
                                   L"ボックスをチェックすれば、後から処理を再開できます。)";
@@ -922,7 +919,7 @@ TEST_F(DownloadRowCommandsTest, PauseResumeAndCancelOfARunningRow) {
         EXPECT_EQ(answerer.Seen().size(), 1u);
     }
     EXPECT_EQ(worker.Record().state, WorkerThreadRecord::kAbandoned);
-    EXPECT_EQ(worker.SuspendCount(), 1u);
+    EXPECT_TRUE(worker.Cancelled());
     EXPECT_EQ(GetItemStatusOf(GetListItemParam(List(), 1)), kDownloadStatusCancelled);
     EXPECT_EQ(GetListItemText(List(), 1, kDownloadColumnSize), L"");
     EXPECT_FALSE(Ticked(1));
