@@ -274,49 +274,30 @@ DWORD CWndDownload::GetDownloadKindFlags() const {
     return flags | (static_cast<DWORD>(kDownloadStatusWaiting) << 16);
 }
 
-bool CWndDownload::AddDownloadItem(const std::wstring& folder, const std::wstring& text, DWORD flags, bool, bool) {
-    if (text.empty() || m_list == nullptr) {
-        return false;
-    }
-    const size_t blank = text.find(L' ');
-    const std::wstring key = text.substr(0, blank);
-    const std::wstring addData = blank == std::wstring::npos ? std::wstring() : text.substr(blank + 1);
-    if (key.empty()) {
-        return false;
-    }
-    if (flags == 0) {
-        flags = GetDownloadKindFlags();
-    }
-    const DownloadSettings& settings = GetDownloadSettings();
-    std::wstring saveFolder = folder;
-    if (saveFolder.empty() && !settings.SelectPath) {
-        saveFolder = settings.SavePath;
-    }
-    saveFolder = RemoveTrailingSlash(saveFolder);
-    const WORD kinds = LOWORD(flags);
-    WORD status = HIWORD(flags);
-    if ((kinds & kDownloadKindCompleted) != 0) {
-        status = kDownloadStatusDone;
-    } else if (status == 0) {
-        status = kDownloadStatusWaiting;
-    }
+DownloadAddContext CWndDownload::MakeAddContext() {
+    DownloadAddContext context;
+    context.window = GetHandle();
+    context.list = m_list;
+    context.urlBox = m_urlBox;
+    context.videoCheck = m_checkMovie;
+    context.mainWindow = m_mainWindow != nullptr ? m_mainWindow : GetHandle();
+    context.appTitle = BoxCaption();
+    context.caption = m_caption;
+    context.kindFlags = GetDownloadKindFlags();
+    context.settings = &GetDownloadSettings();
+    context.exceptList = &GetDownloadExceptList();
+    context.rowKeys = &m_rowKeys;
+    context.pending = &m_pending;
+    context.removeRow = [this](int row) { return RemoveItemAt(row); };
+    return context;
+}
 
-    const int row = InsertListItem(-1, L"", m_list);
-    if (row < 0) {
+bool CWndDownload::AddDownloadItem(const std::wstring& folder, const std::wstring& text, DWORD flags, bool quiet,
+                                   bool askReplace) {
+    if (m_list == nullptr) {
         return false;
     }
-    SetListItemText(key, kDownloadColumnId, m_list, row);
-    SetListItemText(saveFolder, kDownloadColumnSaveFolder, m_list, row);
-    SetListItemText(addData, kDownloadColumnAddData, m_list, row);
-    SetDownloadItemStatus(m_list, status, row);
-    MakeItemStateText(kinds, m_list, row);
-    ListView_SetItemState(m_list, row, INDEXTOSTATEIMAGEMASK((kinds & kDownloadKindBase) != 0 ? 2 : 1),
-                          LVIS_STATEIMAGEMASK);
-    // Rows the loader adds are saved by its own end, not one timer per row.
-    if (GetWindowTextString(GetHandle()).find(kDownloadListLoadingSuffix) == std::wstring::npos) {
-        ScheduleListAutoSave();
-    }
-    return true;
+    return ::AddDownloadItem(folder, MakeAddContext(), text, flags, quiet, askReplace);
 }
 
 int CWndDownload::BringWindowToFront(const wchar_t* text, UINT type) {

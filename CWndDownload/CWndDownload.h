@@ -15,6 +15,7 @@
 // save asks it to stop and waits, answering the messages the save sends to this thread meanwhile.
 
 #include "CWndDownload/DownloadSettings.h"
+#include "CWndDownload/DownloadAdd.h"
 #include "foundation/CWndBase.h"
 #include "foundation/CWorkerThread.h"
 #include "foundation/Handles.h"
@@ -72,7 +73,7 @@ public:
     const std::wstring& GetTitle() const { return m_caption; }
     const std::wstring& GetSettingsPath() const { return m_settingsPath; }
     const std::wstring& GetListFilePath() const { return m_listFilePath; }
-    bool IsListLoaded() const { return m_listLoaded; }
+    bool IsListLoaded() const { return m_pending.listLoaded; }
     // Whether the queue's timer is armed on the list view.
     bool IsQueueTimerArmed() const { return m_queueTimer != 0; }
 
@@ -87,12 +88,7 @@ public:
 
     // The kind flags of the check boxes and the settings, with status 1 (waiting) in the high word.
     DWORD GetDownloadKindFlags() const;
-    // Adds one row. The full adding routine (repairs, options, duplicates, the except list, questions)
-    // comes later; this one refuses an empty text and otherwise appends the row: column 1 the text up
-    // to its first blank, column 9 the rest, column 6 the folder (SavePath when empty unless
-    // SelectPath), the kinds of flags (0: GetDownloadKindFlags()), its status (done with kind bit 0x800,
-    // waiting when the high word is 0), ticked when kind bit 0x1 is set. quiet and askReplace are the
-    // full routine's.
+    // Adds one row through the list's one adding gate (DownloadAdd.h), with this window's context.
     bool AddDownloadItem(const std::wstring& folder, const std::wstring& text, DWORD flags, bool quiet,
                          bool askReplace);
     // Asks the user on behalf of a worker (message 32769): shows the window in the foreground and a box
@@ -148,11 +144,8 @@ private:
     LRESULT OnListNotify(const NMHDR& header);
     LRESULT OnBlockMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
     void OnListLoaded();
-    bool QueueAddItem(const std::vector<std::wstring>& texts, DWORD flags);
-    bool AddItemFromArgs(const std::vector<std::wstring>& texts, DWORD flags);
-    bool AddUrl(const wchar_t* text, const wchar_t* folder, DWORD flags, bool quiet, bool askReplace);
-    void AddFromUrlBox();
-    void OnEnterCommand();
+    // What the adding gate needs of this window, for one call.
+    DownloadAddContext MakeAddContext();
     void ShowCommentLogWarning();
     void ShowDownloadSettings();
     void RenamePathInList(const std::wstring& from, const std::wstring& to);
@@ -220,9 +213,9 @@ private:
     bool m_listSizeRecorded = false;
     NotifyTarget m_closeNotice;
     bool m_created = false;
-    bool m_listLoaded = false;
-    std::vector<std::wstring> m_pendingAdd;
-    DWORD m_pendingAddFlags = 0;
+    // The list-loaded flag and the add held until then; the rows' keys for the adding gate.
+    DownloadPendingAdd m_pending;
+    CDownloadRowKeys m_rowKeys;
     bool m_commentLogWarned = false;
     bool m_updatingQueueTimer = false;
     // The window keys of the section "download" not held by a control (the clipboard watch's patterns).

@@ -229,9 +229,9 @@ void CWndDownload::OnDestroy() {
     m_textAnswers.clear();
     // A window made again (only tests do so) starts as a first one.
     m_created = false;
-    m_listLoaded = false;
+    m_pending = DownloadPendingAdd{};
+    m_rowKeys = CDownloadRowKeys{};
     m_listSizeRecorded = false;
-    m_pendingAdd.clear();
     m_list = m_urlBox = m_frame = m_checkMovie = m_checkComment = m_pastLogButton = nullptr;
     m_checkVideoInfo = m_checkPlayAfter = m_checkAddPlaylist = m_addButton = nullptr;
 }
@@ -257,32 +257,23 @@ LRESULT CWndDownload::OnBlockMessage(UINT message, WPARAM wParam, LPARAM lParam,
     const auto* text = reinterpret_cast<const wchar_t*>(wParam);
     const auto* folder = reinterpret_cast<const wchar_t*>(lParam);
     const DWORD flags = static_cast<DWORD>(lParam);
-    auto withAfterKinds = [this](DWORD kinds) {
-        if (IsChecked(m_checkAddPlaylist)) {
-            kinds |= kDownloadKindPlaylist;
-        }
-        if (IsChecked(m_checkPlayAfter)) {
-            kinds |= kDownloadKindPlay;
-        }
-        return kinds;
-    };
     switch (message) {
     case kMsgDownloadHandle:
         return reinterpret_cast<LRESULT>(GetHandle());
     case kMsgDownloadListHandle:
         return reinterpret_cast<LRESULT>(m_list);
     case kMsgDownloadAddItem:
-        return texts != nullptr && AddItemFromArgs(*texts, flags) ? 1 : 0;
+        return texts != nullptr && m_list != nullptr && ::AddItemFromArgs(MakeAddContext(), *texts, flags) ? 1 : 0;
     case kMsgDownloadQueueAddItem:
-        return texts != nullptr && QueueAddItem(*texts, flags) ? 1 : 0;
+        return texts != nullptr && m_list != nullptr && ::QueueAddItem(MakeAddContext(), *texts, flags) ? 1 : 0;
     case kMsgDownloadAddUrl:
-        return AddUrl(text, folder, 0, true, false) ? 1 : 0;
+        return m_list != nullptr && ::AddUrlWithCheckedKinds(MakeAddContext(), text, folder) ? 1 : 0;
     case kMsgDownloadAddUrlComment:
-        return AddUrl(text, folder, withAfterKinds(0x10005), false, true) ? 1 : 0;
+        return m_list != nullptr && ::AddUrlCommentOnly(MakeAddContext(), text, folder) ? 1 : 0;
     case kMsgDownloadAddUrlVideo:
-        return AddUrl(text, folder, withAfterKinds(0x10003), false, true) ? 1 : 0;
+        return m_list != nullptr && ::AddUrlVideoOnly(MakeAddContext(), text, folder) ? 1 : 0;
     case kMsgDownloadAddUrlInfo:
-        return AddUrl(text, folder, withAfterKinds(0x10021), false, true) ? 1 : 0;
+        return m_list != nullptr && ::AddUrlVideoInfoOnly(MakeAddContext(), text, folder) ? 1 : 0;
     case kMsgDownloadSetUrlFromFile:
         SetWindowTextW(m_urlBox, GetWatchUrlFromFileName(TextOf(wParam)).c_str());
         return 1;
@@ -321,69 +312,18 @@ LRESULT CWndDownload::AnswerText(UINT message, const std::wstring& text) {
     return reinterpret_cast<LRESULT>(kept.c_str());
 }
 
-bool CWndDownload::AddItemFromArgs(const std::vector<std::wstring>& texts, DWORD flags) {
-    if (texts.empty()) {
-        return false;
-    }
-    const std::wstring folder = texts.size() >= 2 ? texts[1] : std::wstring();
-    const bool askReplace = texts.size() >= 3 && texts[2].find(L"SameItemReplace") != std::wstring::npos;
-    return AddDownloadItem(folder, texts[0], flags, true, askReplace);
-}
-
-bool CWndDownload::QueueAddItem(const std::vector<std::wstring>& texts, DWORD flags) {
-    if (!m_listLoaded) {
-        m_pendingAdd = texts;
-        m_pendingAddFlags = flags;
-        return true;
-    }
-    const bool added = AddItemFromArgs(texts, flags);
-    if (added) {
-        ScrollToLastRow();
-    }
-    return added;
-}
-
 void CWndDownload::OnListLoaded() {
-    m_listLoaded = true;
-    if (m_pendingAdd.empty()) {
+    m_pending.listLoaded = true;
+    if (m_pending.texts.empty()) {
         return;
     }
-    const std::vector<std::wstring> texts = std::move(m_pendingAdd);
-    const DWORD flags = m_pendingAddFlags;
-    m_pendingAdd.clear();
-    m_pendingAddFlags = 0;
+    const std::vector<std::wstring> texts = std::move(m_pending.texts);
+    const DWORD flags = m_pending.flags;
+    m_pending.texts.clear();
+    m_pending.flags = 0;
     HWND target = m_mainWindow != nullptr ? m_mainWindow : GetHandle();
     SendMessageW(target, kMsgDownloadAddItem, reinterpret_cast<WPARAM>(&texts), static_cast<LPARAM>(flags));
     ScrollToLastRow();
-}
-
-bool CWndDownload::AddUrl(const wchar_t* text, const wchar_t* folder, DWORD flags, bool quiet, bool askReplace) {
-    const bool added =
-        AddDownloadItem(folder != nullptr ? folder : L"", text != nullptr ? text : L"", flags, quiet, askReplace);
-    if (added) {
-        ScrollToLastRow();
-    }
-    return added;
-}
-
-void CWndDownload::AddFromUrlBox() {
-    const DownloadSettings& settings = GetDownloadSettings();
-    ListView_SetItemState(m_list, -1, 0, LVIS_SELECTED);
-    const std::wstring folder = settings.SelectPath ? std::wstring() : settings.SavePath;
-    if (AddDownloadItem(folder, GetWindowTextString(m_urlBox), GetDownloadKindFlags(), false, true)) {
-        SetWindowTextW(m_urlBox, L"");
-        SetFocus(m_urlBox);
-        ScrollToLastRow();
-    }
-}
-
-void CWndDownload::OnEnterCommand() {
-    HWND focus = GetFocus();
-    if (focus == m_urlBox) {
-        AddFromUrlBox();
-    } else if (focus != nullptr) {
-        SendMessageW(focus, WM_KEYDOWN, VK_RETURN, 0);
-    }
 }
 
 void CWndDownload::ShowCommentLogWarning() {
@@ -432,10 +372,10 @@ void CWndDownload::OnCommand(UINT id, HWND control, UINT code) {
         AddPastLogOption();
         break;
     case IDC_DOWNLOAD_ADD:
-        AddFromUrlBox();
+        ::AddFromUrlBox(MakeAddContext());
         break;
     case IDC_DOWNLOAD_ENTER:
-        OnEnterCommand();
+        ::OnEnterCommand(MakeAddContext());
         break;
     case IDM_DL_ADD_FROM_FILE:
         OpenListFileDialog();

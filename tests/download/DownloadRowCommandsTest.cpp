@@ -231,12 +231,25 @@ protected:
 
     void SetRows(const std::vector<TestRow>& rows) {
         ListView_DeleteAllItems(List());
+        // The rows go in whatever an earlier case put into the except list.
+        const std::vector<std::wstring> except = GetDownloadExceptList().Snapshot();
+        GetDownloadExceptList().Replace({});
+        struct Restore {
+            std::vector<std::wstring> lines;
+            ~Restore() { GetDownloadExceptList().Replace(lines); }
+        } restore{except};
         for (const TestRow& row : rows) {
             const std::vector<std::wstring> add = {row.addData.empty() ? row.key : row.key + L" " + row.addData,
                                                    row.folder.empty() ? Folder() : row.folder};
-            const DWORD flags = (static_cast<DWORD>(kDownloadStatusWaiting) << 16) | row.flags;
+            // The adding gate refuses a row without a kind: such a row gets its flags after the add.
+            const WORD kinds = kDownloadKindVideo | kDownloadKindComments | kDownloadKindInfo | kDownloadKindThumbnail;
+            const WORD addFlags = (row.flags & kinds) != 0 ? row.flags : (row.flags | kDownloadKindVideo);
+            const DWORD flags = (static_cast<DWORD>(kDownloadStatusWaiting) << 16) | addFlags;
             ASSERT_EQ(SendMessageW(m_main->Handle(), kMsgDownloadAddItem, reinterpret_cast<WPARAM>(&add), flags), 1);
             const int index = ListView_GetItemCount(List()) - 1;
+            if (addFlags != row.flags) {
+                MakeItemStateText(row.flags, List(), index);
+            }
             SetListItemText(row.title, kDownloadColumnTitle, List(), index);
             SetListItemText(row.videoPath, kDownloadColumnVideoPath, List(), index);
             SetDownloadItemStatus(List(), row.status, index);
@@ -289,16 +302,16 @@ private:
 };
 
 TEST_F(DownloadRowCommandsTest, RemovalsAskWhereTheyMust) {
-    const std::wstring video = PathOf(L"題名2(sm2).mp4");
-    const std::wstring comment = PathOf(L"題名2(sm2).xml");
+    const std::wstring video = PathOf(L"題名2(sm102).mp4");
+    const std::wstring comment = PathOf(L"題名2(sm102).xml");
     const WORD done = kDownloadStatusDone;
     const WORD economy = kDownloadKindVideo | kDownloadKindEconomy;
     const std::vector<TestRow> rows = {
-        {L"sm1", kDownloadStatusWaiting, 0x3, L""},
-        {L"sm2", done, 0x3, L"題名2", video},
-        {L"sm3", kDownloadStatusWaiting, 0x3, L"題名3"},
-        {L"sm4", done, economy, L"題名4"},
-        {L"sm5", done, 0x3, L"題名5"},
+        {L"sm101", kDownloadStatusWaiting, 0x3, L""},
+        {L"sm102", done, 0x3, L"題名2", video},
+        {L"sm103", kDownloadStatusWaiting, 0x3, L"題名3"},
+        {L"sm104", done, economy, L"題名4"},
+        {L"sm105", done, 0x3, L"題名5"},
     };
     const std::wstring withFiles =
         L"選択している項目の削除と関連するファイルをゴミ箱に移動します。\nよろしいですか？\n\n"
@@ -320,15 +333,15 @@ TEST_F(DownloadRowCommandsTest, RemovalsAskWhereTheyMust) {
         std::vector<std::wstring> questions;
         bool filesRemain;
     };
-    const std::vector<std::wstring> all = {L"sm1", L"sm2", L"sm3", L"sm4", L"sm5"};
+    const std::vector<std::wstring> all = {L"sm101", L"sm102", L"sm103", L"sm104", L"sm105"};
     const Case cases[] = {
-        {"remove two", IDM_DL_REMOVE, {0, 2}, {}, {L"sm2", L"sm4", L"sm5"}, {}, {}, true},
+        {"remove two", IDM_DL_REMOVE, {0, 2}, {}, {L"sm102", L"sm104", L"sm105"}, {}, {}, true},
         {"with files, answered No", IDM_DL_REMOVE_WITH_FILES, {1}, {IDNO}, all, {}, {withFiles}, true},
         {"with files",
          IDM_DL_REMOVE_WITH_FILES,
          {1},
          {IDYES},
-         {L"sm1", L"sm3", L"sm4", L"sm5"},
+         {L"sm101", L"sm103", L"sm104", L"sm105"},
          {},
          {withFiles},
          false},
@@ -336,8 +349,8 @@ TEST_F(DownloadRowCommandsTest, RemovalsAskWhereTheyMust) {
          IDM_DL_EXCEPT_REMOVE,
          {0, 4},
          {},
-         {L"sm2", L"sm3", L"sm4"},
-         {L"sm1\t# ", L"sm5\t# 題名5"},
+         {L"sm102", L"sm103", L"sm104"},
+         {L"sm101\t# ", L"sm105\t# 題名5"},
          {},
          true},
         {"except with files, answered No",
@@ -352,15 +365,15 @@ TEST_F(DownloadRowCommandsTest, RemovalsAskWhereTheyMust) {
          IDM_DL_EXCEPT_REMOVE_WITH_FILES,
          {1},
          {IDYES},
-         {L"sm1", L"sm3", L"sm4", L"sm5"},
-         {L"sm2\t# 題名2"},
+         {L"sm101", L"sm103", L"sm104", L"sm105"},
+         {L"sm102\t# 題名2"},
          {exceptWithFiles},
          false},
         {"an economy row kept",
          IDM_DL_REMOVE,
          {2, 3, 4},
          {IDNO},
-         {L"sm1", L"sm2", L"sm4", L"sm5"},
+         {L"sm101", L"sm102", L"sm104", L"sm105"},
          {},
          {economyQuestion},
          true},
@@ -368,7 +381,7 @@ TEST_F(DownloadRowCommandsTest, RemovalsAskWhereTheyMust) {
          IDM_DL_REMOVE_COMPLETED,
          {},
          {IDNO},
-         {L"sm1", L"sm3", L"sm4"},
+         {L"sm101", L"sm103", L"sm104"},
          {},
          {economyQuestion},
          false},
@@ -376,8 +389,8 @@ TEST_F(DownloadRowCommandsTest, RemovalsAskWhereTheyMust) {
          IDM_DL_EXCEPT_REMOVE_COMPLETED,
          {},
          {IDYES},
-         {L"sm1", L"sm3"},
-         {L"sm2\t# 題名2", L"sm4\t# 題名4", L"sm5\t# 題名5"},
+         {L"sm101", L"sm103"},
+         {L"sm102\t# 題名2", L"sm104\t# 題名4", L"sm105\t# 題名5"},
          {economyQuestion},
          true},
     };
@@ -385,7 +398,7 @@ TEST_F(DownloadRowCommandsTest, RemovalsAskWhereTheyMust) {
         SCOPED_TRACE(c.name);
         WriteBytes(video, "v");
         WriteBytes(comment, "c");
-        WriteBytes(PathOf(L"別の題名(sm3).flv"), "v");
+        WriteBytes(PathOf(L"別の題名(sm103).flv"), "v");
         SetRows(rows);
         SetListItemText(L"", kDownloadColumnSaveFolder, List(), 0);
         GetDownloadExceptList().Replace({});
@@ -405,8 +418,8 @@ TEST_F(DownloadRowCommandsTest, RemovalsAskWhereTheyMust) {
         }
         const bool withFilesCommand =
             c.command == IDM_DL_REMOVE_WITH_FILES || c.command == IDM_DL_EXCEPT_REMOVE_WITH_FILES;
-        const bool sm3Kept = std::find(c.keys.begin(), c.keys.end(), L"sm3") != c.keys.end();
-        EXPECT_EQ(FileExists(PathOf(L"別の題名(sm3).flv")), !withFilesCommand || sm3Kept)
+        const bool sm3Kept = std::find(c.keys.begin(), c.keys.end(), L"sm103") != c.keys.end();
+        EXPECT_EQ(FileExists(PathOf(L"別の題名(sm103).flv")), !withFilesCommand || sm3Kept)
             << "the related files of a row without paths";
         EXPECT_EQ(FileExists(video), c.filesRemain);
         EXPECT_EQ(FileExists(comment), c.filesRemain);
@@ -414,23 +427,23 @@ TEST_F(DownloadRowCommandsTest, RemovalsAskWhereTheyMust) {
 }
 
 TEST_F(DownloadRowCommandsTest, RunningRowsKeepTheirWorkersThroughRemovalsAndMoves) {
-    SetRows({{L"sm1"}, {L"sm2"}, {L"sm3"}, {L"sm4"}, {L"sm5"}});
+    SetRows({{L"sm101"}, {L"sm102"}, {L"sm103"}, {L"sm104"}, {L"sm105"}});
     StandInWorker worker(4);
 
     Select({1, 3});
     Command(IDM_DL_REMOVE);
-    EXPECT_EQ(Keys(), (std::vector<std::wstring>{L"sm1", L"sm3", L"sm5"}));
+    EXPECT_EQ(Keys(), (std::vector<std::wstring>{L"sm101", L"sm103", L"sm105"}));
     EXPECT_EQ(worker.Record().rowIndex, 2);
 
     Select({2});
     Command(IDM_DL_MOVE_UP);
-    EXPECT_EQ(Keys(), (std::vector<std::wstring>{L"sm1", L"sm5", L"sm3"}));
+    EXPECT_EQ(Keys(), (std::vector<std::wstring>{L"sm101", L"sm105", L"sm103"}));
     EXPECT_EQ(worker.Record().rowIndex, 1);
     EXPECT_EQ(worker.SuspendCount(), 0u) << "never suspended by the move";
 
     // The running row is asked about; No keeps it and its worker.
     const std::wstring question =
-        L"動画名 : sm5\nタイトル : \n\nこの項目をは現在ダウンロード処理途中です。\n項目を削除しま"
+        L"動画名 : sm105\nタイトル : \n\nこの項目をは現在ダウンロード処理途中です。\n項目を削除しま"
         L"すか？\n(※処理途中のファイルの削除は行われません)";
     {
         MessageBoxAnswerer answerer({IDNO});
@@ -443,7 +456,7 @@ TEST_F(DownloadRowCommandsTest, RunningRowsKeepTheirWorkersThroughRemovalsAndMov
     {
         MessageBoxAnswerer answerer({IDYES});
         Command(IDM_DL_REMOVE);
-        EXPECT_EQ(Keys(), (std::vector<std::wstring>{L"sm1", L"sm3"}));
+        EXPECT_EQ(Keys(), (std::vector<std::wstring>{L"sm101", L"sm103"}));
         EXPECT_EQ(worker.Record().state, WorkerThreadRecord::kAbandoned);
         EXPECT_EQ(worker.Record().rowIndex, -1);
         EXPECT_TRUE(worker.Cancelled()) << "told to end";
@@ -460,16 +473,16 @@ TEST_F(DownloadRowCommandsTest, MovesByCommand) {
         std::vector<int> selectedAfter;
     };
     const Case cases[] = {
-        {"up from the top does nothing", IDM_DL_MOVE_UP, {0}, {L"sm1", L"sm2", L"sm3", L"sm4", L"sm5"}, {0}},
-        {"up", IDM_DL_MOVE_UP, {3}, {L"sm1", L"sm2", L"sm4", L"sm3", L"sm5"}, {2}},
-        {"down at the bottom does nothing", IDM_DL_MOVE_DOWN, {2, 4}, {L"sm1", L"sm2", L"sm3", L"sm4", L"sm5"}, {2, 4}},
-        {"a block down", IDM_DL_MOVE_DOWN, {1, 2}, {L"sm1", L"sm4", L"sm2", L"sm3", L"sm5"}, {2, 3}},
+        {"up from the top does nothing", IDM_DL_MOVE_UP, {0}, {L"sm101", L"sm102", L"sm103", L"sm104", L"sm105"}, {0}},
+        {"up", IDM_DL_MOVE_UP, {3}, {L"sm101", L"sm102", L"sm104", L"sm103", L"sm105"}, {2}},
+        {"down at the bottom does nothing", IDM_DL_MOVE_DOWN, {2, 4}, {L"sm101", L"sm102", L"sm103", L"sm104", L"sm105"}, {2, 4}},
+        {"a block down", IDM_DL_MOVE_DOWN, {1, 2}, {L"sm101", L"sm104", L"sm102", L"sm103", L"sm105"}, {2, 3}},
         // The last selected row stays where it was after the first move, so the rows go to the end.
-        {"scattered rows down", IDM_DL_MOVE_DOWN, {0, 2}, {L"sm2", L"sm4", L"sm5", L"sm1", L"sm3"}, {3, 4}},
+        {"scattered rows down", IDM_DL_MOVE_DOWN, {0, 2}, {L"sm102", L"sm104", L"sm105", L"sm101", L"sm103"}, {3, 4}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        SetRows({{L"sm1"}, {L"sm2"}, {L"sm3"}, {L"sm4", kDownloadStatusDone, 0x3, L"題名4"}, {L"sm5"}});
+        SetRows({{L"sm101"}, {L"sm102"}, {L"sm103"}, {L"sm104", kDownloadStatusDone, 0x3, L"題名4"}, {L"sm105"}});
         SetTicked(3, false);
         Select(c.selected);
         Command(c.command);
@@ -477,7 +490,7 @@ TEST_F(DownloadRowCommandsTest, MovesByCommand) {
         EXPECT_EQ(Selected(), c.selectedAfter);
         // The unticked done row takes its check box, title and status along.
         for (int row = 0; row < 5; ++row) {
-            const bool isFour = GetListItemText(List(), row, kDownloadColumnId) == L"sm4";
+            const bool isFour = GetListItemText(List(), row, kDownloadColumnId) == L"sm104";
             EXPECT_EQ(Ticked(row), !isFour) << row;
             EXPECT_EQ(GetListItemText(List(), row, kDownloadColumnTitle), isFour ? L"題名4" : L"") << row;
             EXPECT_EQ(GetItemStatusOf(GetListItemParam(List(), row)) == kDownloadStatusDone, isFour) << row;
@@ -498,16 +511,16 @@ TEST_F(DownloadRowCommandsTest, TitleEditRenamesTheFinishedFiles) {
         {"done", kDownloadStatusDone, L"新しい題名", true, L""},
         {"still downloading", kDownloadStatusVideo, L"新しい題名", false, L"◆項目のダウンロードが完了していません"},
         {"a path in the title", kDownloadStatusDone, L"..\\逃げた", false,
-         L"◆リネームに失敗しました : " + PathOf(L"古い題名(sm2).mp4") + L" -> " + PathOf(L"..\\逃げた(sm2).mp4")},
+         L"◆リネームに失敗しました : " + PathOf(L"古い題名(sm102).mp4") + L" -> " + PathOf(L"..\\逃げた(sm102).mp4")},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const std::wstring video = PathOf(L"古い題名(sm2).mp4");
-        const std::wstring other = PathOf(L"古い題名(sm3).mp4");
-        for (const wchar_t* name : {L"古い題名(sm2).mp4", L"古い題名(sm2).xml", L"古い題名(sm3).mp4"}) {
+        const std::wstring video = PathOf(L"古い題名(sm102).mp4");
+        const std::wstring other = PathOf(L"古い題名(sm103).mp4");
+        for (const wchar_t* name : {L"古い題名(sm102).mp4", L"古い題名(sm102).xml", L"古い題名(sm103).mp4"}) {
             WriteBytes(PathOf(name), "x");
         }
-        SetRows({{L"sm1"}, {L"sm2", c.status, 0x3, L"古い題名", video}});
+        SetRows({{L"sm101"}, {L"sm102", c.status, 0x3, L"古い題名", video}});
         m_main->renamed.clear();
         ClearLog();
 
@@ -518,11 +531,11 @@ TEST_F(DownloadRowCommandsTest, TitleEditRenamesTheFinishedFiles) {
         SendMessageW(edit, WM_KEYDOWN, VK_RETURN, 0);
         ASSERT_TRUE(PumpMessagesUntil([&] { return !IsWindow(edit); }));
 
-        const std::wstring newVideo = PathOf(L"新しい題名(sm2).mp4");
+        const std::wstring newVideo = PathOf(L"新しい題名(sm102).mp4");
         EXPECT_EQ(GetListItemText(List(), 1, kDownloadColumnTitle), c.renamed ? c.title : L"古い題名");
         EXPECT_EQ(GetListItemText(List(), 1, kDownloadColumnVideoPath), c.renamed ? newVideo : video);
         EXPECT_EQ(FileExists(newVideo), c.renamed);
-        EXPECT_EQ(FileExists(PathOf(L"新しい題名(sm2).xml")), c.renamed);
+        EXPECT_EQ(FileExists(PathOf(L"新しい題名(sm102).xml")), c.renamed);
         EXPECT_TRUE(FileExists(other)) << "a file of another video keeps its name";
         EXPECT_EQ(m_main->renamed.size(), c.renamed ? 2u : 0u);
         if (c.renamed) {
@@ -532,8 +545,8 @@ TEST_F(DownloadRowCommandsTest, TitleEditRenamesTheFinishedFiles) {
         if (!c.log.empty()) {
             EXPECT_NE(LogText().find(c.log), std::wstring::npos) << testing::PrintToString(LogText());
         }
-        for (const wchar_t* name : {L"古い題名(sm2).mp4", L"古い題名(sm2).xml", L"新しい題名(sm2).mp4",
-                                    L"新しい題名(sm2).xml", L"古い題名(sm3).mp4"}) {
+        for (const wchar_t* name : {L"古い題名(sm102).mp4", L"古い題名(sm102).xml", L"新しい題名(sm102).mp4",
+                                    L"新しい題名(sm102).xml", L"古い題名(sm103).mp4"}) {
             DeleteFileW(PathOf(name).c_str());
         }
     }
@@ -541,11 +554,11 @@ TEST_F(DownloadRowCommandsTest, TitleEditRenamesTheFinishedFiles) {
 
 TEST_F(DownloadRowCommandsTest, RowsDraggedWithTheMouse) {
     ShowInFront();
-    SetRows({{L"sm1"},
-             {L"sm2", kDownloadStatusError, 0x3, L"", L"", L"country=jp -deleted"},
-             {L"sm3"},
-             {L"sm4"},
-             {L"sm5"}});
+    SetRows({{L"sm101"},
+             {L"sm102", kDownloadStatusError, 0x3, L"", L"", L"country=jp -deleted"},
+             {L"sm103"},
+             {L"sm104"},
+             {L"sm105"}});
     auto drag = [&](int from, POINT dropScreen) {
         Select({from});
         const POINT start = RowCenter(from);
@@ -563,15 +576,15 @@ TEST_F(DownloadRowCommandsTest, RowsDraggedWithTheMouse) {
     POINT row = RowCenter(3);
     ClientToScreen(List(), &row);
     drag(0, row);
-    EXPECT_EQ(Keys(), (std::vector<std::wstring>{L"sm2", L"sm3", L"sm4", L"sm1", L"sm5"}));
+    EXPECT_EQ(Keys(), (std::vector<std::wstring>{L"sm102", L"sm103", L"sm104", L"sm101", L"sm105"}));
     EXPECT_EQ(Selected(), std::vector<int>{3});
 
     // One row dropped on the URL box is taken out to be added again.
     RECT box = {};
     GetWindowRect(UrlBox(), &box);
     drag(0, {(box.left + box.right) / 2, (box.top + box.bottom) / 2});
-    EXPECT_EQ(Keys(), (std::vector<std::wstring>{L"sm3", L"sm4", L"sm1", L"sm5"}));
-    EXPECT_EQ(GetWindowTextString(UrlBox()), L"sm2 country=jp ");
+    EXPECT_EQ(Keys(), (std::vector<std::wstring>{L"sm103", L"sm104", L"sm101", L"sm105"}));
+    EXPECT_EQ(GetWindowTextString(UrlBox()), L"sm102 country=jp ");
 }
 
 TEST_F(DownloadRowCommandsTest, DroppedFiles) {
@@ -580,7 +593,7 @@ TEST_F(DownloadRowCommandsTest, DroppedFiles) {
     const std::wstring emptyShortcut = PathOf(L"empty.url");
     WriteTextFile(emptyShortcut, L"[InternetShortcut]\n");
     const std::wstring list = PathOf(L"list.TXT");
-    WriteTextFile(list, L"sm7\nsm8\n");
+    WriteTextFile(list, L"sm107\nsm108\n");
     const std::wstring video = PathOf(L"題名(sm123).mp4");
     const std::wstring noId = PathOf(L"notes.mp4");
     struct Case {
@@ -596,7 +609,7 @@ TEST_F(DownloadRowCommandsTest, DroppedFiles) {
         {"a file without an ID", {noId}, L"", {}},
         {"two files", {shortcut, video}, L"before", {}},
         {"a folder", {Folder()}, L"before", {}},
-        {"a list file", {list}, L"before", {L"sm7", L"sm8"}},
+        {"a list file", {list}, L"before", {L"sm107", L"sm108"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -616,10 +629,9 @@ TEST_F(DownloadRowCommandsTest, DroppedFiles) {
 
 TEST_F(DownloadRowCommandsTest, CopiesTheSelectedRowsWhileTheListHasTheFocus) {
     ShowInFront();
-    SetRows({{L"sm9", kDownloadStatusWaiting, 0x3, L"題名", L"", L"country=tw"},
-             {L"http://www.example.com/mylist/1"},
-             {L"1234567"}});
-    Select({0, 1, 2});
+    SetRows({{L"sm109", kDownloadStatusWaiting, 0x3, L"題名", L"", L"country=tw"},
+             {L"http://www.example.com/mylist/1"}});
+    Select({0, 1});
     SetFocus(List());
     ASSERT_EQ(GetFocus(), List());
     struct Case {
@@ -628,9 +640,9 @@ TEST_F(DownloadRowCommandsTest, CopiesTheSelectedRowsWhileTheListHasTheFocus) {
     };
     const Case cases[] = {
         {IDM_DL_COPY_URL_KEY,
-         GetWatchUrl(L"tw") + L"sm9\nhttp://www.example.com/mylist/1\n" + GetWatchUrl(L"") + L"1234567"},
-        {IDM_DL_COPY_ID, L"sm9\n\n1234567"},
-        {IDM_DL_COPY_TITLE, L"題名\n\n"},
+         GetWatchUrl(L"tw") + L"sm109\nhttp://www.example.com/mylist/1"},
+        {IDM_DL_COPY_ID, L"sm109\n"},
+        {IDM_DL_COPY_TITLE, L"題名\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.command);
@@ -659,11 +671,11 @@ TEST_F(DownloadRowCommandsTest, CopiesTheSelectedRowsWhileTheListHasTheFocus) {
 }
 
 TEST_F(DownloadRowCommandsTest, PlayAndPlaylistGoToTheMainWindow) {
-    const std::wstring done = PathOf(L"題名(sm1).mp4");
-    const std::wstring found = PathOf(L"別名(sm2).flv");
+    const std::wstring done = PathOf(L"題名(sm101).mp4");
+    const std::wstring found = PathOf(L"別名(sm102).flv");
     WriteBytes(done, "v");
     WriteBytes(found, "v");
-    SetRows({{L"sm1", kDownloadStatusDone, 0x3, L"題名", done}, {L"sm2"}, {L"sm3"}});
+    SetRows({{L"sm101", kDownloadStatusDone, 0x3, L"題名", done}, {L"sm102"}, {L"sm103"}});
     const std::wstring program = L"\"" + GetProgramPath() + L"\" ";
     struct Case {
         const char* name;
@@ -686,24 +698,24 @@ TEST_F(DownloadRowCommandsTest, PlayAndPlaylistGoToTheMainWindow) {
         c.run();
         EXPECT_EQ(m_main->commandLines, c.commandLines);
     }
-    EXPECT_NE(LogText().find(L"この項目のダウンロードはまだ完了していません : sm3"), std::wstring::npos);
+    EXPECT_NE(LogText().find(L"この項目のダウンロードはまだ完了していません : sm103"), std::wstring::npos);
 
     ClearLog();
     Select({0, 1});
     Command(IDM_DL_ADD_TO_PLAYLIST);
     EXPECT_EQ(m_main->playlistFiles, std::vector<std::wstring>{done});
-    EXPECT_NE(LogText().find(L"この項目のダウンロードはまだ完了していません : sm2"), std::wstring::npos);
+    EXPECT_NE(LogText().find(L"この項目のダウンロードはまだ完了していません : sm102"), std::wstring::npos);
 }
 
 TEST_F(DownloadRowCommandsTest, FoldersAndUrlsOpenThroughTheShell) {
-    const std::wstring comment = PathOf(L"題名(sm1).xml");
+    const std::wstring comment = PathOf(L"題名(sm101).xml");
     WriteBytes(comment, "c");
-    SetRows({{L"sm1", kDownloadStatusDone, 0x3, L"題名"},
-             {L"sm2"},
-             {L"sm3", kDownloadStatusWaiting, 0x3, L"", L"", L"", PathOf(L"gone")},
+    SetRows({{L"sm101", kDownloadStatusDone, 0x3, L"題名"},
+             {L"sm102"},
+             {L"sm103", kDownloadStatusWaiting, 0x3, L"", L"", L"", PathOf(L"gone")},
              {L"http://www.example.com/mylist/1"}});
     SetListItemText(comment, kDownloadColumnCommentPath, List(), 0);
-    SetListItemText(PathOf(L"題名(sm1).mp4"), kDownloadColumnVideoPath, List(), 0);
+    SetListItemText(PathOf(L"題名(sm101).mp4"), kDownloadColumnVideoPath, List(), 0);
     struct Case {
         int row;
         UINT command;
@@ -714,7 +726,7 @@ TEST_F(DownloadRowCommandsTest, FoldersAndUrlsOpenThroughTheShell) {
         {0, IDM_DL_OPEN_ITEM_FOLDER, {L"explorer.exe /n,/select,\"" + comment + L"\""}, 0},
         {1, IDM_DL_OPEN_ITEM_FOLDER, {L"\"" + Folder() + L"\""}, 0},
         {2, IDM_DL_OPEN_ITEM_FOLDER, {}, 1},
-        {1, IDM_DL_OPEN_URL, {L"url " + GetWatchUrl(L"") + L"sm2"}, 0},
+        {1, IDM_DL_OPEN_URL, {L"url " + GetWatchUrl(L"") + L"sm102"}, 0},
         {3, IDM_DL_OPEN_URL, {L"url http://www.example.com/mylist/1"}, 0},
         {0, IDM_DL_OPEN_SAVE_FOLDER, {L"\"" + Folder() + L"\""}, 0},
     };
@@ -740,7 +752,7 @@ TEST_F(DownloadRowCommandsTest, FoldersAndUrlsOpenThroughTheShell) {
         EXPECT_EQ(answerer.Seen()[0].text, PathOf(L"settings.dat") + L"除外リストファイルが見つかりません。");
         EXPECT_TRUE(opened.empty());
     }
-    WriteTextFile(PathOf(L"settings.dat"), L"[ExceptDownload]\nsm1\n");
+    WriteTextFile(PathOf(L"settings.dat"), L"[ExceptDownload]\nsm101\n");
     {
         MessageBoxAnswerer answerer({IDOK});
         Command(IDM_DL_OPEN_EXCEPT_LIST);
@@ -751,8 +763,8 @@ TEST_F(DownloadRowCommandsTest, FoldersAndUrlsOpenThroughTheShell) {
 }
 
 TEST_F(DownloadRowCommandsTest, ItemMenuFollowsTheSelection) {
-    SetRows({{L"sm1", kDownloadStatusDone, 0x3, L"題名", PathOf(L"a(sm1).mp4")},
-             {L"sm2", kDownloadStatusWaiting, 0x3 | kDownloadKindEconomy}});
+    SetRows({{L"sm101", kDownloadStatusDone, 0x3, L"題名", PathOf(L"a(sm101).mp4")},
+             {L"sm102", kDownloadStatusWaiting, 0x3 | kDownloadKindEconomy}});
     HMENU bar = GetMenu(Window());
     HMENU popup = m_window.GetItemPopupMenu();
     auto enabled = [](HMENU menu, UINT id) { return (GetMenuState(menu, id, MF_BYCOMMAND) & MF_GRAYED) == 0; };
@@ -791,11 +803,11 @@ TEST_F(DownloadRowCommandsTest, ItemMenuFollowsTheSelection) {
 
 TEST_F(DownloadRowCommandsTest, CheckBoxesAndColours) {
     const std::wstring placeholder = DownloadTitlePlaceholder();
-    SetRows({{L"sm1", kDownloadStatusError, 0x1},
-             {L"sm2", kDownloadStatusError, 0x1, L"", L"", L"-deleted"},
-             {L"sm3", kDownloadStatusDone, 0x1 | kDownloadKindEconomy},
-             {L"sm4", kDownloadStatusDone, 0x1},
-             {L"sm5", kDownloadStatusWaiting, 0x1, placeholder}});
+    SetRows({{L"sm101", kDownloadStatusError, 0x1},
+             {L"sm102", kDownloadStatusError, 0x1, L"", L"", L"-deleted"},
+             {L"sm103", kDownloadStatusDone, 0x1 | kDownloadKindEconomy},
+             {L"sm104", kDownloadStatusDone, 0x1},
+             {L"sm105", kDownloadStatusWaiting, 0x1, placeholder}});
     SendMessageW(GetDlgItem(Window(), IDC_DOWNLOAD_CHECK_PLAY_AFTER), BM_SETCHECK, BST_CHECKED, 0);
     SendMessageW(GetDlgItem(Window(), IDC_DOWNLOAD_CHECK_ADD_PLAYLIST), BM_SETCHECK, BST_UNCHECKED, 0);
     for (int row = 0; row < 5; ++row) {
@@ -889,7 +901,7 @@ TEST_F(DownloadRowCommandsTest, UrlBoxCheckAndPastLogButton) {
 namespace {
 
 TEST_F(DownloadRowCommandsTest, PauseResumeAndCancelOfARunningRow) {
-    SetRows({{L"sm1"}, {L"sm2"}});
+    SetRows({{L"sm101"}, {L"sm102"}});
     SetDownloadItemStatus(List(), kDownloadStatusComments, 1);
     StandInWorker worker(1);
 
@@ -902,7 +914,7 @@ TEST_F(DownloadRowCommandsTest, PauseResumeAndCancelOfARunningRow) {
     EXPECT_EQ(GetListItemText(List(), 1, kDownloadColumnStatus), GetDownloadStatusText(kDownloadStatusComments));
     EXPECT_FALSE(worker.Paused());
 
-    const std::wstring question = L"動画名：sm2\n\nこの項目のダウンロード処理を中断しますか？\n(※リスト項目左のチェック"
+    const std::wstring question = L"動画名：sm102\n\nこの項目のダウンロード処理を中断しますか？\n(※リスト項目左のチェック"
                                   L"ボックスをチェックすれば、後から処理を再開できます。)";
     Select({0, 1});
     {
@@ -929,9 +941,9 @@ TEST_F(DownloadRowCommandsTest, PauseResumeAndCancelOfARunningRow) {
 }
 
 TEST_F(DownloadRowCommandsTest, RenameNoticeOfAnotherWindow) {
-    const std::wstring oldPath = PathOf(L"古い(sm1).mp4");
-    const std::wstring newPath = PathOf(L"新しい題名(sm1).mp4");
-    SetRows({{L"sm1", kDownloadStatusDone, 0x3, L"古い", oldPath}, {L"sm2", kDownloadStatusDone, 0x3, L"別"}});
+    const std::wstring oldPath = PathOf(L"古い(sm101).mp4");
+    const std::wstring newPath = PathOf(L"新しい題名(sm101).mp4");
+    SetRows({{L"sm101", kDownloadStatusDone, 0x3, L"古い", oldPath}, {L"sm102", kDownloadStatusDone, 0x3, L"別"}});
     SendMessageW(m_main->Handle(), kMsgDownloadRenamePath, reinterpret_cast<WPARAM>(oldPath.c_str()),
                  reinterpret_cast<LPARAM>(newPath.c_str()));
     EXPECT_EQ(GetListItemText(List(), 0, kDownloadColumnVideoPath), newPath);
@@ -969,7 +981,7 @@ void AnswerOpenFileDialog(const std::wstring& path, std::atomic<bool>& answered)
 
 TEST_F(DownloadRowCommandsTest, ListFileChosenInTheDialog) {
     const std::wstring list = PathOf(L"list.dat");
-    WriteTextFile(list, L"sm7\nsm8\n");
+    WriteTextFile(list, L"sm107\nsm108\n");
     for (const std::wstring& choice : {std::wstring(), list}) {
         SCOPED_TRACE(testing::PrintToString(choice));
         std::atomic<bool> answered{false};
@@ -982,7 +994,7 @@ TEST_F(DownloadRowCommandsTest, ListFileChosenInTheDialog) {
             EXPECT_TRUE(Keys().empty());
         } else {
             EXPECT_TRUE(PumpMessagesUntil([&] { return Keys().size() == 2; }));
-            EXPECT_EQ(Keys(), (std::vector<std::wstring>{L"sm7", L"sm8"}));
+            EXPECT_EQ(Keys(), (std::vector<std::wstring>{L"sm107", L"sm108"}));
         }
     }
 }

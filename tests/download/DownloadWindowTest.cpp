@@ -153,7 +153,7 @@ private:
 };
 
 TEST_F(DownloadWindowTest, HiddenWindowHasItsColumnsControlsAndStoredKeys) {
-    WriteTextFile(PathOf(L"velaplayer.ini"), L"[download]\nUrl=sm9 -thumbnail\nCheckComment=1\nCheckMovie=0\n"
+    WriteTextFile(PathOf(L"velaplayer.ini"), L"[download]\nUrl=sm109 -thumbnail\nCheckComment=1\nCheckMovie=0\n"
                                              L"ColumnTitle=123\nColumnOrderArray=1,0,2,3,4,5,6,7,8,9,10,\n");
     Open();
     HWND window = m_window.GetHandle();
@@ -186,7 +186,7 @@ TEST_F(DownloadWindowTest, HiddenWindowHasItsColumnsControlsAndStoredKeys) {
         int checked; // -1: not a check box
     };
     const Control controls[] = {
-        {IDC_DOWNLOAD_URL, L"Edit", L"sm9 -thumbnail", -1},
+        {IDC_DOWNLOAD_URL, L"Edit", L"sm109 -thumbnail", -1},
         {IDC_DOWNLOAD_CHECK_MOVIE, L"Button", L"動画(&M)", 0},
         {IDC_DOWNLOAD_CHECK_COMMENT, L"Button", L"コメント(&C)", 1},
         {IDC_DOWNLOAD_PAST_LOG, L"Button", L"log(&L)", -1},
@@ -245,16 +245,16 @@ TEST_F(DownloadWindowTest, BlockMessagesFromAnotherThread) {
     settings.CommentGetOwner = true;
 
     // An add kept until the saved list is loaded, and then made through the main window.
-    const std::vector<std::wstring> pending = {L"sm1", L"C:\\Pending"};
+    const std::vector<std::wstring> pending = {L"sm101", L"C:\\Pending"};
     EXPECT_EQ(SendFromWorker(main, kMsgDownloadQueueAddItem, reinterpret_cast<WPARAM>(&pending), 0x10003).value, 1);
     EXPECT_FALSE(m_window.IsListLoaded());
     EXPECT_EQ(RowCount(), 0);
     WaitUntilLoaded();
     ASSERT_TRUE(PumpMessagesUntil([&] { return RowCount() == 1; }));
-    EXPECT_EQ(Cell(List(), 0, kDownloadColumnId), L"sm1");
+    EXPECT_EQ(Cell(List(), 0, kDownloadColumnId), L"sm101");
     EXPECT_EQ(Cell(List(), 0, kDownloadColumnSaveFolder), L"C:\\Pending");
 
-    const std::vector<std::wstring> add = {L"sm2", L"C:\\Folder\\"};
+    const std::vector<std::wstring> add = {L"sm102", L"C:\\Folder\\"};
     const std::vector<std::wstring> empty = {L""};
     const std::wstring folder = L"C:\\Url";
     struct Case {
@@ -271,25 +271,25 @@ TEST_F(DownloadWindowTest, BlockMessagesFromAnotherThread) {
         const wchar_t* addData = nullptr;
     };
     const Case cases[] = {
-        {"queued after the load", kMsgDownloadQueueAddItem, reinterpret_cast<WPARAM>(&add), 0x10007, 1, L"sm2",
+        {"queued after the load", kMsgDownloadQueueAddItem, reinterpret_cast<WPARAM>(&add), 0x10007, 1, L"sm102",
          L"C:\\Folder", L" 動画 xml", 0x10007, L""},
         {"empty text", kMsgDownloadAddItem, reinterpret_cast<WPARAM>(&empty), 0x10003, 0},
-        {"checked kinds", kMsgDownloadAddUrl, reinterpret_cast<WPARAM>(L"sm3 log=\"2010/01/01\""),
-         reinterpret_cast<LPARAM>(folder.c_str()), 1, L"sm3", L"C:\\Url", L" 動画 再生 追加", 0x1001B,
+        {"checked kinds", kMsgDownloadAddUrl, reinterpret_cast<WPARAM>(L"sm103 log=\"2010/01/01\""),
+         reinterpret_cast<LPARAM>(folder.c_str()), 1, L"sm103", L"C:\\Url", L" 動画 xml 再生 追加", 0x1001F,
          L"log=\"2010/01/01\""},
-        {"comment only", kMsgDownloadAddUrlComment, reinterpret_cast<WPARAM>(L"sm4"), 0, 1, L"sm4", L"C:\\Saved",
+        {"comment only", kMsgDownloadAddUrlComment, reinterpret_cast<WPARAM>(L"sm104"), 0, 1, L"sm104", L"C:\\Saved",
          L" xml 再生 追加", 0x1001D, L""},
-        {"video only", kMsgDownloadAddUrlVideo, reinterpret_cast<WPARAM>(L"sm5"), 0, 1, L"sm5", L"C:\\Saved",
+        {"video only", kMsgDownloadAddUrlVideo, reinterpret_cast<WPARAM>(L"sm105"), 0, 1, L"sm105", L"C:\\Saved",
          L" 動画 再生 追加", 0x1001B, L""},
-        {"information only", kMsgDownloadAddUrlInfo, reinterpret_cast<WPARAM>(L"sm6"), 0, 1, L"sm6", L"C:\\Saved",
-         L" 情報 再生 追加", 0x10039, L""},
+        {"information only", kMsgDownloadAddUrlInfo, reinterpret_cast<WPARAM>(L"sm106"), 0, 1, L"sm106", L"C:\\Saved",
+         L" 情報", 0x10021, L""}, // nothing to play or list from the information alone
         {"rename", kMsgDownloadRenamePath, reinterpret_cast<WPARAM>(L"C:\\Url"), reinterpret_cast<LPARAM>(L"D:\\Moved"),
          0},
         {"schedule a save", kMsgDownloadScheduleSave, 0, 0, 0},
         {"sheet open", kMsgDownloadIsSettingsOpen, 0, 0, 0},
         {"owner comments", kMsgDownloadGetCommentOwner, 0, 0, 1},
         {"outside the table", kDownloadBlock + 999, 0, 0, 0},
-        {"file name to URL", kMsgDownloadSetUrlFromFile, reinterpret_cast<WPARAM>(L"C:\\v\\title(sm9).mp4"), 0, 1},
+        {"file name to URL", kMsgDownloadSetUrlFromFile, reinterpret_cast<WPARAM>(L"C:\\v\\title(sm109).mp4"), 0, 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -310,7 +310,7 @@ TEST_F(DownloadWindowTest, BlockMessagesFromAnotherThread) {
         EXPECT_TRUE(IsRowTicked(List(), row));
     }
     EXPECT_EQ(Cell(List(), 2, kDownloadColumnSaveFolder), L"D:\\Moved");
-    EXPECT_EQ(GetWindowTextString(GetDlgItem(m_window.GetHandle(), IDC_DOWNLOAD_URL)), GetWatchUrl(L"jp") + L"sm9");
+    EXPECT_EQ(GetWindowTextString(GetDlgItem(m_window.GetHandle(), IDC_DOWNLOAD_URL)), GetWatchUrl(L"jp") + L"sm109");
     EXPECT_TRUE(m_window.IsQueueTimerArmed());
 
     struct Handle {
@@ -341,7 +341,7 @@ TEST_F(DownloadWindowTest, QueueTimerFollowsTheRowsAndAWorkerAsksThroughTheWindo
     WaitUntilLoaded();
     HWND window = m_window.GetHandle();
     EXPECT_FALSE(m_window.IsQueueTimerArmed());
-    const std::vector<std::wstring> add = {L"sm1", L""};
+    const std::vector<std::wstring> add = {L"sm101", L""};
     SendMessageW(m_main->Handle(), kMsgDownloadAddItem, reinterpret_cast<WPARAM>(&add), 0x10003);
     EXPECT_TRUE(m_window.IsQueueTimerArmed());
     ListView_DeleteAllItems(List());
@@ -365,11 +365,11 @@ TEST_F(DownloadWindowTest, ListFileOfTheCommandLineIsLoadedIntoTheList) {
     WaitUntilLoaded();
     EXPECT_FALSE(m_window.AddListFromCommandLine(PathOf(L"missing.txt")));
     EXPECT_NE(LogText().find(PathOf(L"missing.txt")), std::wstring::npos) << LogText();
-    WriteTextFile(PathOf(L"list.txt"), L"sm5\nsm6\n");
+    WriteTextFile(PathOf(L"list.txt"), L"sm105\nsm106\n");
     EXPECT_TRUE(m_window.AddListFromCommandLine(PathOf(L"list.txt")));
     ASSERT_TRUE(PumpMessagesUntil([&] { return RowCount() == 2; }));
-    EXPECT_EQ(Cell(List(), 0, kDownloadColumnId), L"sm5");
-    EXPECT_EQ(Cell(List(), 1, kDownloadColumnId), L"sm6");
+    EXPECT_EQ(Cell(List(), 0, kDownloadColumnId), L"sm105");
+    EXPECT_EQ(Cell(List(), 1, kDownloadColumnId), L"sm106");
 }
 
 TEST_F(DownloadWindowTest, TextAnswerStaysValidWhenTheSettingsAreReplaced) {
@@ -389,7 +389,7 @@ TEST_F(DownloadWindowTest, TextAnswerStaysValidWhenTheSettingsAreReplaced) {
 TEST_F(DownloadWindowTest, AutoSaveWritesOnceAfterTheLastChange) {
     Open();
     WaitUntilLoaded();
-    const std::vector<std::wstring> add = {L"sm9", L""};
+    const std::vector<std::wstring> add = {L"sm109", L""};
     ASSERT_EQ(SendMessageW(m_main->Handle(), kMsgDownloadAddItem, reinterpret_cast<WPARAM>(&add), 0x10003), 1);
     const std::wstring path = m_window.GetListFilePath();
     ULONGLONG lastChange = 0;
@@ -404,7 +404,7 @@ TEST_F(DownloadWindowTest, AutoSaveWritesOnceAfterTheLastChange) {
     PumpMessagesUntil([&] { return GetRunningWorkers().empty(); });
     WIN32_FILE_ATTRIBUTE_DATA first = {};
     GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &first);
-    EXPECT_NE(FileText(path).find(L"sm9,"), std::wstring::npos);
+    EXPECT_NE(FileText(path).find(L"sm109,"), std::wstring::npos);
     // No second save follows.
     PumpMessagesFor(4000);
     WIN32_FILE_ATTRIBUTE_DATA later = {};
@@ -452,12 +452,12 @@ TEST_F(DownloadWindowTest, DownloadRunsOnlyWithATickedRowAndARunningWorker) {
     WorkerThreadRecord& record = AddWorkerThread(running);
     EXPECT_FALSE(m_window.IsDownloadRunning()) << "empty list, worker running";
 
-    const std::vector<std::wstring> unticked = {L"sm1", L""};
+    const std::vector<std::wstring> unticked = {L"sm101", L""};
     ASSERT_EQ(SendMessageW(m_main->Handle(), kMsgDownloadAddItem, reinterpret_cast<WPARAM>(&unticked), 0x10002), 1);
     EXPECT_FALSE(IsRowTicked(List(), 0));
     EXPECT_FALSE(m_window.IsDownloadRunning()) << "no row ticked";
 
-    const std::vector<std::wstring> ticked = {L"sm2", L""};
+    const std::vector<std::wstring> ticked = {L"sm102", L""};
     ASSERT_EQ(SendMessageW(m_main->Handle(), kMsgDownloadAddItem, reinterpret_cast<WPARAM>(&ticked), 0x10003), 1);
     EXPECT_TRUE(m_window.IsDownloadRunning()) << "a row ticked, worker running";
 
@@ -485,7 +485,7 @@ LRESULT CALLBACK RecordCommands(HWND window, UINT message, WPARAM wParam, LPARAM
 TEST_F(DownloadWindowTest, ListKeysAndFocus) {
     Open();
     WaitUntilLoaded();
-    for (const wchar_t* id : {L"sm1", L"sm2"}) {
+    for (const wchar_t* id : {L"sm101", L"sm102"}) {
         const std::vector<std::wstring> add = {id, L""};
         SendMessageW(m_main->Handle(), kMsgDownloadAddItem, reinterpret_cast<WPARAM>(&add), 0x10003);
     }
