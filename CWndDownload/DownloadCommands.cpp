@@ -1,5 +1,6 @@
 #include "CWndDownload/DownloadCommands.h"
 
+#include "CWndDownload/DownloadAdd.h"
 #include "CWndDownload/DownloadListRow.h"
 #include "CWndDownload/DownloadResource.h"
 #include "client/ServiceUrls.h"
@@ -12,68 +13,7 @@
 #include "foundation/Shell.h"
 #include "foundation/StringUtil.h"
 
-#include <ctime>
-
 namespace {
-
-// 2006-09-30 15:00:00 UTC: no past log lies before it.
-const int64_t kEarliestPastLog = 1159628400;
-
-int64_t ReadDecimal(const std::wstring& digits) {
-    int64_t value = 0;
-    for (wchar_t c : digits) {
-        if (value > (INT64_MAX - 9) / 10) {
-            return 0;
-        }
-        value = value * 10 + (c - L'0');
-    }
-    return value;
-}
-
-// The past-log time of a log= value (seconds since 1970, UTC), 0 when it is none.
-int64_t ReadPastLogTime(const std::wstring& text) {
-    int64_t value = 0;
-    if (RegexMatch(text, L"\\d{3,}")) {
-        value = ReadDecimal(text);
-    } else {
-        static const wchar_t* const kPatterns[] = {
-            L"^(\\d{2,4})[/:;, ](\\d{1,2})[/:;, ](\\d{1,2})[/:;, ](\\d{1,2})[/:;, ](\\d{1,2})[/:;, ](\\d{1,2})$",
-            L"^(\\d{2,4})[/:;, ](\\d{1,2})[/:;,](\\d{1,2})[/:;, ](\\d{1,2})[/:;, ](\\d{1,2})$",
-            L"^(\\d{2,4})[/:;, ](\\d{1,2})[/:;, ](\\d{1,2})[/:;, ](\\d{1,2})$",
-            L"^(\\d{2,4})[/:;, ](\\d{1,2})[/:;, ](\\d{1,2})$",
-        };
-        std::vector<std::wstring> groups;
-        bool found = false;
-        for (const wchar_t* pattern : kPatterns) {
-            // Anchored at both ends of the whole text (the helpers' "^" and "$" also match at lines).
-            if (RegexMatch(text, pattern) && RegexSearch(text, pattern, groups)) {
-                found = true;
-                break;
-            }
-        }
-        if (!found) {
-            return 0;
-        }
-        int fields[6] = {};
-        for (size_t i = 1; i < groups.size() && i <= 6; ++i) {
-            fields[i - 1] = ToIntOrZero(groups[i]);
-        }
-        std::tm local = {};
-        local.tm_year = (fields[0] < 100 ? fields[0] + 2000 : fields[0]) - 1900;
-        local.tm_mon = fields[1] - 1;
-        local.tm_mday = fields[2];
-        local.tm_hour = fields[3];
-        local.tm_min = fields[4];
-        local.tm_sec = fields[5];
-        local.tm_isdst = 0;
-        const __time64_t converted = _mktime64(&local);
-        value = converted < 0 ? 0 : static_cast<int64_t>(converted);
-    }
-    if (value <= kEarliestPastLog || value > static_cast<int64_t>(_time64(nullptr))) {
-        return 0;
-    }
-    return value;
-}
 
 std::wstring TwoDigits(int value) {
     wchar_t text[8] = {};
@@ -113,7 +53,7 @@ DownloadRowMove PlanDownloadRowMove(const std::vector<bool>& selected, int targe
 
 bool IsPastLogOptionValid(const std::wstring& options, bool quiet) {
     const std::wstring value = GetArgValue(SplitCommandLine(L"AddData: " + options), L"log=", L"");
-    if (value.empty() || ReadPastLogTime(value) > 0) {
+    if (value.empty() || ParseLogDate(value) > 0) {
         return true;
     }
     if (!quiet) {

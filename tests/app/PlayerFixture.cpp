@@ -71,6 +71,7 @@ void PlayerTest::SetUp() {
 HWND PlayerTest::StartPlayer(ProgramProcess& process, const std::wstring& arguments) {
     WriteBytes(PathOf(L"velaplayer.ini"), "[main]\r\n" + m_mainSettings);
     if (!process.Start(m_program, arguments)) {
+        ADD_FAILURE() << "the player could not be started, error " << GetLastError();
         return nullptr;
     }
     HWND main = process.WaitForWindow(L"CVelaPlayer");
