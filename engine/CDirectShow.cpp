@@ -19,6 +19,8 @@ using Microsoft::WRL::ComPtr;
 namespace {
 
 constexpr LONGLONG kUnitsPerMs = 10000;
+// How long closing a graph waits for its last release before it leaves the graph to the releaser.
+constexpr DWORD kGraphReleaseWaitMs = 15000;
 
 // Takes over a reference that a call handed out: MinGW's ComPtr::Attach adds one of its own.
 template <typename T> ComPtr<T> Adopt(T* pointer) {
@@ -202,9 +204,14 @@ void CDirectShow::ReleaseGraph() {
     // way out that window can still send to the player's windows, and a UI thread blocked inside the
     // release never answers: both wait for good. So the release runs on a worker while this thread
     // answers what is sent to it.
+    // Under Wine the last release has also been seen to stay inside the graph's removal of its filters
+    // for minutes: after a bound the graph is left to its worker (and to the process's end), so that
+    // closing a file or the program goes on.
     CWorkerThread releaser =
         StartWorker({L"ReleaseFilterGraph", true}, [graph = std::move(m_pGraphBuilder)]() mutable { graph.Reset(); });
-    releaser.Wait(INFINITE);
+    if (!releaser.Wait(kGraphReleaseWaitMs)) {
+        DebugLog() << L"◆フィルタグラフの解放が終わりません。解放を待たずに続けます" << EndLine;
+    }
 }
 
 bool CDirectShow::IsGraphReady() const {
