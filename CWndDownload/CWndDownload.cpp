@@ -390,18 +390,6 @@ bool IsRowSelected(HWND list, int row) {
     return (ListView_GetItemState(list, row, LVIS_SELECTED) & LVIS_SELECTED) != 0;
 }
 
-bool IsRowTicked(HWND list, int row) {
-    return (ListView_GetItemState(list, row, LVIS_STATEIMAGEMASK) >> 12) != 1;
-}
-
-void SetRowTicked(HWND list, int row, bool ticked) {
-    ListView_SetItemState(list, row, INDEXTOSTATEIMAGEMASK(ticked ? 2 : 1), LVIS_STATEIMAGEMASK);
-}
-
-bool HoldsDeletedMark(HWND list, int row) {
-    return GetListItemText(list, row, kDownloadColumnAddData).find(DownloadDeletedMark()) != std::wstring::npos;
-}
-
 // A running record's worker given up: it is told to end and, abandoned, never touches a row again
 // (its row changes reach the list as messages that name the record, which the UI thread drops).
 void AbandonWorker(int slot) {
@@ -536,7 +524,7 @@ void CWndDownload::MoveSelectedItems(int target) {
     for (int row = 0; row < count; ++row) {
         RowRecord& record = records[row];
         selected[row] = IsRowSelected(list, row);
-        record.ticked = IsRowTicked(list, row);
+        record.ticked = IsDownloadRowTicked(list, row);
         for (int column = 0; column < columns; ++column) {
             record.texts.push_back(GetListItemText(list, row, column));
         }
@@ -554,7 +542,7 @@ void CWndDownload::MoveSelectedItems(int target) {
                 SetListItemText(record.texts[column], column, list, row);
             }
             SetListItemParam(list, row, record.data);
-            SetRowTicked(list, row, record.ticked);
+            SetDownloadRowTicked(list, row, record.ticked);
             if (record.slot >= 0) {
                 CAutoLock guard = LockWorkerThreads();
                 GetWorkerThread(static_cast<size_t>(record.slot)).rowIndex = row;
@@ -612,8 +600,8 @@ void CWndDownload::ReEditSelectedRow() {
     }
     const int row = selected.front();
     const std::wstring key = GetListItemText(m_list, row, kDownloadColumnId);
-    std::wstring addData = GetListItemText(m_list, row, kDownloadColumnAddData);
-    ReplaceAll(addData, DownloadDeletedMark(), L"");
+    const std::wstring addData =
+        RemoveItemAddDataWord(GetListItemText(m_list, row, kDownloadColumnAddData), DownloadDeletedMark());
     RemoveDownloadItem(false, false);
     SetWindowTextW(m_urlBox, (key + L" " + addData).c_str());
 }
@@ -724,7 +712,7 @@ void CWndDownload::OnItemChanged(const NMLISTVIEW& change) {
     }
     HWND list = m_list;
     const int row = change.iItem;
-    const bool ticked = IsRowTicked(list, row);
+    const bool ticked = IsDownloadRowTicked(list, row);
     const LPARAM data = GetListItemParam(list, row);
     const WORD status = GetItemStatusOf(data);
     const WORD flags = GetItemFlagsOf(data);
@@ -734,7 +722,7 @@ void CWndDownload::OnItemChanged(const NMLISTVIEW& change) {
     const bool economy = (flags & kDownloadKindEconomy) != 0;
     if (status == kDownloadStatusError || status == kDownloadStatusCancelled ||
         (status == kDownloadStatusDone && economy)) {
-        if (ticked && !HoldsDeletedMark(list, row)) {
+        if (ticked && !HasItemOptionText(list, row)) {
             if (economy) {
                 WORD bits = kDownloadKindVideo;
                 if (IsChecked(m_checkAddPlaylist)) {
@@ -778,7 +766,7 @@ LRESULT CWndDownload::OnListCustomDraw(NMLVCUSTOMDRAW& draw) {
     const int row = static_cast<int>(draw.nmcd.dwItemSpec);
     const LPARAM data = GetListItemParam(m_list, row);
     const DownloadRowColour colour =
-        GetDownloadRowColour(GetItemStatusOf(data), GetItemFlagsOf(data), HoldsDeletedMark(m_list, row));
+        GetDownloadRowColour(GetItemStatusOf(data), GetItemFlagsOf(data), HasItemOptionText(m_list, row));
     if (!colour.custom) {
         return CDRF_DODEFAULT;
     }
@@ -793,7 +781,7 @@ LRESULT CWndDownload::OnListCustomDraw(NMLVCUSTOMDRAW& draw) {
 
 void CWndDownload::ToggleSelectedChecks() {
     for (int row : GetSelectedListItems(m_list)) {
-        SetRowTicked(m_list, row, !IsRowTicked(m_list, row));
+        SetDownloadRowTicked(m_list, row, !IsDownloadRowTicked(m_list, row));
     }
 }
 
@@ -801,17 +789,17 @@ void CWndDownload::TickAllStartableItems() {
     const int count = ListView_GetItemCount(m_list);
     for (int row = 0; row < count; ++row) {
         const WORD status = GetItemStatusOf(GetListItemParam(m_list, row));
-        if (status == kDownloadStatusDone || (status == kDownloadStatusError && HoldsDeletedMark(m_list, row))) {
+        if (status == kDownloadStatusDone || (status == kDownloadStatusError && HasItemOptionText(m_list, row))) {
             continue;
         }
-        SetRowTicked(m_list, row, true);
+        SetDownloadRowTicked(m_list, row, true);
     }
 }
 
 void CWndDownload::RedoEconomyItems() {
     for (int row : GetSelectedListItems(m_list)) {
-        if ((GetItemFlagsOf(GetListItemParam(m_list, row)) & kDownloadKindEconomy) != 0 && !IsRowTicked(m_list, row)) {
-            SetRowTicked(m_list, row, true);
+        if ((GetItemFlagsOf(GetListItemParam(m_list, row)) & kDownloadKindEconomy) != 0 && !IsDownloadRowTicked(m_list, row)) {
+            SetDownloadRowTicked(m_list, row, true);
         }
     }
 }
@@ -832,7 +820,7 @@ void CWndDownload::CancelItemDownload() {
         SetDownloadItemStatus(m_list, kDownloadStatusNone, row);
         SetListItemText(L"", kDownloadColumnSize, m_list, row);
         SetListItemText(L"", kDownloadColumnPercent, m_list, row);
-        SetRowTicked(m_list, row, false);
+        SetDownloadRowTicked(m_list, row, false);
         SetDownloadItemStatus(m_list, kDownloadStatusCancelled, row);
     }
 }

@@ -288,6 +288,11 @@ void CDownloadRowKeys::Rebuild(HWND list) {
 
 // ---- Past-log dates --------------------------------------------------------------------------------
 
+std::wstring RemoveItemAddDataWord(const std::wstring& addData, const std::wstring& word) {
+    return RemoveArguments(addData, SplitItemAddData(addData),
+                           [&word](const std::wstring& argument) { return argument == word; });
+}
+
 int64_t ParseLogDate(const std::wstring& text) {
     int64_t value = 0;
     if (RegexMatch(text, L"^\\d{3,}$")) {
@@ -508,7 +513,7 @@ bool AddDownloadItem(const std::wstring& folder, const DownloadAddContext& windo
     SetDownloadItemStatus(list, status, row);
     MakeItemStateText(kinds, list, row);
     if (ticked) {
-        SetRowState(list, row, INDEXTOSTATEIMAGEMASK(2), LVIS_STATEIMAGEMASK);
+        SetDownloadRowTicked(list, row, true);
     }
 
     if (window.mainWindow != nullptr && GetWindowTextString(window.window) == window.caption) {

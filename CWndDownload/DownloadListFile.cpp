@@ -44,17 +44,6 @@ std::wstring WindowCaption(HWND window) {
     return text;
 }
 
-bool IsRowTicked(HWND list, int row) {
-    return SendMessageW(list, LVM_GETITEMSTATE, row, LVIS_STATEIMAGEMASK) != INDEXTOSTATEIMAGEMASK(1);
-}
-
-void SetRowStateImage(HWND list, int row, int image) {
-    LVITEMW item = {};
-    item.stateMask = LVIS_STATEIMAGEMASK;
-    item.state = INDEXTOSTATEIMAGEMASK(image);
-    SendMessageW(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
-}
-
 int RowCount(HWND list) {
     return static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
 }
@@ -123,9 +112,9 @@ void AddLoadedRow(const DownloadListTarget& target, const DownloadListLine& row,
         SetDownloadItemStatus(list, kDownloadStatusError, last);
     }
     // The window's check-change handling must see the row go from unticked to ticked.
-    if (IsRowTicked(list, last)) {
-        SetRowStateImage(list, last, 1);
-        SetRowStateImage(list, last, 2);
+    if (IsDownloadRowTicked(list, last)) {
+        SetDownloadRowTicked(list, last, false);
+        SetDownloadRowTicked(list, last, true);
     }
 }
 
@@ -254,7 +243,7 @@ bool SaveDownloadList(const DownloadListTarget& target, const std::wstring& path
             return true;
         }
         WORD flags = GetItemFlagsOf(GetListItemParam(list, row));
-        flags = IsRowTicked(list, row) ? static_cast<WORD>(flags | kDownloadKindBase)
+        flags = IsDownloadRowTicked(list, row) ? static_cast<WORD>(flags | kDownloadKindBase)
                                        : static_cast<WORD>(flags & ~kDownloadKindBase);
         DownloadListLine line;
         line.id = GetListItemText(list, row, kDownloadColumnId);

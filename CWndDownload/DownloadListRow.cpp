@@ -307,17 +307,24 @@ int FindRowById(HWND list, const std::wstring& id) {
     return FindListItemByPath(list, id);
 }
 
+bool IsDownloadRowTicked(HWND list, int row) {
+    return SendMessageW(list, LVM_GETITEMSTATE, row, LVIS_STATEIMAGEMASK) != kUncheckedState;
+}
+
+void SetDownloadRowTicked(HWND list, int row, bool ticked) {
+    LVITEMW item = {};
+    item.stateMask = LVIS_STATEIMAGEMASK;
+    item.state = ticked ? INDEXTOSTATEIMAGEMASK(2) : kUncheckedState;
+    SendMessageW(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
+}
+
 bool UncheckWaitingItems(HWND list) {
     RunDownloadRowStep(list, [&] {
         const int count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
         for (int row = 0; row < count; ++row) {
-            if (GetItemStatusOf(GetListItemParam(list, row)) != kDownloadStatusWaiting) {
-                continue;
+            if (GetItemStatusOf(GetListItemParam(list, row)) == kDownloadStatusWaiting) {
+                SetDownloadRowTicked(list, row, false);
             }
-            LVITEMW item = {};
-            item.stateMask = LVIS_STATEIMAGEMASK;
-            item.state = kUncheckedState;
-            SendMessageW(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
         }
     });
     return true;

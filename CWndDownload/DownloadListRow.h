@@ -99,6 +99,10 @@ std::wstring QuoteItemOptionValue(const std::wstring& value);
 
 // ---- Row operations (any thread) ----------------------------------------------------------------
 
+// The row's check box: ticked unless its state image is the unticked one.
+bool IsDownloadRowTicked(HWND list, int row);
+void SetDownloadRowTicked(HWND list, int row, bool ticked);
+
 // Inserts the 11 columns into an empty report-view list.
 bool InsertDownloadListColumns(HWND list);
 
