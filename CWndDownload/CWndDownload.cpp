@@ -47,8 +47,6 @@ void SetChecked(HWND button, bool checked) {
 
 } // namespace
 
-void CALLBACK DownloadQueueTimerProc(HWND, UINT, UINT_PTR, DWORD) {}
-
 CWndDownload::CWndDownload() = default;
 
 CWndDownload::~CWndDownload() {

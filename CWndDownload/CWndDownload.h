@@ -42,10 +42,6 @@ constexpr UINT kDownloadAutoSaveDelayMs = 3000;
 // Period of the queue's timer on the list view.
 constexpr UINT kDownloadQueueTimerMs = 1000;
 
-// The queue's tick (the timer on the list view while it has rows). The queue itself comes later; the
-// tick does nothing yet.
-void CALLBACK DownloadQueueTimerProc(HWND list, UINT message, UINT_PTR id, DWORD time);
-
 class CWndDownload : public CWndBase {
 public:
     CWndDownload();

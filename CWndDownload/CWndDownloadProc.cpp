@@ -2,6 +2,8 @@
 // notifications and the commands.
 #include "CWndDownload/CWndDownload.h"
 
+#include "CWndDownload/DownloadQueue.h"
+
 #include "CWndDownload/DownloadAccountSheet.h"
 #include "CWndDownload/DownloadListRow.h"
 #include "CWndDownload/DownloadResource.h"

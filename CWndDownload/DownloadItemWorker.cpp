@@ -52,10 +52,6 @@ void NotifyDownloadListChanged(HWND list) {
 }
 
 unsigned DownloadItemThread(const DownloadItemStart& start) {
-    {
-        CAutoLock guard = LockWorkerThreads();
-        GetWorkerThread(start.recordIndex).rowIndex = start.row;
-    }
     // The item's steps are not built yet: the row fails at once, unticked, so that the queue does
     // not take it again until the user ticks it.
     RunRecordRowStep(start.list, start.recordIndex, [&](int row) {

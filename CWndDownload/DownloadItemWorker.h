@@ -6,17 +6,24 @@
 // Thread use: DownloadItemThread runs on its own worker thread. RunRecordRowStep may be called from
 // any thread; its step runs on the list's thread.
 
+#include "foundation/CWorkerThread.h"
+
 #include <windows.h>
 
 #include <cstddef>
 #include <functional>
+#include <memory>
 
 struct DownloadItemStart {
     HWND list = nullptr;
-    // The row the queue started the worker on.
+    // The row the queue started the worker on. The record held it from before the start, and row
+    // removals keep it up to date there; the worker reads its row from the record.
     int row = -1;
     // Index of the worker's record in the process-wide worker list.
     size_t recordIndex = 0;
+    // The record's signals as they were when the worker started (a record taken again later gets new
+    // ones, which are not this worker's).
+    std::shared_ptr<WorkerSignals> signals;
 };
 
 // Runs step(row) as one step of the list's thread with the record's current row. Nothing runs (false)

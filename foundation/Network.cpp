@@ -28,3 +28,15 @@ bool IsInternetConnected() {
     }
     return true;
 }
+
+namespace {
+std::atomic<bool> g_internetOnline{false};
+}
+
+bool IsInternetOnline() {
+    return g_internetOnline.load();
+}
+
+void SetInternetOnline(bool online) {
+    g_internetOnline = online;
+}

@@ -51,6 +51,8 @@ VIDEOS = {
         "flv": {"thread_id": "1000000010", "l": "65", "needs_key": "1"},
     },
     "sm11": {"deleted": "1"},
+    # Its watch page is the service's access-restriction notice.
+    "sm14": {"throttled": True},
     # Served only in its economy version.
     "sm12": {
         "title": "エコノミーの動画",
@@ -137,6 +139,8 @@ def quote(text):
 
 def watch_page(handler, video_id):
     video = VIDEOS.get(video_id)
+    if video is not None and video.get("throttled"):
+        return throttled_page()
     if video is None or "title" not in video:
         return Reply("<html><body>not found</body></html>", status=404)
     title = video["title"]
@@ -438,6 +442,10 @@ def notice_page(heading, body):
     )
 
 
+def throttled_page():
+    return notice_page("アクセス制限", "短時間での連続アクセスはご遠慮ください<br><a href=\"top\">戻る</a>")
+
+
 # Zero bytes inside the first 1024-byte chunk, with text after them.
 def zero_bytes_text(encoding):
     return "ゼロ".encode(encoding) + b"\0" + b"x" * 100 + b"\0\0" + "後半".encode(encoding) + b"y" * 1500
@@ -489,7 +497,7 @@ ROUTES = [
     ("GET", r"/api/getflv/(\w+)", getflv),
     ("GET", r"/secure/login", login),
     ("GET", r"/notice", lambda h: notice_page("メンテナンス中", "ただいまメンテナンス中です。<br>しばらく<b>お待ち</b>ください。")),
-    ("GET", r"/throttled", lambda h: notice_page("アクセス制限", "短時間での連続アクセスはご遠慮ください<br><a href=\"top\">戻る</a>")),
+    ("GET", r"/throttled", lambda h: throttled_page()),
     ("GET", r"/text/utf8", lambda h: Reply("<p>日本語のページ</p>")),
     # A character of three bytes across the first 1024-byte boundary.
     ("GET", r"/text/utf8-long", lambda h: Reply("a" * 1023 + "あ" * 1000)),
