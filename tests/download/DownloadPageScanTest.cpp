@@ -177,6 +177,10 @@ protected:
         });
         EXPECT_TRUE(PumpMessagesUntil([&] { return done.load(); }, 20000));
         EXPECT_TRUE(worker.Wait(5000));
+        // Released as the worker's end does, so that later tests see no download running.
+        CAutoLock guard = LockWorkerThreads();
+        GetWorkerThread(index).state = WorkerThreadRecord::kFree;
+        GetWorkerThread(index).rowIndex = -1;
         return result;
     }
 
