@@ -45,6 +45,11 @@ std::string WithoutZeroBytes(std::string bytes) {
     return bytes;
 }
 
+bool IsValidUtf8(const std::string& bytes) {
+    return bytes.empty() || MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(),
+                                                static_cast<int>(bytes.size()), nullptr, 0) > 0;
+}
+
 void LogWithErrorText(const wchar_t* line) {
     const std::wstring errorText = GetLastErrorText();
     DebugLog() << line << (errorText.empty() ? L"" : L" ") << errorText << EndLine;
@@ -119,6 +124,14 @@ bool GetURLData(std::wstring& text, const std::wstring& url, DWORD flags) {
     std::string bytes;
     FetchBytes(L"", url, flags, false, bytes);
     text = AnsiToWide(WithoutZeroBytes(std::move(bytes)));
+    return !text.empty();
+}
+
+bool GetURLPageData(std::wstring& text, const std::wstring& url, DWORD flags) {
+    std::string bytes;
+    FetchBytes(L"", url, flags, false, bytes);
+    bytes = WithoutZeroBytes(std::move(bytes));
+    text = IsValidUtf8(bytes) ? Utf8ToWide(bytes) : AnsiToWide(bytes);
     return !text.empty();
 }
 

@@ -26,6 +26,11 @@ bool QueryContentLength(HINTERNET request, unsigned long long& length);
 // reply beyond kMaxReplyBytes.
 bool GetURLData(std::wstring& text, const std::wstring& url, DWORD flags = INTERNET_FLAG_RELOAD);
 
+// GetURLData, but a body that is valid UTF-8 is decoded from UTF-8 (pages of the service and most of
+// the web are): read as the ANSI code page, a lead byte there swallows the byte after it, such as the
+// first letter of a link that follows Japanese text. Other bodies are read as the ANSI code page.
+bool GetURLPageData(std::wstring& text, const std::wstring& url, DWORD flags = INTERNET_FLAG_RELOAD);
+
 // A GET with the given agent; the body decoded from UTF-8 (zero bytes dropped). False, with an empty
 // text, when the body is not whole or the text is empty; every failure is logged.
 bool GetURLDataUTF8(const std::wstring& userAgent, const std::wstring& url, std::wstring& text, DWORD flags);

@@ -490,7 +490,41 @@ def body_reply(handler, kind, size=None):
     return StreamReply(n, lambda wfile: write_text(wfile, n // 2), text, reset=kind == "reset")
 
 
+# Page scans (the download worker's page rows). scan/links: the same video twice, by thread number,
+# on another site, with a query, and links that are no video (one digit, an unknown prefix), each
+# video first met in the order sm9, nm10, 1000000012, so77. scan/utf8 and scan/shift_jis: links right
+# after Japanese text in either encoding. scan/none: no link to a watch page. mylist/900: a mylist
+# whose list reply holds no video (the API fails for it) and whose page carries the list itself.
+SCAN_LINKS = (
+    '<a href="watch/sm9">一つ目</a>\n'
+    '<a href="{base}watch/nm10?ref=top">二つ目</a>\n'
+    '<a href="watch/1000000012">スレッド番号</a>\n'
+    '<a href="watch/sm9">一つ目をもう一度</a>\n'
+    '<a href="http://other.example/watch/so77">よそのサイト</a>\n'
+    '<a href="watch/5">一桁</a> <a href="watch/xy123">知らない接頭辞</a>\n'
+    '<a href="{base}watch/nm10">二つ目をもう一度</a>\n'
+)
+SCAN_JAPANESE = "こちらwatch/sm9 と、watch/nm10 です"
+
+
+def scan_page(handler, kind):
+    if kind == "links":
+        return Reply(f"<html><body>\n{SCAN_LINKS.format(base=handler.base_url())}</body></html>\n")
+    if kind == "utf8":
+        return Reply(f"<html><body><p>{SCAN_JAPANESE}</p></body></html>")
+    if kind == "shift_jis":
+        return Reply(f"<html><body><p>{SCAN_JAPANESE}</p></body></html>".encode("cp932"), "text/html; charset=Shift_JIS")
+    return Reply("<html><body><p>動画へのリンクはありません</p><a href=\"top\">トップ</a></body></html>")
+
+
+def scan_embedded_mylist(handler):
+    items = ",".join(f'{{"item_data":{{"video_id":"{video_id}"}}}}' for video_id in ["nm10", "sm12", "nm10"])
+    return Reply(f'<html><head><script>var Mylist = {{"items":[{items}]}};</script></head><body></body></html>')
+
+
 ROUTES = [
+    ("GET", r"/scan/(links|utf8|shift_jis|none)", scan_page),
+    ("GET", r"/mylist/900", scan_embedded_mylist),
     ("GET POST", r"/body/(sized|cut|reset)/(\d+)", body_reply),
     ("GET POST", r"/body/(endless)", body_reply),
     ("GET", r"/watch/(\w+)", watch_page),
