@@ -9,9 +9,11 @@
 #include "client/HttpAccess.h"
 #include "foundation/AppSettings.h"
 #include "foundation/CBaseDebug.h"
+#include "foundation/CSectionFile.h"
 #include "foundation/CWorkerThread.h"
 #include "foundation/Handles.h"
 #include "foundation/ListView.h"
+#include "foundation/MainWindowMessages.h"
 #include "foundation/PathUtil.h"
 #include "foundation/PrivateMessages.h"
 #include "tests/fakeservice/FakeService.h"
@@ -23,6 +25,7 @@
 #include <wininet.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -36,6 +39,9 @@ const wchar_t kVideoTitle[] = L"テスト動画 その1";
 const size_t kVideoSize = 1000003;
 
 int g_saveNotices = 0;
+int g_closeRequests = 0;
+// What reached the playlist: the path and the duplicate flag.
+std::vector<std::pair<std::wstring, LPARAM>> g_playlistAdds;
 std::vector<std::wstring> g_statusTexts;
 WNDPROC g_listProc = nullptr;
 
@@ -48,6 +54,20 @@ LRESULT CALLBACK OwnerProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
     if (message == kMsgDownloadScheduleSave) {
         ++g_saveNotices;
         return 0;
+    }
+    // Standing in for the main window too, where a test makes it that.
+    if (message == kMsgPlaylistAddFile) {
+        g_playlistAdds.emplace_back(reinterpret_cast<const wchar_t*>(wParam), lParam);
+        return 1;
+    }
+    if (message == WM_CLOSE) {
+        ++g_closeRequests;
+        return 0;
+    }
+    // A worker's log lines go to the main window while there is one.
+    if (message == kMsgLogLine) {
+        DebugLog() << reinterpret_cast<const wchar_t*>(wParam) << EndLine;
+        return 1;
     }
     return DefWindowProcW(window, message, wParam, lParam);
 }
@@ -104,8 +124,14 @@ protected:
             SetWindowLongPtrW(m_list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&RecordingListProc)));
         g_statusTexts.clear();
         g_saveNotices = 0;
+        g_closeRequests = 0;
+        g_playlistAdds.clear();
+        m_savedMain = GetMainWindow();
     }
     void TearDown() override {
+        SetMainWindow(m_savedMain);
+        // Set by a skipped video transfer; here no check-box change follows to take it.
+        DownloadSkipNextCheckChange() = false;
         DestroyWindow(m_owner);
         // The login's cookie would reach the next test's fake, which listens on the same host.
         InternetSetCookieW(m_fake.BaseUrl().c_str(), nullptr, L"user_session=; expires=Sat, 01-Jan-2000 00:00:00 GMT");
@@ -202,6 +228,7 @@ protected:
     HWND m_list = nullptr;
 
 private:
+    HWND m_savedMain = nullptr;
     AppSettings m_savedApp;
     DownloadSettings m_savedSettings;
     DownloadFileNameFormats m_savedFormats;
@@ -458,4 +485,55 @@ TEST_F(DownloadItemWorkerTest, CallbacksMapTheClientsEventsOntoTheRecordsRow) {
     EXPECT_EQ(Cell(row, kDownloadColumnSize), L"370/1000");
     GetWorkerThread(recordIndex).state = WorkerThreadRecord::kAbandoned;
     EXPECT_EQ(Cell(0, kDownloadColumnSize), L"");
+}
+
+TEST_F(DownloadItemWorkerTest, AFileOfTheVideoGivesItsTitleAndTheUploadersFilterBringsTheInformation) {
+    DownloadSettings& settings = GetDownloadSettings();
+    settings.TitleFixEnable = true;
+    settings.VideoInfoSaveFilter = true;
+    settings.VideoInfoSaveFilterAlways = true;
+    const std::wstring oldVideo = PathOf(L"古いタイトル(sm19).flv");
+    WriteBytes(oldVideo, "old");
+    const int row = AddRow(L"sm19", kDownloadKindBase | kDownloadKindVideo);
+
+    EXPECT_EQ(RunItem(row), 1u);
+
+    EXPECT_EQ(Cell(row, kDownloadColumnTitle), L"古いタイトル");
+    EXPECT_EQ(GetItemOption(m_list, row, L"raw_title="), kVideoTitle);
+    EXPECT_TRUE(LogHas(std::wstring(L"タイトル修正 : ") + kVideoTitle + L" -> 古いタイトル"));
+    // The later steps saw the file's title: the video is the file already there, and the information
+    // (saved for the uploader's filter though the row did not ask for it) keeps the service's title.
+    EXPECT_TRUE(LogHas(L"フィルタが設定されているので動画情報を保存します : sm19"));
+    EXPECT_EQ(CountRequests(L"GET", L"/smile"), 0u);
+    EXPECT_EQ(ReadBytes(oldVideo), "old");
+    EXPECT_EQ(Cell(row, kDownloadColumnVideoPath), oldVideo);
+    const CSectionFile info(PathOf(L"古いタイトル(sm19).txt"));
+    EXPECT_EQ(info.ReadSectionValue(L"title", L"(none)"), kVideoTitle);
+    EXPECT_EQ(info.ReadSectionValue(L"filter", L"(none)"), L"あ=い\nう=え");
+    EXPECT_EQ(Status(row), kDownloadStatusDone);
+}
+
+TEST_F(DownloadItemWorkerTest, AFinishedRowGoesToThePlaylistOnlyWithAFileAndAfterExitClosesOnceTheRowHasEnded) {
+    SetMainWindow(m_owner);
+    const int withFile = AddRow(L"sm19", kDownloadKindBase | kDownloadKindComments | kDownloadKindPlaylist);
+    const int nothingSaved = AddRow(L"nm10", kDownloadKindBase | kDownloadKindPlaylist, L"-afterexit");
+
+    EXPECT_EQ(RunItem(withFile), 1u);
+    ASSERT_EQ(g_playlistAdds.size(), 1u);
+    EXPECT_EQ(g_playlistAdds[0].first, Cell(withFile, kDownloadColumnCommentPath));
+    EXPECT_EQ(g_playlistAdds[0].second, 1);
+    EXPECT_EQ(Flags(withFile) & kDownloadKindPlaylist, 0);
+
+    size_t recordIndex = 0;
+    CWorkerThread worker = StartItem(nothingSaved, recordIndex);
+    ASSERT_TRUE(PumpMessagesUntil([&] { return Status(nothingSaved) == kDownloadStatusDone; }, 30000));
+    // The row has ended and its record is free while the worker still waits to close the program.
+    EXPECT_EQ(g_closeRequests, 0);
+    EXPECT_EQ(GetWorkerThread(recordIndex).state, WorkerThreadRecord::kFree);
+    ASSERT_TRUE(PumpMessagesUntil([&] { return !worker.IsRunning(); }, 10000));
+    PumpMessagesUntil([] { return g_closeRequests > 0; }, 1000);
+    EXPECT_EQ(g_closeRequests, 1);
+    EXPECT_TRUE(LogHas(L"-afterexit ..."));
+    EXPECT_EQ(g_playlistAdds.size(), 1u);
+    EXPECT_EQ(Flags(nothingSaved) & kDownloadKindPlaylist, 0);
 }
