@@ -2,6 +2,7 @@
 
 #include "CWndDownload/DownloadCallbacks.h"
 #include "CWndDownload/DownloadCommands.h"
+#include "CWndDownload/DownloadItemSteps.h"
 #include "CWndDownload/DownloadListFile.h"
 #include "CWndDownload/DownloadListRow.h"
 #include "CWndDownload/DownloadSettings.h"
@@ -129,6 +130,16 @@ protected:
         m_savedMain = GetMainWindow();
     }
     void TearDown() override {
+        // A record left running would be taken for a running row by the window tests that follow.
+        for (size_t index : m_records) {
+            CAutoLock guard = LockWorkerThreads();
+            WorkerThreadRecord& record = GetWorkerThread(index);
+            if (record.state == WorkerThreadRecord::kRunning) {
+                record.state = WorkerThreadRecord::kAbandoned;
+                record.rowIndex = -1;
+                record.signals->cancelled = true;
+            }
+        }
         SetMainWindow(m_savedMain);
         // Set by a skipped video transfer; here no check-box change follows to take it.
         DownloadSkipNextCheckChange() = false;
@@ -153,12 +164,13 @@ protected:
         return row;
     }
     // A record in state 2, as the queue hands it to a worker.
-    static size_t AddRunningRecord() {
+    size_t AddRunningRecord() {
         CAutoLock guard = LockWorkerThreads();
         WorkerThreadRecord record;
         record.state = WorkerThreadRecord::kRunning;
         AddWorkerThread(record);
-        return GetWorkerThreadCount() - 1;
+        m_records.push_back(GetWorkerThreadCount() - 1);
+        return m_records.back();
     }
     CWorkerThread StartItem(int row, size_t& recordIndex) {
         recordIndex = AddRunningRecord();
@@ -228,6 +240,7 @@ protected:
     HWND m_list = nullptr;
 
 private:
+    std::vector<size_t> m_records;
     HWND m_savedMain = nullptr;
     AppSettings m_savedApp;
     DownloadSettings m_savedSettings;
@@ -483,7 +496,6 @@ TEST_F(DownloadItemWorkerTest, CallbacksMapTheClientsEventsOntoTheRecordsRow) {
     GetWorkerThread(recordIndex).signals->cancelled = true;
     EXPECT_THROW(video.OnEvent(50, L"500/1000"), DownloadItemEnded);
     EXPECT_EQ(Cell(row, kDownloadColumnSize), L"370/1000");
-    GetWorkerThread(recordIndex).state = WorkerThreadRecord::kAbandoned;
     EXPECT_EQ(Cell(0, kDownloadColumnSize), L"");
 }
 
@@ -536,4 +548,23 @@ TEST_F(DownloadItemWorkerTest, AFinishedRowGoesToThePlaylistOnlyWithAFileAndAfte
     EXPECT_TRUE(LogHas(L"-afterexit ..."));
     EXPECT_EQ(g_playlistAdds.size(), 1u);
     EXPECT_EQ(Flags(nothingSaved) & kDownloadKindPlaylist, 0);
+}
+
+TEST_F(DownloadItemWorkerTest, ThePageThatStillAsksForTheLoginAfterOneFailsTheLoginCheck) {
+    const int row = AddRow(m_fake.BaseUrl() + L"_fake/always-login", kDownloadKindBase | kDownloadKindVideo);
+    const size_t recordIndex = AddRunningRecord();
+    GetWorkerThread(recordIndex).rowIndex = row;
+    std::wstring page;
+    ASSERT_TRUE(OpenItemUrl(m_list, recordIndex, page));
+
+    EXPECT_FALSE(CheckLoginInfo(m_list, recordIndex, page, false));
+
+    EXPECT_EQ(CountRequests(L"POST", L"/secure/login"), 1u);
+    EXPECT_EQ(CountRequests(L"GET", L"/_fake/always-login"), 2u);
+    const std::wstring log = testing_support::WindowText(DebugLog().GetEditControl());
+    const std::wstring line = L"ログイン状態を確認できませんでした";
+    const size_t first = log.find(line);
+    ASSERT_NE(first, std::wstring::npos);
+    EXPECT_NE(log.find(line, first + line.size()), std::wstring::npos);
+    EXPECT_TRUE(LogHas(L"ログインに成功しました"));
 }
