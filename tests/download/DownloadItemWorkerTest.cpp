@@ -308,17 +308,27 @@ TEST_F(DownloadItemWorkerTest, ADoneRowIsDeletedIntoTheExceptListUnlessItIsAnEco
     }
 }
 
-TEST_F(DownloadItemWorkerTest, FailedRowsEndAsErrorsWithTheTitlePlaceholder) {
+TEST_F(DownloadItemWorkerTest, FailedRowsEndUntickedAsErrorsOrCancelledKeepingWhatTheyStillWant) {
+    const std::wstring placeholder = DownloadTitlePlaceholder();
     struct Case {
         const wchar_t* id;
         const wchar_t* pass;
+        bool refuseEconomy;
         const wchar_t* logLine;
+        std::wstring title;
+        const wchar_t* status;
+        WORD flags;
     };
     const Case cases[] = {
         // The page has no title and the row none of its own.
-        {L"sm13", kPass, L"GetTitle() : empty"},
+        {L"sm13", kPass, false, L"GetTitle() : empty", placeholder, L"エラー(情報ｳｨﾝﾄﾞｳ参照)",
+         kDownloadKindBase | kDownloadKindVideo},
         // A refused login is tried once, not again and again.
-        {L"sm19", L"wrong", L"Error : Login()"},
+        {L"sm19", L"wrong", false, L"Error : Login()", placeholder, L"エラー(情報ｳｨﾝﾄﾞｳ参照)",
+         kDownloadKindBase | kDownloadKindVideo},
+        // A refused economy video ends the row as cancelled.
+        {L"sm12", kPass, true, L"エコノミーモードの動画のダウンロードをキャンセルしました : ", L"エコノミーの動画",
+         L"キャンセル", kDownloadKindBase | kDownloadKindVideo | kDownloadKindEconomy},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.id);
@@ -327,15 +337,16 @@ TEST_F(DownloadItemWorkerTest, FailedRowsEndAsErrorsWithTheTitlePlaceholder) {
         InternetSetCookieW(m_fake.BaseUrl().c_str(), nullptr, L"user_session=; expires=Sat, 01-Jan-2000 00:00:00 GMT");
         const size_t loginsBefore = CountRequests(L"POST", L"/secure/login");
         GetDownloadSettings().Pass = c.pass;
+        GetDownloadSettings().LowVideoNoDownload = c.refuseEconomy;
         const int row = AddRow(c.id, kDownloadKindBase | kDownloadKindVideo);
 
         EXPECT_EQ(RunItem(row), 0u);
 
-        EXPECT_EQ(Cell(row, kDownloadColumnTitle), DownloadTitlePlaceholder());
-        EXPECT_EQ(Cell(row, kDownloadColumnStatus), L"エラー(情報ｳｨﾝﾄﾞｳ参照)");
+        EXPECT_EQ(Cell(row, kDownloadColumnTitle), c.title);
+        EXPECT_EQ(Cell(row, kDownloadColumnStatus), c.status);
         EXPECT_FALSE(IsDownloadRowTicked(m_list, row));
-        // The video was never reached, so the row still wants it.
-        EXPECT_EQ(Flags(row), kDownloadKindBase | kDownloadKindVideo);
+        // The video never came, so the row still wants it.
+        EXPECT_EQ(Flags(row), c.flags);
         EXPECT_EQ(CountRequests(L"POST", L"/secure/login") - loginsBefore, 1u);
         EXPECT_TRUE(LogHas(c.logLine));
     }
