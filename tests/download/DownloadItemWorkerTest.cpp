@@ -43,6 +43,8 @@ int g_saveNotices = 0;
 int g_closeRequests = 0;
 // What reached the playlist: the path and the duplicate flag.
 std::vector<std::pair<std::wstring, LPARAM>> g_playlistAdds;
+// The rows a worker asked to add: {ID or URL, folder} and the item flags.
+std::vector<std::pair<std::vector<std::wstring>, LPARAM>> g_addedRows;
 std::vector<std::wstring> g_statusTexts;
 WNDPROC g_listProc = nullptr;
 
@@ -55,6 +57,10 @@ LRESULT CALLBACK OwnerProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
     if (message == kMsgDownloadScheduleSave) {
         ++g_saveNotices;
         return 0;
+    }
+    if (message == kMsgDownloadAddItem) {
+        g_addedRows.emplace_back(*reinterpret_cast<const std::vector<std::wstring>*>(wParam), lParam);
+        return 1;
     }
     // Standing in for the main window too, where a test makes it that.
     if (message == kMsgPlaylistAddFile) {
@@ -127,6 +133,7 @@ protected:
         g_saveNotices = 0;
         g_closeRequests = 0;
         g_playlistAdds.clear();
+        g_addedRows.clear();
         m_savedMain = GetMainWindow();
     }
     void TearDown() override {
@@ -578,4 +585,36 @@ TEST_F(DownloadItemWorkerTest, ThePageThatStillAsksForTheLoginAfterOneFailsTheLo
     ASSERT_NE(first, std::wstring::npos);
     EXPECT_NE(log.find(line, first + line.size()), std::wstring::npos);
     EXPECT_TRUE(LogHas(L"ログインに成功しました"));
+}
+
+TEST_F(DownloadItemWorkerTest, AVideoRowGetsItsInformationVideoAndThumbnailAndAddsItsAccompanyingVideosBesideIt) {
+    GetDownloadSettings().DownBGMs = true;
+    const int row = AddRow(L"sm19", kDownloadKindBase | kDownloadKindVideo | kDownloadKindInfo |
+                                        kDownloadKindThumbnail | kDownloadKindPlay);
+
+    EXPECT_EQ(RunItem(row), 1u);
+
+    const std::vector<std::wstring> expected = {L"URLにアクセス中...",
+                                                L"タイトル取得中...",
+                                                L"動画情報取得中...",
+                                                L"動画データに接続中...",
+                                                L"ダウンロード中(動画)...",
+                                                L"サムネイル取得中...",
+                                                L"×",
+                                                L"完了"};
+    EXPECT_EQ(StatusSequence(), expected);
+    EXPECT_EQ(Flags(row), kDownloadKindBase | kDownloadKindCompleted);
+    EXPECT_TRUE(ReadBytes(VideoPath()) == VideoBytes(kVideoSize));
+    EXPECT_EQ(Cell(row, kDownloadColumnSize), L"1000003/1000003");
+    EXPECT_EQ(Cell(row, kDownloadColumnPercent), L"100%");
+    EXPECT_EQ(CSectionFile(PathOf(std::wstring(kVideoTitle) + L"(sm19).txt")).ReadSectionValue(L"name", L""), L"sm19");
+    EXPECT_TRUE(FileExists(PathOf(std::wstring(kVideoTitle) + L"(sm19).jpg")));
+    // Waiting video rows saved next to the video, in the page's order.
+    ASSERT_EQ(g_addedRows.size(), 2u);
+    const std::wstring folder = Folder() + L"\\";
+    EXPECT_EQ(g_addedRows[0].first, (std::vector<std::wstring>{m_fake.BaseUrl() + L"watch/sm100", folder}));
+    EXPECT_EQ(g_addedRows[1].first, (std::vector<std::wstring>{m_fake.BaseUrl() + L"watch/nm200", folder}));
+    EXPECT_EQ(g_addedRows[0].second, 0x10003);
+    EXPECT_TRUE(LogHas(L"@CM, @BGM検索中..."));
+    EXPECT_TRUE(LogHas(L"追加 : " + m_fake.BaseUrl() + L"watch/nm200"));
 }
