@@ -401,7 +401,7 @@ TEST_F(DownloadItemWorkerTest, APausedTransferWaitsShowingPausedAndResumesToTheE
     EXPECT_EQ(CountRequests(L"GET", L"/smile"), 1u);
 }
 
-TEST_F(DownloadItemWorkerTest, ACancelledTransferEndsFreesItsFileWritesNothingAndTheRequeuedRowCompletesIt) {
+TEST_F(DownloadItemWorkerTest, ACancelledTransferEndsFreesItsFileWritesNothingAndTheRequeuedRowResumesIt) {
     SetVideoMode(L"piece=16384&delay_ms=40");
     const int row = AddRow(L"sm19", kDownloadKindBase | kDownloadKindVideo);
     size_t recordIndex = 0;
@@ -429,22 +429,24 @@ TEST_F(DownloadItemWorkerTest, ACancelledTransferEndsFreesItsFileWritesNothingAn
     EXPECT_EQ(Cell(row, kDownloadColumnSize), L"");
     EXPECT_EQ(Cell(row, kDownloadColumnPercent), L"");
     EXPECT_EQ(Flags(row), kDownloadKindBase | kDownloadKindVideo);
-    // Nobody holds the partial file any more.
+    // Nobody holds the partial file any more: it opens for writing, unshared. Its first bytes are
+    // marked, so that the finished file shows whether the next worker went on from the part.
     const std::wstring part = VideoPath() + L".part";
-    ASSERT_GT(FileSize(part), 0u);
+    ASSERT_GT(FileSize(part), 4u);
     EXPECT_LT(FileSize(part), kVideoSize);
     {
-        CFileHandle file(
-            CreateFileW(part.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-        EXPECT_TRUE(file) << GetLastError();
+        CFileHandle file(CreateFileW(part.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(file) << GetLastError();
+        DWORD written = 0;
+        ASSERT_TRUE(WriteFile(file.Get(), "MARK", 4, &written, nullptr));
     }
 
-    // Ticked again, the queue gives the row a new worker.
+    // Ticked again, the queue gives the row a new worker, which resumes the part.
     SetDownloadItemStatus(m_list, kDownloadStatusWaiting, row);
     SetDownloadRowTicked(m_list, row, true);
     EXPECT_EQ(RunItem(row), 1u);
     EXPECT_EQ(Status(row), kDownloadStatusDone);
-    EXPECT_TRUE(ReadBytes(VideoPath()) == VideoBytes(kVideoSize));
+    EXPECT_TRUE(ReadBytes(VideoPath()) == "MARK" + VideoBytes(kVideoSize).substr(4));
     EXPECT_FALSE(FileExists(part));
 }
 
