@@ -361,7 +361,7 @@ TEST_F(DownloadItemWorkerTest, FailedRowsEndUntickedAsErrorsOrCancelledKeepingWh
 }
 
 TEST_F(DownloadItemWorkerTest, APausedTransferWaitsShowingPausedAndResumesToTheExactFile) {
-    SetVideoMode(L"piece=16384&delay_ms=40");
+    SetVideoMode(L"piece=32768&delay_ms=50");
     const int row = AddRow(L"sm19", kDownloadKindBase | kDownloadKindVideo);
     size_t recordIndex = 0;
     CWorkerThread worker = StartItem(row, recordIndex);
@@ -375,7 +375,7 @@ TEST_F(DownloadItemWorkerTest, APausedTransferWaitsShowingPausedAndResumesToTheE
         SetDownloadItemStatus(m_list, kDownloadStatusPaused, row);
         record.signals->paused = true;
     }
-    // The chunk being read (up to 256 KB, some 0.7 s at this pace) may still land; after that nothing moves.
+    // The chunk being read (up to 256 KB, some 0.4 s at this pace) may still land; after that nothing moves.
     PumpMessagesFor(1500);
     const std::wstring percent = Cell(row, kDownloadColumnPercent);
     const unsigned long long size = FileSize(VideoPath() + L".part");
@@ -402,7 +402,7 @@ TEST_F(DownloadItemWorkerTest, APausedTransferWaitsShowingPausedAndResumesToTheE
 }
 
 TEST_F(DownloadItemWorkerTest, ACancelledTransferEndsFreesItsFileWritesNothingAndTheRequeuedRowResumesIt) {
-    SetVideoMode(L"piece=16384&delay_ms=40");
+    SetVideoMode(L"piece=32768&delay_ms=50");
     const int row = AddRow(L"sm19", kDownloadKindBase | kDownloadKindVideo);
     size_t recordIndex = 0;
     CWorkerThread worker = StartItem(row, recordIndex);
