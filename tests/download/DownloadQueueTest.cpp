@@ -313,7 +313,7 @@ protected:
 
 TEST_F(DownloadTitleFetchTest, WaitingRowsGetTheirTitlesOneFetchAtATime) {
     AddRows({
-        {L"sm9", true, kDownloadStatusWaiting},
+        {L"sm19", true, kDownloadStatusWaiting},
         {L"sm404", true, kDownloadStatusWaiting},
         {L"sm101", false, kDownloadStatusWaiting},
         {L"sm102", true, kDownloadStatusError},
@@ -401,15 +401,15 @@ TEST_F(DownloadTitleFetchTest, ATitleGoesToTheRowOfItsIdAfterTheRowsMoved) {
         WaitForSingleObject(release, INFINITE);
         return GetTitleThread(list, id);
     };
-    AddRows({{L"sm9", true, kDownloadStatusWaiting}, {L"sm101", true, kDownloadStatusWaiting}});
+    AddRows({{L"sm19", true, kDownloadStatusWaiting}, {L"sm101", true, kDownloadStatusWaiting}});
     TickAt(100000);
-    // While the fetch runs, the rows change: the title finds sm9 at its new place.
+    // While the fetch runs, the rows change: the title finds sm19 at its new place.
     ListView_DeleteItem(m_list, 1);
     const int row = InsertListItem(0, L"", m_list);
     SetListItemText(L"sm102", kDownloadColumnId, m_list, row);
     SetEvent(release);
     ASSERT_TRUE(PumpMessagesUntil([&] { return !GetListItemText(m_list, 1, kDownloadColumnTitle).empty(); }, 10000));
-    EXPECT_EQ(GetListItemText(m_list, 1, kDownloadColumnId), L"sm9");
+    EXPECT_EQ(GetListItemText(m_list, 1, kDownloadColumnId), L"sm19");
     EXPECT_EQ(GetListItemText(m_list, 1, kDownloadColumnTitle), L"テスト動画 その1");
     EXPECT_EQ(GetListItemText(m_list, 0, kDownloadColumnTitle), L"");
     CloseHandle(release);

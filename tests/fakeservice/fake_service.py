@@ -81,6 +81,7 @@ VIDEOS = {
 }
 
 
+
 # The one account the login form accepts.
 ACCOUNT = {"mail": "user@example.com", "password": "pass word&1"}
 USER_ID = "12345"
@@ -560,6 +561,16 @@ ROUTES = [
     ("GET", r"/thumb", thumbnail),
     ("GET", r"/_fake/(video|thumbnail|api)-mode", set_mode),
 ]
+
+
+# ---- For the download item worker's tests --------------------------------------------------------
+# sm13: a video whose watch page has an empty title (the title element holds only the site suffix).
+VIDEOS["sm13"] = dict(VIDEOS["sm12"], title="", economy=False, flv={"thread_id": "1000000013", "l": "30"})
+# sm19: sm9 under an ID of two digits (a row's ID needs two), with sm9's comments, uploader thread and file.
+VIDEOS["sm19"] = dict(VIDEOS["sm9"])
+# A page that always links to the login form, however the session stands.
+ROUTES.append(("GET", r"/_fake/always-login", lambda h: Reply(f'<html><body><a href="{h.base_url()}secure/login">ログイン</a></body></html>')))
+# ---- End of the download item worker's block -----------------------------------------------------
 
 
 class Handler(http.server.BaseHTTPRequestHandler):
