@@ -1,5 +1,6 @@
 #include "CWndDownload/DownloadQueue.h"
 
+#include "CWndDownload/DownloadCommands.h"
 #include "CWndDownload/DownloadListRow.h"
 #include "CWndDownload/DownloadSettings.h"
 #include "client/HttpAccess.h"
@@ -148,8 +149,10 @@ void CDownloadQueue::Tick(HWND list) {
             continue;
         }
         const WORD status = GetItemStatusOf(GetListItemParam(list, row));
+        // A worker that has not yet written its first status still shows the row waiting: the row is
+        // its, not the next worker's.
         if ((status == kDownloadStatusWaiting || (status == kDownloadStatusError && !HasItemOptionText(list, row))) &&
-            WaitedSince(m_lastDownloadStart, settings.AccessWaitSec) && StartDownloadItemThread(list, row)) {
+            FindRunningThreadSlot(row) < 0 && WaitedSince(m_lastDownloadStart, settings.AccessWaitSec) && StartDownloadItemThread(list, row)) {
             m_lastDownloadStart = m_lastTitleStart = m_hooks.now();
         }
         if (settings.GetTitleWaitSec > 0 && status == kDownloadStatusWaiting &&

@@ -192,7 +192,10 @@ TEST_F(DownloadQueueTest, TicksStartTickedWaitingAndFailedRowsOnly) {
     EXPECT_EQ(std::set<std::wstring>(started.begin(), started.end()),
               (std::set<std::wstring>{L"sm102", L"sm103"}));
     EXPECT_EQ(CountRunningDownloads(), 2);
+    // The rows still say waiting while their workers run: they are not started twice.
     TickAt(101000);
+    PumpMessagesUntil([] { return false; }, 100);
+    EXPECT_EQ(Started().size(), 2u);
     EXPECT_EQ(m_connectionChecks, 1);
     EXPECT_EQ(m_queue.GetOnlineState(), 1);
     EXPECT_TRUE(IsInternetOnline());
@@ -203,7 +206,7 @@ TEST_F(DownloadQueueTest, TicksStartTickedWaitingAndFailedRowsOnly) {
         TickAt(t);
     }
     PumpMessagesUntil([] { return false; }, 200);
-    EXPECT_EQ(Started().size(), 2u);
+    EXPECT_EQ(Started().size(), 2u) << testing::PrintToString(Started());
 }
 
 TEST_F(DownloadQueueTest, OneWorkerAtATimeAndTheNextStartWaitsAfterTheEnd) {

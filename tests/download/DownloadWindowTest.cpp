@@ -1,4 +1,5 @@
 #include "CWndDownload/CWndDownload.h"
+#include "CWndDownload/DownloadQueue.h"
 
 #include "CWndDownload/DownloadListRow.h"
 #include "CWndDownload/DownloadResource.h"
@@ -360,6 +361,28 @@ TEST_F(DownloadWindowTest, QueueTimerFollowsTheRowsAndAWorkerAsksThroughTheWindo
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(seen[0].text, L"続けますか？");
     EXPECT_EQ(seen[0].caption, L"VelaPlayer");
+}
+
+TEST_F(DownloadWindowTest, TheQueuesTimerTakesATickedRowAndLeavesAnUntickedOne) {
+    Open();
+    WaitUntilLoaded();
+    // The service cannot be reached: the row's worker fails at its first step.
+    GetAppSettings().ServiceBaseUrl = L"http://127.0.0.1:9/";
+    GetAppSettings().OfflineMode = false;
+    GetDownloadQueue().Reset();
+    const std::vector<std::wstring> unticked = {L"sm101", L""};
+    const std::vector<std::wstring> ticked = {L"sm102", L""};
+    ASSERT_EQ(SendMessageW(m_main->Handle(), kMsgDownloadAddItem, reinterpret_cast<WPARAM>(&unticked), 0x10002), 1);
+    ASSERT_EQ(SendMessageW(m_main->Handle(), kMsgDownloadAddItem, reinterpret_cast<WPARAM>(&ticked), 0x10003), 1);
+    ASSERT_TRUE(m_window.IsQueueTimerArmed());
+    EXPECT_TRUE(PumpMessagesUntil(
+        [&] { return GetItemStatusOf(GetListItemParam(List(), 1)) == kDownloadStatusError; }, 20000));
+    EXPECT_FALSE(IsRowTicked(List(), 1)) << "a failed row waits for the user";
+    EXPECT_EQ(Cell(List(), 1, 0), DownloadTitlePlaceholder());
+    EXPECT_EQ(GetItemStatusOf(GetListItemParam(List(), 0)), kDownloadStatusWaiting);
+    EXPECT_EQ(Cell(List(), 0, 0), L"") << "an unticked row gets no title fetch";
+    EXPECT_TRUE(PumpMessagesUntil([] { return CountRunningDownloads() == 0; }, 10000));
+    GetAppSettings().OfflineMode = true;
 }
 
 TEST_F(DownloadWindowTest, ListFileOfTheCommandLineIsLoadedIntoTheList) {

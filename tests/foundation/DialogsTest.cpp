@@ -5,10 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <commctrl.h>
 #include <dlgs.h>
 #include <shlobj.h>
 
 #include <atomic>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -47,15 +49,15 @@ TEST(DialogsTest, CancelledOpenFileDialogGivesFalseAndOffersTheFilters) {
 
 namespace {
 
-// On a thread of its own: waits for the process's dialog and presses the button.
+// On a thread of its own: waits for the process's dialog (visible, and ready when a test says what
+// that is) and presses the button.
 class DialogPresser {
 public:
-    explicit DialogPresser(int button)
-        : m_thread([this, button] {
+    explicit DialogPresser(int button, std::function<bool(HWND dialog)> ready = nullptr)
+        : m_thread([this, button, ready] {
               for (int i = 0; i < 500; ++i) {
-                  // Visible only once its initialisation (and so the folder dialog's start folder) is done.
                   HWND dialog = testing_support::FindMessageBox();
-                  if (dialog == nullptr || !IsWindowVisible(dialog)) {
+                  if (dialog == nullptr || !IsWindowVisible(dialog) || (ready && !ready(dialog))) {
                       Sleep(20);
                       continue;
                   }
@@ -77,7 +79,36 @@ private:
     std::thread m_thread;
 };
 
-class DialogFolderTest : public testing_support::TempFolderTest {};
+class DialogFolderTest : public testing_support::TempFolderTest {
+protected:
+    std::wstring FolderLeaf() const {
+        const std::wstring folder = Folder();
+        return folder.substr(folder.find_last_of(L'\\') + 1);
+    }
+};
+
+// The text of the folder dialog's selected tree item (sent from another thread of the process).
+std::wstring SelectedTreeText(HWND dialog) {
+    HWND tree = FindWindowExW(dialog, nullptr, WC_TREEVIEWW, nullptr);
+    for (HWND child = nullptr; tree == nullptr && (child = FindWindowExW(dialog, child, nullptr, nullptr)) != nullptr;) {
+        tree = FindWindowExW(child, nullptr, WC_TREEVIEWW, nullptr);
+    }
+    if (tree == nullptr) {
+        return std::wstring();
+    }
+    const auto item = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
+    if (item == nullptr) {
+        return std::wstring();
+    }
+    wchar_t text[MAX_PATH] = {};
+    TVITEMW tv = {};
+    tv.mask = TVIF_TEXT;
+    tv.hItem = item;
+    tv.pszText = text;
+    tv.cchTextMax = MAX_PATH;
+    SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&tv));
+    return text;
+}
 
 } // namespace
 
@@ -117,7 +148,8 @@ TEST_F(DialogFolderTest, FolderDialogGivesTheChosenFolderOrTrueWithAnEmptyPathWh
     };
     for (const Case& c : cases) {
         std::wstring path = L"unchanged";
-        DialogPresser presser(c.button);
+        // Wine's folder dialog selects its start folder some time after it shows: OK waits for that.
+        DialogPresser presser(c.button, [&](HWND dialog) { return SelectedTreeText(dialog) == FolderLeaf(); });
         const bool result = ShowFolderDialog(L"保存先フォルダ", Folder(), nullptr, path, BIF_RETURNONLYFSDIRS);
         presser.Join();
         ASSERT_TRUE(presser.pressed) << "no dialog appeared";
