@@ -689,6 +689,9 @@ void CWndDownload::RenamePathInList(const std::wstring& from, const std::wstring
         for (int column = 0; column < kDownloadColumnCount; ++column) {
             if (GetListItemText(m_list, row, column) == from) {
                 SetListItemText(to, column, m_list, row);
+                if (column == kDownloadColumnId) {
+                    m_rowKeys.Forget();
+                }
                 if (!title.empty()) {
                     SetListItemText(title, kDownloadColumnTitle, m_list, row);
                 }

@@ -35,6 +35,8 @@ public:
     int FindRow(HWND list, const std::wstring& key);
     // After the gate appended a row with this key as the last row.
     void NoteAppended(HWND list, const std::wstring& key);
+    // After keys of rows were rewritten in place: the next look reads the list again.
+    void Forget() { m_count = -1; }
 
 private:
     bool IsInStep(HWND list) const;

@@ -107,12 +107,18 @@ void CDownloadQueue::CheckConnection() {
         }
         return;
     }
+    if (result == 0) {
+        // The system's newer answer wins over a probe of the last check still to be taken.
+        m_probe->result = -1;
+    }
     ApplyConnectionResult(result);
 }
 
 void CDownloadQueue::Tick(HWND list) {
     const AppSettings& app = GetAppSettings();
     if (app.OfflineMode) {
+        // A probe that ends meanwhile speaks of a time before the switch.
+        m_probe->result = -1;
         if (IsInternetOnline()) {
             DebugLog() << L"オフラインモードに設定されました" << EndLine;
             SetInternetOnline(false);

@@ -4,6 +4,7 @@
 #include "foundation/CWorkerThread.h"
 #include "foundation/ListView.h"
 #include "foundation/PrivateMessages.h"
+#include "tests/download/DownloadStandIn.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -48,26 +49,15 @@ LRESULT CALLBACK StandInProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
 class DownloadAddTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        INITCOMMONCONTROLSEX init = {sizeof(init), ICC_LISTVIEW_CLASSES};
-        InitCommonControlsEx(&init);
-        WNDCLASSEXW wc = {};
-        wc.cbSize = sizeof(wc);
-        wc.lpfnWndProc = StandInProc;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"DownloadAddTestWindow";
-        RegisterClassExW(&wc); // already registered by an earlier test: fine
-        m_window = CreateWindowExW(0, wc.lpszClassName, kCaption, WS_POPUP, 0, 0, 600, 300, nullptr, nullptr,
-                                   wc.hInstance, nullptr);
-        ASSERT_NE(m_window, nullptr);
-        m_list = CreateWindowExW(0, WC_LISTVIEWW, L"", WS_CHILD | WS_VISIBLE | LVS_REPORT, 0, 40, 600, 260, m_window,
-                                 reinterpret_cast<HMENU>(kListId), nullptr, nullptr);
+        const testing_support::StandInDownloadWindow standIn =
+            testing_support::CreateStandInDownloadWindow(L"DownloadAddTestWindow", StandInProc, kCaption);
+        m_window = standIn.window;
+        m_list = standIn.list;
+        ASSERT_NE(m_list, nullptr);
         m_urlBox = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL, 0, 0, 400, 20, m_window,
                                    reinterpret_cast<HMENU>(kUrlBoxId), nullptr, nullptr);
         m_videoCheck = CreateWindowExW(0, L"BUTTON", L"動画(&M)", WS_CHILD | WS_VISIBLE | BS_AUTOCHECKBOX, 400, 0, 80,
                                        20, m_window, reinterpret_cast<HMENU>(kVideoCheckId), nullptr, nullptr);
-        ASSERT_NE(m_list, nullptr);
-        SendMessageW(m_list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_CHECKBOXES);
-        ASSERT_TRUE(InsertDownloadListColumns(m_list));
 
         m_settings = DownloadSettings{};
         m_settings.SavePath = L"C:\\dl";

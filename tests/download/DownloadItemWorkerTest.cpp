@@ -18,6 +18,7 @@
 #include "foundation/PathUtil.h"
 #include "foundation/PrivateMessages.h"
 #include "tests/fakeservice/FakeService.h"
+#include "tests/download/DownloadStandIn.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -111,22 +112,11 @@ protected:
         settings.DownCompNotifyFlash = false;
         settings.DeleteDownCompItem = false;
 
-        INITCOMMONCONTROLSEX init = {sizeof(init), ICC_LISTVIEW_CLASSES};
-        InitCommonControlsEx(&init);
-        WNDCLASSEXW wc = {};
-        wc.cbSize = sizeof(wc);
-        wc.lpfnWndProc = OwnerProc;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"DownloadItemWorkerTestOwner";
-        RegisterClassExW(&wc); // already registered by an earlier test: fine
-        m_owner = CreateWindowExW(0, wc.lpszClassName, L"", WS_POPUP, 0, 0, 600, 300, nullptr, nullptr, wc.hInstance,
-                                  nullptr);
-        ASSERT_NE(m_owner, nullptr);
-        m_list = CreateWindowExW(0, WC_LISTVIEWW, L"", WS_CHILD | WS_VISIBLE | LVS_REPORT, 0, 0, 600, 300, m_owner,
-                                 reinterpret_cast<HMENU>(2010), nullptr, nullptr);
+        const testing_support::StandInDownloadWindow standIn =
+            testing_support::CreateStandInDownloadWindow(L"DownloadItemWorkerTestOwner", OwnerProc);
+        m_owner = standIn.window;
+        m_list = standIn.list;
         ASSERT_NE(m_list, nullptr);
-        SendMessageW(m_list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
-        ASSERT_TRUE(InsertDownloadListColumns(m_list));
         g_listProc = reinterpret_cast<WNDPROC>(
             SetWindowLongPtrW(m_list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&RecordingListProc)));
         g_statusTexts.clear();
@@ -182,7 +172,7 @@ protected:
     }
     CWorkerThread StartItem(int row, size_t& recordIndex) {
         recordIndex = AddRunningRecord(row);
-        const DownloadItemStart start = {m_list, row, recordIndex};
+        const DownloadItemStart start = {m_list, row, recordIndex, GetWorkerThread(recordIndex).signals};
         return StartWorker(WorkerOptions{L"DownloadItemWorkerTest", false},
                            [start] { return DownloadItemThread(start); });
     }

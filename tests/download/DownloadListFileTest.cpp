@@ -6,6 +6,7 @@
 #include "foundation/ListView.h"
 #include "foundation/PrivateMessages.h"
 #include "foundation/TextFile.h"
+#include "tests/download/DownloadStandIn.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -116,22 +117,11 @@ protected:
         TempFolderTest::SetUp();
         g_seen = StandInLog{};
         g_userAddAfter.clear();
-        INITCOMMONCONTROLSEX init = {sizeof(init), ICC_LISTVIEW_CLASSES};
-        InitCommonControlsEx(&init);
-        WNDCLASSEXW wc = {};
-        wc.cbSize = sizeof(wc);
-        wc.lpfnWndProc = StandInProc;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"DownloadListFileTestWindow";
-        RegisterClassExW(&wc); // already registered by an earlier test: fine
-        m_target.window = CreateWindowExW(0, wc.lpszClassName, kCaption, WS_POPUP, 0, 0, 600, 300, nullptr, nullptr,
-                                          wc.hInstance, nullptr);
-        ASSERT_NE(m_target.window, nullptr);
-        m_target.list = CreateWindowExW(0, WC_LISTVIEWW, L"", WS_CHILD | WS_VISIBLE | LVS_REPORT, 0, 0, 600, 300,
-                                        m_target.window, reinterpret_cast<HMENU>(2010), nullptr, nullptr);
+        const testing_support::StandInDownloadWindow standIn =
+            testing_support::CreateStandInDownloadWindow(L"DownloadListFileTestWindow", StandInProc, kCaption);
+        m_target.window = standIn.window;
+        m_target.list = standIn.list;
         ASSERT_NE(m_target.list, nullptr);
-        SendMessageW(m_target.list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_CHECKBOXES);
-        ASSERT_TRUE(InsertDownloadListColumns(m_target.list));
         m_target.programFolder = Folder();
         m_target.settingsDatPath = PathOf(L"settings.dat");
         m_listPath = PathOf(L"DownList.dat");

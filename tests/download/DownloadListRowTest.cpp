@@ -6,6 +6,7 @@
 #include "foundation/ListView.h"
 #include "foundation/PrivateMessages.h"
 #include "foundation/StringUtil.h"
+#include "tests/download/DownloadStandIn.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -50,22 +51,11 @@ class DownloadListRowTest : public testing_support::TempFolderTest {
 protected:
     void SetUp() override {
         TempFolderTest::SetUp();
-        INITCOMMONCONTROLSEX init = {sizeof(init), ICC_LISTVIEW_CLASSES};
-        InitCommonControlsEx(&init);
-        WNDCLASSEXW wc = {};
-        wc.cbSize = sizeof(wc);
-        wc.lpfnWndProc = OwnerProc;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"DownloadListRowTestOwner";
-        RegisterClassExW(&wc); // already registered by an earlier test: fine
-        m_owner = CreateWindowExW(0, wc.lpszClassName, L"", WS_POPUP, 0, 0, 600, 300, nullptr, nullptr, wc.hInstance,
-                                  nullptr);
-        ASSERT_NE(m_owner, nullptr);
-        m_list = CreateWindowExW(0, WC_LISTVIEWW, L"", WS_CHILD | WS_VISIBLE | LVS_REPORT, 0, 0, 600, 300, m_owner,
-                                 reinterpret_cast<HMENU>(2010), nullptr, nullptr);
+        const testing_support::StandInDownloadWindow standIn =
+            testing_support::CreateStandInDownloadWindow(L"DownloadListRowTestOwner", OwnerProc);
+        m_owner = standIn.window;
+        m_list = standIn.list;
         ASSERT_NE(m_list, nullptr);
-        SendMessageW(m_list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
-        ASSERT_TRUE(InsertDownloadListColumns(m_list));
     }
     void TearDown() override {
         DestroyWindow(m_owner);

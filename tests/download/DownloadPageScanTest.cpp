@@ -8,6 +8,7 @@
 #include "foundation/ListView.h"
 #include "foundation/PrivateMessages.h"
 #include "tests/fakeservice/FakeService.h"
+#include "tests/download/DownloadStandIn.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -116,22 +117,11 @@ protected:
         ASSERT_TRUE(m_fake.IsRunning());
         GetAppSettings().ServiceBaseUrl = m_fake.BaseUrl();
         GetAppSettings().Country = L"jp";
-        INITCOMMONCONTROLSEX init = {sizeof(init), ICC_LISTVIEW_CLASSES};
-        InitCommonControlsEx(&init);
-        WNDCLASSEXW wc = {};
-        wc.cbSize = sizeof(wc);
-        wc.lpfnWndProc = StandInProc;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"DownloadPageScanTestWindow";
-        RegisterClassExW(&wc); // already registered by an earlier test: fine
-        m_window = CreateWindowExW(0, wc.lpszClassName, kCaption, WS_POPUP, 0, 0, 600, 300, nullptr, nullptr,
-                                   wc.hInstance, nullptr);
-        ASSERT_NE(m_window, nullptr);
-        m_list = CreateWindowExW(0, WC_LISTVIEWW, L"", WS_CHILD | WS_VISIBLE | LVS_REPORT, 0, 0, 600, 300, m_window,
-                                 reinterpret_cast<HMENU>(kListId), nullptr, nullptr);
+        const testing_support::StandInDownloadWindow standIn =
+            testing_support::CreateStandInDownloadWindow(L"DownloadPageScanTestWindow", StandInProc, kCaption);
+        m_window = standIn.window;
+        m_list = standIn.list;
         ASSERT_NE(m_list, nullptr);
-        SendMessageW(m_list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_CHECKBOXES);
-        ASSERT_TRUE(InsertDownloadListColumns(m_list));
         m_settings.SavePath = L"C:\\dl";
         m_context.window = m_window;
         m_context.list = m_list;

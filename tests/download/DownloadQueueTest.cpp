@@ -8,6 +8,7 @@
 #include "foundation/Network.h"
 #include "foundation/PrivateMessages.h"
 #include "tests/fakeservice/FakeService.h"
+#include "tests/download/DownloadStandIn.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -71,22 +72,11 @@ protected:
         SetInternetOnline(false);
         ClearLog();
 
-        INITCOMMONCONTROLSEX init = {sizeof(init), ICC_LISTVIEW_CLASSES};
-        InitCommonControlsEx(&init);
-        WNDCLASSEXW wc = {};
-        wc.cbSize = sizeof(wc);
-        wc.lpfnWndProc = StandInProc;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"DownloadQueueTestWindow";
-        RegisterClassExW(&wc); // already registered by an earlier test: fine
-        m_window = CreateWindowExW(0, wc.lpszClassName, L"queue", WS_POPUP, 0, 0, 600, 300, nullptr, nullptr,
-                                   wc.hInstance, nullptr);
-        ASSERT_NE(m_window, nullptr);
-        m_list = CreateWindowExW(0, WC_LISTVIEWW, L"", WS_CHILD | WS_VISIBLE | LVS_REPORT, 0, 0, 600, 300, m_window,
-                                 reinterpret_cast<HMENU>(2010), nullptr, nullptr);
+        const testing_support::StandInDownloadWindow standIn =
+            testing_support::CreateStandInDownloadWindow(L"DownloadQueueTestWindow", StandInProc, L"queue");
+        m_window = standIn.window;
+        m_list = standIn.list;
         ASSERT_NE(m_list, nullptr);
-        SendMessageW(m_list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_CHECKBOXES);
-        ASSERT_TRUE(InsertDownloadListColumns(m_list));
 
         m_releaseWorkers = CreateEventW(nullptr, TRUE, FALSE, nullptr);
         DownloadQueueHooks& hooks = m_queue.Hooks();

@@ -951,6 +951,18 @@ TEST_F(DownloadRowCommandsTest, RenameNoticeOfAnotherWindow) {
     EXPECT_EQ(GetListItemText(List(), 0, kDownloadColumnVideoPath), newPath);
     EXPECT_EQ(GetListItemText(List(), 0, kDownloadColumnTitle), L"新しい題名");
     EXPECT_EQ(GetListItemText(List(), 1, kDownloadColumnTitle), L"別");
+
+    // A key renamed in place is the row's key from then on: adding it again is a duplicate.
+    const std::wstring oldUrl = L"http://127.0.0.1/old", newUrl = L"http://127.0.0.1/new";
+    SetRows({{oldUrl, kDownloadStatusDone, 0x3, L"頁"}, {L"sm102", kDownloadStatusDone, 0x3, L"別"}});
+    const std::vector<std::wstring> third = {L"sm103", L""};
+    ASSERT_EQ(SendMessageW(m_main->Handle(), kMsgDownloadAddItem, reinterpret_cast<WPARAM>(&third), 0x10003), 1);
+    SendMessageW(m_main->Handle(), kMsgDownloadRenamePath, reinterpret_cast<WPARAM>(oldUrl.c_str()),
+                 reinterpret_cast<LPARAM>(newUrl.c_str()));
+    ASSERT_EQ(GetListItemText(List(), 0, kDownloadColumnId), newUrl);
+    const std::vector<std::wstring> again = {newUrl, L""};
+    EXPECT_EQ(SendMessageW(m_main->Handle(), kMsgDownloadAddItem, reinterpret_cast<WPARAM>(&again), 0x10003), 0);
+    EXPECT_EQ(ListView_GetItemCount(List()), 3);
 }
 
 } // namespace
