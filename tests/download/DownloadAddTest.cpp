@@ -17,6 +17,8 @@
 #include <vector>
 
 using testing_support::ClearLog;
+using testing_support::StandInDownloadProc;
+using testing_support::StandInSaveRequests;
 using testing_support::LogText;
 using testing_support::MessageBoxAnswerer;
 
@@ -24,33 +26,16 @@ namespace {
 
 const wchar_t kCaption[] = L"VelaPlayer - ダウンロードウィンドウ";
 const wchar_t kAppTitle[] = L"VelaPlayer";
-constexpr int kListId = 2010;
 constexpr int kUrlBoxId = 2110;
 constexpr int kVideoCheckId = 2200;
 // The window's check boxes: video ticked, waiting.
 constexpr DWORD kCheckedKinds = 0x10003;
 
-int g_saveRequests = 0;
-
-// The download window as far as the gate needs it: the list's row steps and the auto-save request
-// (the stand-in is its own main window).
-LRESULT CALLBACK StandInProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    LRESULT result = 0;
-    if (HandleDownloadRowStep(message, wParam, lParam, result)) {
-        return result;
-    }
-    if (message == kMsgDownloadScheduleSave) {
-        ++g_saveRequests;
-        return 0;
-    }
-    return DefWindowProcW(window, message, wParam, lParam);
-}
-
 class DownloadAddTest : public ::testing::Test {
 protected:
     void SetUp() override {
         const testing_support::StandInDownloadWindow standIn =
-            testing_support::CreateStandInDownloadWindow(L"DownloadAddTestWindow", StandInProc, kCaption);
+            testing_support::CreateStandInDownloadWindow(L"DownloadAddTestWindow", StandInDownloadProc, kCaption);
         m_window = standIn.window;
         m_list = standIn.list;
         ASSERT_NE(m_list, nullptr);
@@ -73,7 +58,7 @@ protected:
         m_context.exceptList = &m_except;
         m_context.rowKeys = &m_keys;
         m_context.pending = &m_pending;
-        g_saveRequests = 0;
+        StandInSaveRequests() = 0;
         ClearLog();
     }
     void TearDown() override { DestroyWindow(m_window); }
@@ -251,13 +236,13 @@ TEST_F(DownloadAddTest, AddCommandEmptiesTheUrlBoxAndEntryPointsSetTheirKinds) {
         EXPECT_EQ(IsTicked(last), c.ticked);
     }
     // Every add asked for the list's auto-save (no list is loading).
-    EXPECT_EQ(g_saveRequests, 6);
+    EXPECT_EQ(StandInSaveRequests(), 6);
 }
 
 TEST_F(DownloadAddTest, AnAddDuringALoadDoesNotScheduleASave) {
     SetWindowTextW(m_window, (std::wstring(kCaption) + kDownloadListLoadingSuffix).c_str());
     ASSERT_TRUE(AddQuietly(L"sm11"));
-    EXPECT_EQ(g_saveRequests, 0);
+    EXPECT_EQ(StandInSaveRequests(), 0);
 }
 
 TEST_F(DownloadAddTest, QueuedAddWaitsForTheSavedList) {

@@ -21,6 +21,8 @@
 #include <vector>
 
 using testing_support::ClearLog;
+using testing_support::StandInDownloadProc;
+using testing_support::StandInSaveRequests;
 using testing_support::FakeRequest;
 using testing_support::FakeService;
 using testing_support::LogText;
@@ -28,21 +30,6 @@ using testing_support::MessageBoxAnswerer;
 using testing_support::PumpMessagesUntil;
 
 namespace {
-
-std::atomic<int> g_saveRequests{0};
-
-// The download window as far as the queue needs it: the list's row steps and the save request.
-LRESULT CALLBACK StandInProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    LRESULT result = 0;
-    if (HandleDownloadRowStep(message, wParam, lParam, result)) {
-        return result;
-    }
-    if (message == kMsgDownloadScheduleSave) {
-        ++g_saveRequests;
-        return 0;
-    }
-    return DefWindowProcW(window, message, wParam, lParam);
-}
 
 struct Row {
     const wchar_t* id;
@@ -73,7 +60,7 @@ protected:
         ClearLog();
 
         const testing_support::StandInDownloadWindow standIn =
-            testing_support::CreateStandInDownloadWindow(L"DownloadQueueTestWindow", StandInProc, L"queue");
+            testing_support::CreateStandInDownloadWindow(L"DownloadQueueTestWindow", StandInDownloadProc, L"queue");
         m_window = standIn.window;
         m_list = standIn.list;
         ASSERT_NE(m_list, nullptr);
@@ -299,7 +286,7 @@ protected:
         GetDownloadSettings().GetTitleWaitSec = 15;
         // No worker is started: the rows wait while their titles come.
         GetDownloadSettings().ThreadDownProcessMax = 0;
-        g_saveRequests = 0;
+        StandInSaveRequests() = 0;
     }
     FakeService m_fake;
 };
@@ -314,7 +301,7 @@ TEST_F(DownloadTitleFetchTest, WaitingRowsGetTheirTitlesOneFetchAtATime) {
     TickAt(100000);
     ASSERT_TRUE(PumpMessagesUntil([&] { return !GetListItemText(m_list, 0, kDownloadColumnTitle).empty(); }, 10000));
     EXPECT_EQ(GetListItemText(m_list, 0, kDownloadColumnTitle), L"テスト動画 その1");
-    EXPECT_TRUE(PumpMessagesUntil([] { return g_saveRequests == 1; }));
+    EXPECT_TRUE(PumpMessagesUntil([] { return StandInSaveRequests() == 1; }));
 
     TickAt(114999);
     PumpMessagesUntil([] { return false; }, 300);

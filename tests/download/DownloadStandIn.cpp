@@ -1,10 +1,28 @@
 #include "tests/download/DownloadStandIn.h"
 
 #include "CWndDownload/DownloadListRow.h"
+#include "foundation/PrivateMessages.h"
 
 #include <commctrl.h>
 
 namespace testing_support {
+
+std::atomic<int>& StandInSaveRequests() {
+    static std::atomic<int> count{0};
+    return count;
+}
+
+LRESULT CALLBACK StandInDownloadProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    LRESULT result = 0;
+    if (HandleDownloadRowStep(message, wParam, lParam, result)) {
+        return result;
+    }
+    if (message == kMsgDownloadScheduleSave) {
+        ++StandInSaveRequests();
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
 
 StandInDownloadWindow CreateStandInDownloadWindow(const wchar_t* className, WNDPROC procedure,
                                                   const wchar_t* caption, DWORD listStyles) {

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <atomic>
+
 namespace testing_support {
 
 struct StandInDownloadWindow {
@@ -15,5 +17,10 @@ struct StandInDownloadWindow {
 // Registers the class (once per process) and makes the window and its list; both null on failure.
 StandInDownloadWindow CreateStandInDownloadWindow(const wchar_t* className, WNDPROC procedure,
                                                   const wchar_t* caption = L"", DWORD listStyles = 0);
+
+// A procedure for a stand-in that answers the list's row steps and counts the list-save requests
+// (37895) in StandInSaveRequests.
+LRESULT CALLBACK StandInDownloadProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+std::atomic<int>& StandInSaveRequests();
 
 } // namespace testing_support
