@@ -136,7 +136,8 @@ double TimeCurl(const testing_support::FakeService& fake) {
     std::replace(program.begin(), program.end(), L'/', L'\\');
     // --parallel-immediate: without it curl waits for the first connection before opening the others.
     // Wine hands the arguments to the Linux program as they are: none holds a blank.
-    std::wstring commandLine = program + L" -s --no-progress-meter -v --trace-time -Z --parallel-immediate --parallel-max " +
+    std::wstring commandLine = program +
+                               L" -s --no-progress-meter -v --trace-time -Z --parallel-immediate --parallel-max " +
                                std::to_wstring(kAtOnce) + L" --stderr " + Utf8ToWide(stem) + L".txt";
     for (int index = 0; index < kVideos; ++index) {
         commandLine += L" -o " + Utf8ToWide(stem) + L"-" + std::to_wstring(index) + L".bin " + FileUrlOf(fake, index);
@@ -272,8 +273,8 @@ double TimeDownloadWindow(const std::wstring& folder, bool tickAtOnce, std::vect
 
     bool whole = finished && !failed && ListView_GetItemCount(list) == kVideos;
     for (int row = 0; whole && row < kVideos; ++row) {
-        const std::wstring path = folder + L"\\" + GetListItemText(list, row, kDownloadColumnTitle) + L"(" +
-                                  IdOf(row) + L").mp4";
+        const std::wstring path =
+            folder + L"\\" + GetListItemText(list, row, kDownloadColumnTitle) + L"(" + IdOf(row) + L").mp4";
         if (!IsWholeVideo(path)) {
             std::printf("not whole: %s\n", WideToUtf8(path).c_str());
             whole = false;
@@ -300,7 +301,6 @@ void PrintRows(const std::vector<RowTimes>& rows) {
                     rows[row].started, rows[row].video, rows[row].done);
     }
 }
-
 
 } // namespace
 
