@@ -572,6 +572,13 @@ VIDEOS["sm19"] = dict(VIDEOS["sm9"])
 ROUTES.append(("GET", r"/_fake/always-login", lambda h: Reply(f'<html><body><a href="{h.base_url()}secure/login">ログイン</a></body></html>')))
 # ---- End of the download item worker's block -----------------------------------------------------
 
+# ---- For the download queue's benchmark ------------------------------------------------------------
+# sm3000..sm3009: ten videos of 50 MB each, made on the fly like sm200.
+for number in range(3000, 3010):
+    VIDEOS[f"sm{number}"] = dict(VIDEOS["sm200"], title=f"ベンチ用の動画{number}",
+                                 flv={"thread_id": f"100000{number}", "l": "60"}, size=50 * 1024 * 1024)
+# ---- End of the download queue's benchmark block ----------------------------------------------------
+
 
 class Handler(http.server.BaseHTTPRequestHandler):
     # HTTP/1.0: the connection closes after each reply, which also ends a reply without a length.

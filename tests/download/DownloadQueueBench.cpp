@@ -1,0 +1,357 @@
+// Prints the time the real download window takes to download ten 50 MB videos from the fake on
+// loopback through its queue and workers (ThreadDownProcessMax 3, AccessWaitSec 0, logged in, video
+// only), against curl fetching the same ten files three at a time in the same run, their ratio, and
+// whether every file came whole.
+// Run: scripts/bench-download-queue.sh
+
+#include "CWndDownload/CWndDownload.h"
+#include "CWndDownload/DownloadListRow.h"
+#include "CWndDownload/DownloadQueue.h"
+#include "CWndDownload/DownloadSettings.h"
+#include "client/HttpAccess.h"
+#include "foundation/AppSettings.h"
+#include "foundation/CBaseDebug.h"
+#include "foundation/Handles.h"
+#include "foundation/ListView.h"
+#include "foundation/MainWindowMessages.h"
+#include "foundation/PrivateMessages.h"
+#include "foundation/StringUtil.h"
+#include "tests/fakeservice/FakeService.h"
+#include "tests/support/BenchClock.h"
+#include "tests/support/TestSupport.h"
+
+#include <windows.h>
+#include <commctrl.h>
+#include <objbase.h>
+#include <shellapi.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+CBaseDebug& DebugLog() {
+    static CBaseDebug log;
+    return log;
+}
+
+namespace {
+
+const int kVideos = 10;
+const int kAtOnce = 3;
+const unsigned long long kVideoSize = 50ULL * 1024 * 1024;
+const double kGoal = 1.3;
+
+using testing_support::Seconds;
+
+std::wstring IdOf(int index) {
+    return L"sm" + std::to_wstring(3000 + index);
+}
+
+// The fake's address of the video's file, the one its getflv reply names.
+std::wstring FileUrlOf(const testing_support::FakeService& fake, int index) {
+    return fake.BaseUrl() + L"smile?m=" + IdOf(index) + L".0468";
+}
+
+// The main window as the download window meets it: it forwards the download block and appends the
+// log lines of the workers.
+LRESULT CALLBACK MainProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message >= kDownloadBlock && message < kDownloadBlock + kBlockSize) {
+        return SendMessageW(reinterpret_cast<HWND>(GetWindowLongPtrW(window, GWLP_USERDATA)), message, wParam, lParam);
+    }
+    if (message == kMsgLogLine) {
+        DebugLog() << reinterpret_cast<const wchar_t*>(wParam) << EndLine;
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+// Whether the file holds the fake's bytes (byte i is i % 251) and has the video's size; three
+// places are read, which finds a cut, a shifted or a foreign file.
+bool IsWholeVideo(const std::wstring& path) {
+    const CFileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                       OPEN_EXISTING, 0, nullptr));
+    LARGE_INTEGER size = {};
+    if (!file || !GetFileSizeEx(file.Get(), &size) || static_cast<unsigned long long>(size.QuadPart) != kVideoSize) {
+        return false;
+    }
+    for (const unsigned long long at : {0ULL, kVideoSize / 2 + 7, kVideoSize - 4096}) {
+        LARGE_INTEGER position = {};
+        position.QuadPart = static_cast<LONGLONG>(at);
+        unsigned char bytes[4096];
+        DWORD read = 0;
+        if (!SetFilePointerEx(file.Get(), position, nullptr, FILE_BEGIN) ||
+            !ReadFile(file.Get(), bytes, sizeof(bytes), &read, nullptr) || read != sizeof(bytes)) {
+            return false;
+        }
+        for (DWORD i = 0; i < read; ++i) {
+            if (bytes[i] != (at + i) % 251) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+std::string ReadSmallFile(const std::wstring& path) {
+    const CFileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                       OPEN_EXISTING, 0, nullptr));
+    std::string text;
+    char buffer[65536];
+    DWORD read = 0;
+    while (file && ReadFile(file.Get(), buffer, sizeof(buffer), &read, nullptr) && read > 0) {
+        text.append(buffer, read);
+    }
+    return text;
+}
+
+// Seconds of a "HH:MM:SS.ffffff" time stamp at the start of a line of curl's trace; negative when none.
+double TraceSeconds(const std::string& line) {
+    int hours = 0;
+    int minutes = 0;
+    double seconds = 0;
+    if (std::sscanf(line.c_str(), "%d:%d:%lf", &hours, &minutes, &seconds) != 3) {
+        return -1;
+    }
+    return hours * 3600.0 + minutes * 60.0 + seconds;
+}
+
+size_t CountOf(const std::string& text, const std::string& what) {
+    size_t count = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) {
+        ++count;
+    }
+    return count;
+}
+
+// Seconds one curl took for the ten files, kAtOnce transfers at a time (each file written to disk),
+// from its first trace line to its closing of the last connection; negative on failure or when a
+// file is not whole.
+// curl is a Linux program: it is started through Wine and reports through a file, since Wine can
+// neither wait for it nor read its output.
+double TimeCurl(const testing_support::FakeService& fake) {
+    const std::string stem = "/tmp/vela-queue-bench-" + std::to_string(GetCurrentProcessId());
+    const std::wstring windowsStem = L"Z:" + Utf8ToWide(stem);
+    std::wstring program = L"Z:" + Utf8ToWide(VELA_CURL);
+    std::replace(program.begin(), program.end(), L'/', L'\\');
+    // --parallel-immediate: without it curl waits for the first connection before opening the others.
+    // Wine hands the arguments to the Linux program as they are: none holds a blank.
+    std::wstring commandLine = program +
+                               L" -s --no-progress-meter -v --trace-time -Z --parallel-immediate --parallel-max " +
+                               std::to_wstring(kAtOnce) + L" --stderr " + Utf8ToWide(stem) + L".txt";
+    for (int index = 0; index < kVideos; ++index) {
+        commandLine += L" -o " + Utf8ToWide(stem) + L"-" + std::to_wstring(index) + L".bin " + FileUrlOf(fake, index);
+    }
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+        std::printf("cannot start curl, error %lu\n", GetLastError());
+        return -1;
+    }
+    CKernelHandle(process.hThread).Close();
+    CKernelHandle(process.hProcess).Close();
+    const std::string closing = "Closing connection";
+    std::string trace;
+    for (const double deadline = Seconds() + 120; Seconds() < deadline; Sleep(20)) {
+        trace = ReadSmallFile(windowsStem + L".txt");
+        if (CountOf(trace, closing) == kVideos) {
+            break;
+        }
+    }
+    Sleep(100);
+    bool whole = true;
+    for (int index = 0; index < kVideos; ++index) {
+        const std::wstring path = windowsStem + L"-" + std::to_wstring(index) + L".bin";
+        whole = IsWholeVideo(path) && whole;
+        DeleteFileW(path.c_str());
+    }
+    DeleteFileW((windowsStem + L".txt").c_str());
+    // The stamp stands right before the text ("07:22:45.588528 * Closing connection 9").
+    const size_t lastClosing = trace.rfind(closing);
+    const size_t stampLength = std::string("00:00:00.000000 * ").size();
+    const double start = TraceSeconds(trace);
+    double end = lastClosing == std::string::npos || lastClosing < stampLength
+                     ? -1
+                     : TraceSeconds(trace.substr(lastClosing - stampLength));
+    if (end >= 0 && end < start) {
+        end += 24 * 3600; // past midnight
+    }
+    if (!whole || CountOf(trace, closing) != kVideos || start < 0 || end <= start) {
+        std::printf("curl failed: whole files %s, trace \"%s\"\n", whole ? "yes" : "no", trace.c_str());
+        return -1;
+    }
+    return end - start;
+}
+
+void DeleteFolder(const std::wstring& folder) {
+    std::wstring from = folder;
+    from.push_back(L'\0'); // the list of paths ends with a second zero
+    SHFILEOPSTRUCTW operation = {};
+    operation.wFunc = FO_DELETE;
+    operation.pFrom = from.c_str();
+    operation.fFlags = FOF_NO_UI;
+    SHFileOperationW(&operation);
+}
+
+struct RowTimes {
+    double started = -1; // first seen out of the waiting state, seconds after the adds
+    double video = -1;   // first seen in the video step (connecting or transferring)
+    double done = -1;
+};
+
+// Seconds the real window took from the ten adds to its last row done; negative on failure or when
+// a file is not whole. Each row's start and end go into rows. With tickAtOnce the queue also ticks
+// right after the adds and as soon as a worker has ended, which shows what its 1 s timer costs.
+double TimeDownloadWindow(const std::wstring& folder, bool tickAtOnce, std::vector<RowTimes>& rows) {
+    CreateDirectoryW(folder.c_str(), nullptr);
+    GetAppSettings().programFolder = folder;
+    GetAppSettings().settingsDatPath = folder + L"\\settings.dat";
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = MainProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"VelaDownloadQueueBenchMain";
+    RegisterClassW(&wc);
+    const HWND main =
+        CreateWindowW(wc.lpszClassName, L"", WS_OVERLAPPED, 0, 0, 100, 100, nullptr, nullptr, wc.hInstance, nullptr);
+    SetMainWindow(main);
+    CWndDownload window;
+    window.Init(L"VelaPlayer", folder + L"\\velaplayer.ini", main);
+    if (main == nullptr || !window.Show(SW_HIDE) ||
+        !testing_support::PumpMessagesUntil([&] { return window.IsListLoaded(); }, 20000)) {
+        std::printf("the download window did not open\n");
+        return -1;
+    }
+    SetWindowLongPtrW(main, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(window.GetHandle()));
+    // The settings were read by the first Show; these replace them in memory.
+    DownloadSettings& settings = GetDownloadSettings();
+    settings.ThreadDownProcessMax = kAtOnce;
+    settings.AccessWaitSec = 0;
+    settings.GetTitleWaitSec = 0;
+    settings.Mail = L"user@example.com";
+    settings.Pass = L"pass word&1";
+    settings.DeleteDownCompItem = false;
+    settings.DownCompNotifyFlash = false;
+    GetDownloadQueue().Reset();
+
+    const HWND list = window.GetListView();
+    const double start = Seconds();
+    for (int index = 0; index < kVideos; ++index) {
+        const std::vector<std::wstring> add = {IdOf(index), folder};
+        // Waiting, ticked, the video only.
+        SendMessageW(window.GetHandle(), kMsgDownloadAddItem, reinterpret_cast<WPARAM>(&add), 0x10003);
+    }
+    rows.assign(kVideos, RowTimes{});
+    bool failed = false;
+    int lastRunning = kAtOnce + 1;
+    const bool finished = testing_support::PumpMessagesUntil(
+        [&] {
+            const int running = CountRunningDownloads();
+            if (tickAtOnce && running < lastRunning) {
+                GetDownloadQueue().Tick(list);
+            }
+            lastRunning = running;
+            int done = 0;
+            for (int row = 0; row < ListView_GetItemCount(list) && row < kVideos; ++row) {
+                const WORD status = GetItemStatusOf(GetListItemParam(list, row));
+                if (rows[row].started < 0 && status != kDownloadStatusWaiting) {
+                    rows[row].started = Seconds() - start;
+                }
+                if (rows[row].video < 0 && (status == kDownloadStatusConnecting || status == kDownloadStatusVideo)) {
+                    rows[row].video = Seconds() - start;
+                }
+                if (rows[row].done < 0 && status == kDownloadStatusDone) {
+                    rows[row].done = Seconds() - start;
+                }
+                failed = failed || status == kDownloadStatusError;
+                done += status == kDownloadStatusDone ? 1 : 0;
+            }
+            return failed || done == kVideos;
+        },
+        300000);
+    const double elapsed = Seconds() - start;
+
+    bool whole = finished && !failed && ListView_GetItemCount(list) == kVideos;
+    for (int row = 0; whole && row < kVideos; ++row) {
+        const std::wstring path =
+            folder + L"\\" + GetListItemText(list, row, kDownloadColumnTitle) + L"(" + IdOf(row) + L").mp4";
+        if (!IsWholeVideo(path)) {
+            std::printf("not whole: %s\n", WideToUtf8(path).c_str());
+            whole = false;
+        }
+    }
+    if (!whole) {
+        for (int row = 0; row < ListView_GetItemCount(list); ++row) {
+            std::printf("  row %d: %s %s\n", row, WideToUtf8(GetListItemText(list, row, kDownloadColumnId)).c_str(),
+                        WideToUtf8(GetListItemText(list, row, kDownloadColumnStatus)).c_str());
+        }
+        std::printf("log:\n%s\n", WideToUtf8(testing_support::WindowText(DebugLog().GetEditControl())).c_str());
+    }
+    testing_support::PumpMessagesUntil([] { return CountRunningDownloads() == 0; }, 30000);
+    window.Destroy();
+    SetMainWindow(nullptr);
+    DestroyWindow(main);
+    DeleteFolder(folder);
+    return whole ? elapsed : -1;
+}
+
+void PrintRows(const std::vector<RowTimes>& rows) {
+    for (int row = 0; row < kVideos; ++row) {
+        std::printf("    %s: started %.2f s, video from %.2f s, done %.2f s\n", WideToUtf8(IdOf(row)).c_str(),
+                    rows[row].started, rows[row].video, rows[row].done);
+    }
+}
+
+} // namespace
+
+int main() {
+    CoInitialize(nullptr);
+    INITCOMMONCONTROLSEX init = {sizeof(init), ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES};
+    InitCommonControlsEx(&init);
+    DebugLog().AddPage(DebugLog().GetEditControl());
+    int result = 1;
+    {
+        testing_support::FakeService fake;
+        if (!fake.IsRunning()) {
+            std::printf("the fake service did not start\n");
+            return 1;
+        }
+        AppSettings& app = GetAppSettings();
+        app.ServiceBaseUrl = fake.BaseUrl();
+        app.PingUrl = fake.BaseUrl() + L"ping";
+        app.OfflineMode = false;
+        std::wstring reply;
+        GetURLData(reply, fake.BaseUrl() + L"secure/login");
+
+        wchar_t temp[MAX_PATH];
+        GetTempPathW(MAX_PATH, temp);
+        const std::wstring folder = std::wstring(temp) + L"vela-queue-bench-" + std::to_wstring(GetCurrentProcessId());
+        CreateDirectoryW(folder.c_str(), nullptr);
+
+        std::printf("%d videos of 50 MB from the fake on loopback, %d at a time\n", kVideos, kAtOnce);
+        const double theirs = TimeCurl(fake);
+        std::vector<RowTimes> rows;
+        std::vector<RowTimes> rowsAtOnce;
+        const double ours = theirs > 0 ? TimeDownloadWindow(folder + L"\\timer", false, rows) : -1;
+        const double atOnce = ours > 0 ? TimeDownloadWindow(folder + L"\\at-once", true, rowsAtOnce) : -1;
+        DeleteFolder(folder);
+        fake.Stop();
+        if (theirs > 0 && ours > 0 && atOnce > 0) {
+            const double ratio = ours / theirs;
+            std::printf("download window and queue: %.2f s (%.1f MB/s)\n", ours, kVideos * 50.0 / ours);
+            PrintRows(rows);
+            std::printf("curl, %d at a time:          %.2f s (%.1f MB/s)\n", kAtOnce, theirs, kVideos * 50.0 / theirs);
+            std::printf("ratio %.2f: %s (goal %.1f or less); every file whole\n", ratio,
+                        ratio <= kGoal ? "within" : "NOT within", kGoal);
+            std::printf("the same, the queue also ticking as soon as a worker ends: %.2f s, ratio %.2f\n", atOnce,
+                        atOnce / theirs);
+            PrintRows(rowsAtOnce);
+            result = 0;
+        } else {
+            std::printf("failed\n");
+        }
+    }
+    testing_support::RunProgramEndSteps();
+    CoUninitialize();
+    return result;
+}
