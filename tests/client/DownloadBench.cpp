@@ -11,6 +11,7 @@
 #include "foundation/StringUtil.h"
 #include "tests/fakeservice/FakeService.h"
 #include "tests/support/BenchClock.h"
+#include "tests/support/CurlRun.h"
 
 #include <windows.h>
 
@@ -29,7 +30,10 @@ namespace {
 const int kRuns = 5;
 const double kMegabyte = 1024.0 * 1024.0;
 
+using testing_support::CurlTraceSpan;
 using testing_support::Seconds;
+using testing_support::StartCurl;
+using testing_support::WaitForCurlTrace;
 
 class QuietCallback : public CGetVelaProcessCB {
 public:
@@ -43,18 +47,6 @@ unsigned long long FileSize(const std::wstring& path) {
         return 0;
     }
     return (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-}
-
-std::string ReadSmallFile(const std::wstring& path) {
-    const CFileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                       OPEN_EXISTING, 0, nullptr));
-    if (!file) {
-        return "";
-    }
-    char buffer[16384];
-    DWORD read = 0;
-    ReadFile(file.Get(), buffer, sizeof(buffer), &read, nullptr);
-    return std::string(buffer, read);
 }
 
 // Seconds DownloadVideo took for the whole file; negative on failure.
@@ -73,61 +65,24 @@ double TimeDownloadVideo(const std::wstring& flvData, const std::wstring& page, 
     return whole ? elapsed : -1;
 }
 
-// Seconds of a "HH:MM:SS.ffffff" time stamp at the start of a line of curl's trace; negative when none.
-double TraceSeconds(const std::string& line) {
-    int hours = 0;
-    int minutes = 0;
-    double seconds = 0;
-    if (std::sscanf(line.c_str(), "%d:%d:%lf", &hours, &minutes, &seconds) != 3) {
-        return -1;
-    }
-    return hours * 3600.0 + minutes * 60.0 + seconds;
-}
-
 // Seconds curl took from its first connection attempt to closing the connection after the whole file
 // (written to a file of the same disk), from the time stamps of its trace; negative on failure.
-// curl is a Linux program: it is started through Wine and reports through a file, since Wine can
-// neither wait for it nor read its output.
 double TimeCurl(const std::wstring& url, unsigned long long size, int run) {
     const std::string stem =
         "/tmp/vela-download-bench-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(run);
-    const std::wstring windowsStem = L"Z:" + Utf8ToWide(stem);
-    std::wstring program = L"Z:" + Utf8ToWide(VELA_CURL);
-    std::replace(program.begin(), program.end(), L'/', L'\\');
-    // Wine hands the arguments to the Linux program as they are: none holds a blank.
-    std::wstring commandLine =
-        program + L" -s -v --trace-time -o " + Utf8ToWide(stem) + L".bin --stderr " + Utf8ToWide(stem) + L".txt " + url;
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
-        std::printf("cannot start curl, error %lu\n", GetLastError());
+    const std::wstring file = L"Z:" + Utf8ToWide(stem) + L".bin";
+    if (!StartCurl(stem, L"-o " + Utf8ToWide(stem) + L".bin " + url)) {
         return -1;
     }
-    CKernelHandle(process.hThread).Close();
-    CKernelHandle(process.hProcess).Close();
-    std::string trace;
-    for (const double deadline = Seconds() + 120; Seconds() < deadline; Sleep(20)) {
-        trace = ReadSmallFile(windowsStem + L".txt");
-        if (trace.find("Closing connection") != std::string::npos) {
-            break;
-        }
-    }
-    Sleep(100);
-    const unsigned long long received = FileSize(windowsStem + L".bin");
-    DeleteFileW((windowsStem + L".bin").c_str());
-    DeleteFileW((windowsStem + L".txt").c_str());
-    const size_t closing = trace.rfind('\n', trace.find("Closing connection"));
-    const double start = TraceSeconds(trace);
-    double end = TraceSeconds(trace.substr(closing == std::string::npos ? 0 : closing + 1));
-    if (end >= 0 && end < start) {
-        end += 24 * 3600; // past midnight
-    }
-    if (received != size || start < 0 || end <= start) {
+    const std::string trace = WaitForCurlTrace(stem, 1);
+    const unsigned long long received = FileSize(file);
+    DeleteFileW(file.c_str());
+    const double span = CurlTraceSpan(trace);
+    if (received != size || span < 0) {
         std::printf("curl failed: %llu bytes, trace \"%s\"\n", received, trace.c_str());
         return -1;
     }
-    return end - start;
+    return span;
 }
 
 double Median(std::vector<double> values) {

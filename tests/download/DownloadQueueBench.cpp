@@ -18,6 +18,7 @@
 #include "foundation/StringUtil.h"
 #include "tests/fakeservice/FakeService.h"
 #include "tests/support/BenchClock.h"
+#include "tests/support/CurlRun.h"
 #include "tests/support/TestSupport.h"
 
 #include <windows.h>
@@ -93,95 +94,33 @@ bool IsWholeVideo(const std::wstring& path) {
     return true;
 }
 
-std::string ReadSmallFile(const std::wstring& path) {
-    const CFileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                       OPEN_EXISTING, 0, nullptr));
-    std::string text;
-    char buffer[65536];
-    DWORD read = 0;
-    while (file && ReadFile(file.Get(), buffer, sizeof(buffer), &read, nullptr) && read > 0) {
-        text.append(buffer, read);
-    }
-    return text;
-}
-
-// Seconds of a "HH:MM:SS.ffffff" time stamp at the start of a line of curl's trace; negative when none.
-double TraceSeconds(const std::string& line) {
-    int hours = 0;
-    int minutes = 0;
-    double seconds = 0;
-    if (std::sscanf(line.c_str(), "%d:%d:%lf", &hours, &minutes, &seconds) != 3) {
-        return -1;
-    }
-    return hours * 3600.0 + minutes * 60.0 + seconds;
-}
-
-size_t CountOf(const std::string& text, const std::string& what) {
-    size_t count = 0;
-    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) {
-        ++count;
-    }
-    return count;
-}
-
 // Seconds one curl took for the ten files, kAtOnce transfers at a time (each file written to disk),
 // from its first trace line to its closing of the last connection; negative on failure or when a
 // file is not whole.
-// curl is a Linux program: it is started through Wine and reports through a file, since Wine can
-// neither wait for it nor read its output.
 double TimeCurl(const testing_support::FakeService& fake) {
+    using namespace testing_support;
     const std::string stem = "/tmp/vela-queue-bench-" + std::to_string(GetCurrentProcessId());
-    const std::wstring windowsStem = L"Z:" + Utf8ToWide(stem);
-    std::wstring program = L"Z:" + Utf8ToWide(VELA_CURL);
-    std::replace(program.begin(), program.end(), L'/', L'\\');
     // --parallel-immediate: without it curl waits for the first connection before opening the others.
-    // Wine hands the arguments to the Linux program as they are: none holds a blank.
-    std::wstring commandLine = program +
-                               L" -s --no-progress-meter -v --trace-time -Z --parallel-immediate --parallel-max " +
-                               std::to_wstring(kAtOnce) + L" --stderr " + Utf8ToWide(stem) + L".txt";
+    std::wstring arguments = L"--no-progress-meter -Z --parallel-immediate --parallel-max " + std::to_wstring(kAtOnce);
     for (int index = 0; index < kVideos; ++index) {
-        commandLine += L" -o " + Utf8ToWide(stem) + L"-" + std::to_wstring(index) + L".bin " + FileUrlOf(fake, index);
+        arguments += L" -o " + Utf8ToWide(stem) + L"-" + std::to_wstring(index) + L".bin " + FileUrlOf(fake, index);
     }
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
-        std::printf("cannot start curl, error %lu\n", GetLastError());
+    if (!StartCurl(stem, arguments)) {
         return -1;
     }
-    CKernelHandle(process.hThread).Close();
-    CKernelHandle(process.hProcess).Close();
-    const std::string closing = "Closing connection";
-    std::string trace;
-    for (const double deadline = Seconds() + 120; Seconds() < deadline; Sleep(20)) {
-        trace = ReadSmallFile(windowsStem + L".txt");
-        if (CountOf(trace, closing) == kVideos) {
-            break;
-        }
-    }
-    Sleep(100);
+    const std::string trace = WaitForCurlTrace(stem, kVideos);
     bool whole = true;
     for (int index = 0; index < kVideos; ++index) {
-        const std::wstring path = windowsStem + L"-" + std::to_wstring(index) + L".bin";
+        const std::wstring path = L"Z:" + Utf8ToWide(stem) + L"-" + std::to_wstring(index) + L".bin";
         whole = IsWholeVideo(path) && whole;
         DeleteFileW(path.c_str());
     }
-    DeleteFileW((windowsStem + L".txt").c_str());
-    // The stamp stands right before the text ("07:22:45.588528 * Closing connection 9").
-    const size_t lastClosing = trace.rfind(closing);
-    const size_t stampLength = std::string("00:00:00.000000 * ").size();
-    const double start = TraceSeconds(trace);
-    double end = lastClosing == std::string::npos || lastClosing < stampLength
-                     ? -1
-                     : TraceSeconds(trace.substr(lastClosing - stampLength));
-    if (end >= 0 && end < start) {
-        end += 24 * 3600; // past midnight
-    }
-    if (!whole || CountOf(trace, closing) != kVideos || start < 0 || end <= start) {
+    const double span = CurlTraceSpan(trace);
+    if (!whole || CountOf(trace, CurlClosingLine()) != kVideos || span < 0) {
         std::printf("curl failed: whole files %s, trace \"%s\"\n", whole ? "yes" : "no", trace.c_str());
         return -1;
     }
-    return end - start;
+    return span;
 }
 
 void DeleteFolder(const std::wstring& folder) {
