@@ -8,6 +8,7 @@
 #include "foundation/CBaseDebug.h"
 #include "foundation/ListView.h"
 #include "foundation/Regex.h"
+#include "tests/download/DownloadStandIn.h"
 #include "tests/support/BenchClock.h"
 
 #include <windows.h>
@@ -30,14 +31,6 @@ constexpr int kExceptLines = 5000;
 constexpr DWORD kVideoWaiting = 0x10003;
 
 using testing_support::Seconds;
-
-LRESULT CALLBACK BenchWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    LRESULT result = 0;
-    if (HandleDownloadRowStep(message, wParam, lParam, result)) {
-        return result;
-    }
-    return DefWindowProcW(window, message, wParam, lParam);
-}
 
 // Video IDs have two digits at least.
 std::wstring IdOf(int number) {
@@ -133,24 +126,14 @@ Timing TimeBareWrites(HWND list) {
 } // namespace
 
 int main() {
-    INITCOMMONCONTROLSEX init = {sizeof(init), ICC_LISTVIEW_CLASSES};
-    InitCommonControlsEx(&init);
-    WNDCLASSEXW wc = {};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = BenchWindowProc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"DownloadAddBenchWindow";
-    RegisterClassExW(&wc);
-    const HWND window = CreateWindowExW(0, wc.lpszClassName, L"bench", WS_POPUP, 0, 0, 800, 400, nullptr, nullptr,
-                                        wc.hInstance, nullptr);
-    const HWND list = CreateWindowExW(0, WC_LISTVIEWW, L"", WS_CHILD | WS_VISIBLE | LVS_REPORT, 0, 0, 800, 400, window,
-                                      reinterpret_cast<HMENU>(2010), nullptr, nullptr);
-    if (window == nullptr || list == nullptr) {
+    const testing_support::StandInDownloadWindow standIn = testing_support::CreateStandInDownloadWindow(
+        L"DownloadAddBenchWindow", testing_support::StandInDownloadProc, L"bench");
+    const HWND window = standIn.window;
+    const HWND list = standIn.list;
+    if (list == nullptr) {
         std::printf("could not create the list view\n");
         return 1;
     }
-    SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_CHECKBOXES);
-    InsertDownloadListColumns(list);
 
     std::printf("%d adds to a list of %d rows, %d except lines\n", kAdds, kRows, kExceptLines);
     const Timing gate = TimeAdds(window, list, false);
