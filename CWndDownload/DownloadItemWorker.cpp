@@ -44,14 +44,13 @@ int GetRecordRow(HWND list, size_t recordIndex) {
     return record.rowIndex;
 }
 
-// A released record is taken again by the queue: it must not carry this run's pause.
+// The queue gives a record it takes again signals of its own.
 void ReleaseRecord(size_t recordIndex) {
     CAutoLock guard = LockWorkerThreads();
     WorkerThreadRecord& record = GetWorkerThread(recordIndex);
     if (record.state == WorkerThreadRecord::kRunning) {
         record.rowIndex = -1;
         record.state = WorkerThreadRecord::kFree;
-        record.signals->paused = false;
     }
 }
 

@@ -14,14 +14,11 @@
 
 #include "CWndDownload/DownloadSettings.h"
 
-#include "foundation/CWorkerThread.h"
-
 #include <windows.h>
 
 #include <cstddef>
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -32,9 +29,6 @@ struct DownloadItemStart {
     int row = -1;
     // Index of the worker's record in the process-wide worker list.
     size_t recordIndex = 0;
-    // The record's signals as they were when the worker started (a record taken again later gets new
-    // ones, which are not this worker's).
-    std::shared_ptr<WorkerSignals> signals;
 };
 
 // Thrown on a worker's thread once its record no longer works on a row (cancelled, its row removed,

@@ -182,8 +182,9 @@ bool CDownloadQueue::StartDownloadItemThread(HWND list, int row) {
     record.state = WorkerThreadRecord::kRunning;
     record.rowIndex = row;
     record.pausedFromStatus = 0;
+    // A record taken again must not carry its last worker's pause or cancel.
     record.signals = std::make_shared<WorkerSignals>();
-    DownloadItemStart start{list, row, static_cast<size_t>(slot), record.signals};
+    DownloadItemStart start{list, row, static_cast<size_t>(slot)};
     std::function<unsigned(const DownloadItemStart&)> body = m_hooks.itemWorker;
     // The worker takes the list's lock to write its record, so the record is filled in before it can.
     record.thread = StartWorker({L"DownloadItemThread", true}, [body, start] { return body(start); });

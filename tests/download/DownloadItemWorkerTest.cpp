@@ -172,7 +172,7 @@ protected:
     }
     CWorkerThread StartItem(int row, size_t& recordIndex) {
         recordIndex = AddRunningRecord(row);
-        const DownloadItemStart start = {m_list, row, recordIndex, GetWorkerThread(recordIndex).signals};
+        const DownloadItemStart start = {m_list, row, recordIndex};
         return StartWorker(WorkerOptions{L"DownloadItemWorkerTest", false},
                            [start] { return DownloadItemThread(start); });
     }
