@@ -179,6 +179,8 @@ private:
     void OpenListFileDialog();
     void ScrollToLastRow();
     void UpdateQueueTimer();
+    // An add's answer; a row added also asks the queue to look at once.
+    LRESULT Added(bool added);
     // A text answer of the block: a copy kept until the same message is asked again, so that it stays
     // valid while the settings sheet replaces the setting.
     LRESULT AnswerText(UINT message, const std::wstring& text);
@@ -214,6 +216,8 @@ private:
     CDownloadRowKeys m_rowKeys;
     bool m_commentLogWarned = false;
     bool m_updatingQueueTimer = false;
+    // A kMsgDownloadQueueStep is on its way (many adds in a row post one).
+    bool m_queueStepPosted = false;
     // The window keys of the section "download" not held by a control (the clipboard watch's patterns).
     DownloadWindowKeys m_windowKeys;
     std::map<UINT, std::wstring> m_textAnswers;

@@ -86,6 +86,13 @@ LRESULT CWndDownload::WndProc(HWND window, UINT message, WPARAM wParam, LPARAM l
     if (HandleDownloadRowStep(message, wParam, lParam, stepResult)) {
         return DialogResult(window, stepResult);
     }
+    if (message == kMsgDownloadQueueStep) {
+        m_queueStepPosted = false;
+        if (m_list != nullptr) {
+            GetDownloadQueue().StartWaitingItems(m_list);
+        }
+        return DialogResult(window, 0);
+    }
     if (message >= kDownloadBlock && message < kDownloadBlock + kBlockSize) {
         bool handled = false;
         const LRESULT result = OnBlockMessage(message, wParam, lParam, handled);
@@ -265,17 +272,17 @@ LRESULT CWndDownload::OnBlockMessage(UINT message, WPARAM wParam, LPARAM lParam,
     case kMsgDownloadListHandle:
         return reinterpret_cast<LRESULT>(m_list);
     case kMsgDownloadAddItem:
-        return texts != nullptr && m_list != nullptr && ::AddItemFromArgs(MakeAddContext(), *texts, flags) ? 1 : 0;
+        return Added(texts != nullptr && m_list != nullptr && ::AddItemFromArgs(MakeAddContext(), *texts, flags));
     case kMsgDownloadQueueAddItem:
-        return texts != nullptr && m_list != nullptr && ::QueueAddItem(MakeAddContext(), *texts, flags) ? 1 : 0;
+        return Added(texts != nullptr && m_list != nullptr && ::QueueAddItem(MakeAddContext(), *texts, flags));
     case kMsgDownloadAddUrl:
-        return m_list != nullptr && ::AddUrlWithCheckedKinds(MakeAddContext(), text, folder) ? 1 : 0;
+        return Added(m_list != nullptr && ::AddUrlWithCheckedKinds(MakeAddContext(), text, folder));
     case kMsgDownloadAddUrlComment:
-        return m_list != nullptr && ::AddUrlCommentOnly(MakeAddContext(), text, folder) ? 1 : 0;
+        return Added(m_list != nullptr && ::AddUrlCommentOnly(MakeAddContext(), text, folder));
     case kMsgDownloadAddUrlVideo:
-        return m_list != nullptr && ::AddUrlVideoOnly(MakeAddContext(), text, folder) ? 1 : 0;
+        return Added(m_list != nullptr && ::AddUrlVideoOnly(MakeAddContext(), text, folder));
     case kMsgDownloadAddUrlInfo:
-        return m_list != nullptr && ::AddUrlVideoInfoOnly(MakeAddContext(), text, folder) ? 1 : 0;
+        return Added(m_list != nullptr && ::AddUrlVideoInfoOnly(MakeAddContext(), text, folder));
     case kMsgDownloadSetUrlFromFile:
         SetWindowTextW(m_urlBox, GetWatchUrlFromFileName(TextOf(wParam)).c_str());
         return 1;
@@ -509,6 +516,13 @@ LRESULT CWndDownload::OnListNotify(const NMHDR& header) {
     }
     UpdateQueueTimer();
     return 0;
+}
+
+LRESULT CWndDownload::Added(bool added) {
+    if (added && !m_queueStepPosted && PostMessageW(GetHandle(), kMsgDownloadQueueStep, 0, 0)) {
+        m_queueStepPosted = true;
+    }
+    return added ? 1 : 0;
 }
 
 void CWndDownload::UpdateQueueTimer() {

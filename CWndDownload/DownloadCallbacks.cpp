@@ -10,6 +10,8 @@
 
 namespace {
 
+const ULONGLONG kProgressIntervalMs = 200;
+
 std::wstring PercentText(int code) {
     return std::to_wstring(code) + L"%";
 }
@@ -35,6 +37,14 @@ void CGetVelaXmlCB::OnEvent(int code, const wchar_t* text) {
 
 void CGetVelaFlvCB::OnEvent(int code, const wchar_t* text) {
     CheckDownloadItemSignals(m_recordIndex);
+    if (code >= 0 && code < 100) {
+        const ULONGLONG now = GetTickCount64();
+        if (m_progressShown && now - m_progressShownAt < kProgressIntervalMs) {
+            return;
+        }
+        m_progressShown = true;
+        m_progressShownAt = now;
+    }
     const std::wstring value = text != nullptr ? text : L"";
     HWND list = m_list;
     const size_t recordIndex = m_recordIndex;

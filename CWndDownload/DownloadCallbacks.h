@@ -6,6 +6,10 @@
 // where it stops: a cancelled record makes the callback throw DownloadItemEnded, which unwinds the
 // download, closing its file and its connection, up to the worker.
 //
+// A video's progress reaches its row at most every 200 ms (and always at its first report and at
+// 100%): a transfer reports each percent, and writing every one through the list's thread slowed a
+// fast transfer to half its speed.
+//
 // Thread use: the worker's thread, inside the client's call.
 
 #include "client/CGetVelaProcessCB.h"
@@ -32,4 +36,6 @@ public:
 private:
     HWND m_list;
     size_t m_recordIndex;
+    bool m_progressShown = false;
+    ULONGLONG m_progressShownAt = 0;
 };

@@ -291,6 +291,25 @@ HWND GetDownloadWindowOf(HWND list) {
     return window != nullptr ? window : GetParent(list);
 }
 
+namespace {
+
+// The worker's steps and the row's end; true when the row ended and took the add options.
+bool RunAndEndItem(HWND list, size_t recordIndex, bool& completed, std::vector<std::wstring>& addOptions) {
+    try {
+        completed = RunItemSteps(list, recordIndex);
+    } catch (const DownloadItemEnded&) {
+        // Cancelled or removed: its row is no longer the worker's, so nothing is written.
+        return false;
+    } catch (const utl::exception::CException& e) {
+        LogLine(L"Error : DownloadItemThread : " + e.message);
+    } catch (const std::exception& e) {
+        LogLine(L"Error : DownloadItemThread : " + AnsiToWide(e.what()));
+    }
+    return EndItemRow(list, recordIndex, completed, addOptions);
+}
+
+} // namespace
+
 unsigned DownloadItemThread(const DownloadItemStart& start) {
     HWND list = start.list;
     const size_t recordIndex = start.recordIndex;
@@ -298,20 +317,16 @@ unsigned DownloadItemThread(const DownloadItemStart& start) {
     // there already), so the worker does not write it again.
     SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
     bool completed = false;
-    try {
-        completed = RunItemSteps(list, recordIndex);
-    } catch (const DownloadItemEnded&) {
-        // Cancelled or removed: its row is no longer the worker's, so nothing is written.
-        ReleaseRecord(recordIndex);
-        return 0;
-    } catch (const utl::exception::CException& e) {
-        LogLine(L"Error : DownloadItemThread : " + e.message);
-    } catch (const std::exception& e) {
-        LogLine(L"Error : DownloadItemThread : " + AnsiToWide(e.what()));
-    }
     std::vector<std::wstring> addOptions;
-    if (!EndItemRow(list, recordIndex, completed, addOptions)) {
+    const bool ended = RunAndEndItem(list, recordIndex, completed, addOptions);
+    if (!ended) {
+        // A row that ended released the record in the same step (the queue may have taken it again
+        // since); one that did not still holds it.
         ReleaseRecord(recordIndex);
+    }
+    // The record is free: the next row may start now.
+    PostMessageW(GetParent(list), kMsgDownloadQueueStep, 0, 0);
+    if (!ended) {
         return 0;
     }
     NotifyDownloadListChanged(list);

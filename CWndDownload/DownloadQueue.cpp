@@ -126,8 +126,6 @@ void CDownloadQueue::Tick(HWND list) {
         }
         return;
     }
-    const int rowCount = ListView_GetItemCount(list);
-
     const int probed = m_probe->result.exchange(-1);
     if (probed != -1 && m_onlineState == 0) {
         ApplyConnectionResult(probed);
@@ -136,10 +134,14 @@ void CDownloadQueue::Tick(HWND list) {
         m_tickCounter = 0;
         CheckConnection();
     }
-    if (m_onlineState == 0) {
+    StartWaitingItems(list);
+}
+
+void CDownloadQueue::StartWaitingItems(HWND list) {
+    if (GetAppSettings().OfflineMode || m_onlineState == 0) {
         return;
     }
-
+    const int rowCount = ListView_GetItemCount(list);
     const DownloadSettings& settings = GetDownloadSettings();
     const int running = CountRunningDownloads();
     if (running < m_lastRunningCount) {

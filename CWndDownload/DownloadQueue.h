@@ -40,8 +40,12 @@ class CDownloadQueue {
 public:
     CDownloadQueue();
 
-    // The timer's tick.
+    // The timer's tick: the connection check, then StartWaitingItems.
     void Tick(HWND list);
+    // Starts workers and title fetches for the rows whose turn it is. Besides each tick, the window
+    // runs it as soon as rows were added or a worker ended, so that the next row does not wait for
+    // the timer.
+    void StartWaitingItems(HWND list);
     // Starts a worker for the row when fewer than ThreadDownProcessMax run; true when one started.
     bool StartDownloadItemThread(HWND list, int row);
     // Starts a title fetch for the row when column 0 is empty; true also while the previous fetch

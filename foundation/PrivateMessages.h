@@ -102,3 +102,6 @@ constexpr bool IsToolWindowBlockMessage(UINT message) {
 // Sent to the download list's parent: wParam a const std::function<void()>* to run there, so that a
 // row's read-modify-write is one step of the UI thread. Answers 1 when it ran.
 constexpr UINT kMsgDownloadRowStep = WM_APP + 0x200;
+// Posted to the download window when rows were added or a download worker ended: the queue looks
+// for the next row to start at once instead of at its next tick.
+constexpr UINT kMsgDownloadQueueStep = WM_APP + 0x201;
