@@ -1126,7 +1126,19 @@ void CWndDownload::UpdateItemMenu(HMENU menu) {
         {IDM_DL_EXCEPT_REMOVE_WITH_FILES, anySelected},
         {IDM_DL_EXCEPT_REMOVE_COMPLETED, notEmpty},
     };
-    for (const auto& item : items) {
-        EnableMenuItem(menu, item.id, MF_BYCOMMAND | (item.enabled ? MF_ENABLED : MF_GRAYED));
+    static_assert(sizeof(items) / sizeof(items[0]) <= 32, "one bit per item");
+    uint32_t states = 0;
+    for (size_t i = 0; i < sizeof(items) / sizeof(items[0]); ++i) {
+        states |= items[i].enabled ? 1u << i : 0u;
     }
+    // The list calls this after each of its notifications (several for every row added): the menu is
+    // touched only when a state changed.
+    const auto known = m_menuStates.find(menu);
+    const uint32_t changed = known == m_menuStates.end() ? ~0u : known->second ^ states;
+    for (size_t i = 0; i < sizeof(items) / sizeof(items[0]); ++i) {
+        if ((changed & (1u << i)) != 0) {
+            EnableMenuItem(menu, items[i].id, MF_BYCOMMAND | (items[i].enabled ? MF_ENABLED : MF_GRAYED));
+        }
+    }
+    m_menuStates[menu] = states;
 }

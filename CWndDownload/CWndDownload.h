@@ -216,6 +216,8 @@ private:
     CDownloadRowKeys m_rowKeys;
     bool m_commentLogWarned = false;
     bool m_updatingQueueTimer = false;
+    // The enabled states UpdateItemMenu last gave each menu, a bit per item.
+    std::map<HMENU, uint32_t> m_menuStates;
     // A kMsgDownloadQueueStep is on its way (many adds in a row post one).
     bool m_queueStepPosted = false;
     // The window keys of the section "download" not held by a control (the clipboard watch's patterns).
