@@ -17,8 +17,13 @@ namespace {
 // read waits until its chunk is full (also under Wine, which waits so even with IRF_NO_WAIT), and a
 // read that fails loses what it had: a stall costs a resume at most one chunk. Asking how much has
 // come before each read would avoid that, but Wine answers in pieces of 8 KB, which cuts the
-// throughput to a fifth.
-const DWORD kChunkSize = 256 * 1024;
+// throughput to a fifth. So the chunk follows the link: it doubles after a read that came quickly and
+// halves after a slow one, so that a slow link still reports progress (where the caller looks at
+// pause and cancel) every fraction of a second, and a fast one reads a megabyte a call.
+const DWORD kMinChunkSize = 64 * 1024;
+const DWORD kMaxChunkSize = 1024 * 1024;
+const ULONGLONG kQuickReadMs = 50;
+const ULONGLONG kSlowReadMs = 250;
 const DWORD kRangeNotSatisfiable = 416;
 
 CFileHandle OpenFile(const std::wstring& path, DWORD access, DWORD disposition) {
@@ -272,7 +277,8 @@ CWinInetDownloader::Result CWinInetDownloader::Download(const std::wstring& user
         return result;
     }
 
-    std::vector<char> buffer(kChunkSize);
+    std::vector<char> buffer(kMaxChunkSize);
+    DWORD chunk = kMinChunkSize;
     unsigned long long received = offset;
     const auto failRead = [&](const std::wstring& call) {
         const bool timedOut = LastErrorIsTimeOut();
@@ -284,10 +290,16 @@ CWinInetDownloader::Result CWinInetDownloader::Download(const std::wstring& user
     }
     while (received < total) {
         DWORD read = 0;
-        if (!InternetReadFile(request, buffer.data(),
-                              static_cast<DWORD>(std::min<unsigned long long>(buffer.size(), total - received)),
+        const ULONGLONG readStart = GetTickCount64();
+        if (!InternetReadFile(request, buffer.data(), static_cast<DWORD>(std::min<unsigned long long>(chunk, total - received)),
                               &read)) {
             return failRead(L"InternetReadFile()");
+        }
+        const ULONGLONG readTime = GetTickCount64() - readStart;
+        if (readTime < kQuickReadMs && read == chunk) {
+            chunk = std::min(chunk * 2, kMaxChunkSize);
+        } else if (readTime > kSlowReadMs) {
+            chunk = std::max(chunk / 2, kMinChunkSize);
         }
         if (read == 0) {
             break;
