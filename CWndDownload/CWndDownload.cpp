@@ -132,7 +132,9 @@ void CWndDownload::LoadSettings() {
     const AppSettings& app = GetAppSettings();
     DownloadWindowKeys& keys = m_windowKeys;
     keys = DownloadWindowKeys{};
-    ReadDownloadSettings(m_settingsPath, app.programFolder, keys, GetDownloadSettings(), GetDownloadFileNameFormats());
+    DownloadFileNameFormats formats;
+    ReadDownloadSettings(m_settingsPath, app.programFolder, keys, GetDownloadSettings(), formats);
+    SetDownloadFileNameFormats(formats);
 
     HWND window = GetHandle();
     const UINT flags = SWP_NOMOVE | SWP_NOZORDER;

@@ -295,7 +295,9 @@ std::wstring RemoveItemAddDataWord(const std::wstring& addData, const std::wstri
 
 int64_t ParseLogDate(const std::wstring& text) {
     int64_t value = 0;
-    if (RegexMatch(text, L"^\\d{3,}$")) {
+    // [0-9], not \d: the regex's \d also takes other scripts' digits (full-width ones), which the
+    // number conversions below refuse with an exception.
+    if (RegexMatch(text, L"^[0-9]{3,}$")) {
         // More digits than a 64-bit time holds are a time far in the future.
         if (text.size() > 18) {
             return 0;
@@ -303,10 +305,11 @@ int64_t ParseLogDate(const std::wstring& text) {
         value = std::stoll(text);
     } else {
         static const wchar_t* const kPatterns[] = {
-            L"^(\\d{2,4})[/:;, ](\\d{1,2})[/:;, ](\\d{1,2})[/:;, ](\\d{1,2})[/:;, ](\\d{1,2})[/:;, ](\\d{1,2})$",
-            L"^(\\d{2,4})[/:;, ](\\d{1,2})[/:;,](\\d{1,2})[/:;, ](\\d{1,2})[/:;, ](\\d{1,2})$",
-            L"^(\\d{2,4})[/:;, ](\\d{1,2})[/:;, ](\\d{1,2})[/:;, ](\\d{1,2})$",
-            L"^(\\d{2,4})[/:;, ](\\d{1,2})[/:;, ](\\d{1,2})$",
+            L"^([0-9]{2,4})[/:;, ]([0-9]{1,2})[/:;, ]([0-9]{1,2})"
+            L"[/:;, ]([0-9]{1,2})[/:;, ]([0-9]{1,2})[/:;, ]([0-9]{1,2})$",
+            L"^([0-9]{2,4})[/:;, ]([0-9]{1,2})[/:;,]([0-9]{1,2})[/:;, ]([0-9]{1,2})[/:;, ]([0-9]{1,2})$",
+            L"^([0-9]{2,4})[/:;, ]([0-9]{1,2})[/:;, ]([0-9]{1,2})[/:;, ]([0-9]{1,2})$",
+            L"^([0-9]{2,4})[/:;, ]([0-9]{1,2})[/:;, ]([0-9]{1,2})$",
         };
         std::vector<std::wstring> groups;
         bool matched = false;

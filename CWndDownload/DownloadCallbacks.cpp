@@ -56,8 +56,12 @@ void CGetVelaFlvCB::OnEvent(int code, const wchar_t* text) {
             SetListItemText(L"", kDownloadColumnPercent, list, row);
         } else if (code == kSkipped) {
             SetListItemText(L"", kDownloadColumnPercent, list, row);
+            // The write's notices reach the window while it runs (this is the list's thread), so the
+            // flag covers only them: left set after a write that sent none (a paused row only records
+            // the status), it would swallow the user's next click on a check box.
             DownloadSkipNextCheckChange() = true;
             SetRecordRowStatus(list, recordIndex, row, kDownloadStatusCancelled);
+            DownloadSkipNextCheckChange() = false;
         } else if (code == kEconomyVideo) {
             AddDownloadItemFlags(list, row, kDownloadKindEconomy);
         } else if (code == kNormalVideo) {

@@ -107,8 +107,8 @@ DownloadShellDoor& GetDownloadShellDoor();
 int FindRunningThreadSlot(int row);
 // After the row is deleted: every running record on a later row moves up by one.
 void ShiftThreadSlotItems(int row);
-// Set by the video callback just before it cancels a row, so that the check box's change that follows
-// is not taken for the user's (cleared by the next change).
+// Set by the video callback while it cancels a row, so that the list's notice of that write is not
+// taken for the user's (cleared by the next change, and by the callback once the write is done).
 bool& DownloadSkipNextCheckChange();
 // Set while rows are rewritten from saved records (a move), so that the check boxes' reaction ignores
 // those writes.

@@ -111,7 +111,8 @@ bool CheckLoginInfo(HWND list, size_t recordIndex, std::wstring& page, bool quie
     HWND owner = GetParent(list);
     // One login per check: a page that still asks for it after one is not going to change.
     bool loggedIn = false;
-    bool waitedForAccount = false;
+    // The user is asked for the account once per check.
+    bool asked = false;
     for (;;) {
         CheckDownloadItemSignals(recordIndex);
         if (!quiet && HasPlayerSwf(page)) {
@@ -132,8 +133,7 @@ bool CheckLoginInfo(HWND list, size_t recordIndex, std::wstring& page, bool quie
             return false;
         }
         DownloadSettings settings = CopyDownloadSettings(list);
-        if (!HasAccount(settings) && !waitedForAccount) {
-            waitedForAccount = true;
+        if (!HasAccount(settings)) {
             if (IsDownloadSettingsSheetOpen()) {
                 // Another row asked for the account: its sheet is waited for, then the page read again.
                 WaitForAccount(list, recordIndex);
@@ -143,9 +143,17 @@ bool CheckLoginInfo(HWND list, size_t recordIndex, std::wstring& page, bool quie
                 }
                 continue;
             }
-            MessageBoxW(owner, kEnterAccountText, BoxCaption().c_str(), kBoxFlags);
-            SendMessageW(owner, WM_COMMAND, IDM_DL_SETTINGS, 0);
-            settings = WaitForAccount(list, recordIndex);
+            if (!asked) {
+                asked = true;
+                MessageBoxW(owner, kEnterAccountText, BoxCaption().c_str(), kBoxFlags);
+                SendMessageW(owner, WM_COMMAND, IDM_DL_SETTINGS, 0);
+                settings = WaitForAccount(list, recordIndex);
+            }
+            // The sheet was closed without it: an empty account is not sent to the service.
+            if (!HasAccount(settings)) {
+                LogLine(kEnterAccountText);
+                return false;
+            }
         }
         loggedIn = true;
         if (!Login(settings.Mail, settings.Pass)) {
@@ -329,9 +337,13 @@ bool SearchCmBgm(HWND list, size_t recordIndex, const std::wstring& page, const 
         return true;
     }
     for (const std::wstring& url : urls) {
+        // A pause holds the adds, and a row cancelled or removed meanwhile adds nothing more.
+        CheckDownloadItemSignals(recordIndex);
         LogLine(L"追加 : " + url);
         const std::vector<std::wstring> texts = {url, folder};
-        SendDownloadBlockMessage(list, kMsgDownloadAddItem, reinterpret_cast<WPARAM>(&texts), kCmBgmItemFlags);
+        RunItemRowStep(list, recordIndex, [&](int) {
+            SendDownloadBlockMessage(list, kMsgDownloadAddItem, reinterpret_cast<WPARAM>(&texts), kCmBgmItemFlags);
+        });
     }
     return true;
 }
@@ -344,5 +356,7 @@ bool DownloadItemThumbnail(HWND list, size_t recordIndex, const std::wstring& pa
         folder = GetItemSaveFolder(list, row);
         folderTemplate = GetItemFolderFormat(list, row);
     });
-    return DownloadThumbnail(folder, page, flvData, folderTemplate);
+    // The waits between attempts look at the signals, so that a cancel does not wait for the retries.
+    return DownloadThumbnail(folder, page, flvData, folderTemplate, kThumbnailRetryWaitMs,
+                             [recordIndex](DWORD milliseconds) { WaitForDownloadItem(recordIndex, milliseconds); });
 }

@@ -28,7 +28,9 @@ DownloadItemRow ReadItemRow(HWND list, size_t recordIndex);
 bool OpenItemUrl(HWND list, size_t recordIndex, std::wstring& page);
 
 // Makes sure the page was fetched logged in: logs in once and fetches the page again when it is the
-// login form; a page still not logged in then fails ("ログイン状態を確認できませんでした"). A notice
+// login form; a page still not logged in then fails ("ログイン状態を確認できませんでした"). Without an
+// account it waits for a settings sheet already open, or asks once and opens the sheet; a sheet closed
+// without the account fails ("ログイン情報を入力して下さい。"), and no empty account is sent. A notice
 // page fails, and the access-restriction notice unticks every waiting row. Quiet: the player check is
 // skipped and a logged-in page passes.
 bool CheckLoginInfo(HWND list, size_t recordIndex, std::wstring& page, bool quiet);

@@ -98,14 +98,16 @@ bool RunVideoSteps(HWND list, size_t recordIndex, WORD flags, const std::wstring
 
     CheckDownloadItemSignals(recordIndex);
     const std::wstring id = ReadItemRow(list, recordIndex).Text(kDownloadColumnId);
-    const std::wstring flvData = GetFlvDataFromHtml(GetVideoIdFromUrl(id), GetDownloadWindowOf(list), country);
+    // A lapsed login may wait here for the account: a pause holds that wait and a cancel ends it.
+    const std::wstring flvData =
+        GetFlvDataFromHtml(GetVideoIdFromUrl(id), GetDownloadWindowOf(list), country,
+                           [recordIndex](DWORD milliseconds) { WaitForDownloadItem(recordIndex, milliseconds); });
     if (GetAppSettings().DebugMode) {
         LogLine(L"id : " + id);
         LogLine(L"flvdata : " + flvData);
     }
-    if (flvData.empty()) {
-        return false;
-    }
+    // No API data (the fetch logged why) is no failure of its own: the comment and video steps fail
+    // without it, while the information and the thumbnail come from the page.
 
     const DownloadSettings settings = CopyDownloadSettings(list);
     bool info = (flags & kDownloadKindInfo) != 0;

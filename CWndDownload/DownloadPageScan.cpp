@@ -32,8 +32,9 @@ HWND GetAddTarget(HWND list) {
     return main != nullptr ? main : GetParent(list);
 }
 
+// Through the record, so that a paused row keeps showing its pause.
 void SetRecordStatus(HWND list, size_t recordIndex, WORD status) {
-    RunRecordRowStep(list, recordIndex, [&](int row) { SetDownloadItemStatus(list, status, row); });
+    RunRecordRowStep(list, recordIndex, [&](int row) { SetRecordRowStatus(list, recordIndex, row, status); });
 }
 
 // Adds the rows one step each, so that the window answers the user between two adds, and stops as
@@ -50,6 +51,7 @@ bool AddVideoRows(HWND list, size_t recordIndex, const PageRow& page, const std:
     }
     const HWND target = GetAddTarget(list);
     for (const std::wstring& url : urls) {
+        CheckDownloadItemSignals(recordIndex);
         std::vector<std::wstring> texts{url, page.folder};
         if (!RunRecordRowStep(list, recordIndex, [&](int) {
                 SendMessageW(target, kMsgDownloadAddItem, reinterpret_cast<WPARAM>(&texts), flags);
@@ -100,11 +102,12 @@ bool ScanPageForVideoUrls(HWND list, size_t recordIndex) {
             page.url = GetListItemText(list, row, kDownloadColumnId);
             page.folder = GetListItemText(list, row, kDownloadColumnSaveFolder);
             page.kinds = GetItemFlagsOf(GetListItemParam(list, row));
-            SetDownloadItemStatus(list, kDownloadStatusOpening, row);
+            SetRecordRowStatus(list, recordIndex, row, kDownloadStatusOpening);
         })) {
         return false;
     }
 
+    CheckDownloadItemSignals(recordIndex);
     std::wstring text;
     if (!GetURLPageData(text, page.url, INTERNET_FLAG_RELOAD)) {
         DebugLog() << L"指定されたURLからのデータ取得に失敗しました : " << page.url << EndLine;
@@ -114,6 +117,7 @@ bool ScanPageForVideoUrls(HWND list, size_t recordIndex) {
         DebugLog() << L"URLのデータが取得可能状態になりませんでした : " << page.url << EndLine;
         return false;
     }
+    CheckDownloadItemSignals(recordIndex);
 
     const std::wstring country = GetAppSettings().Country;
     std::vector<std::wstring> urls;
@@ -137,6 +141,7 @@ bool ScanPageForVideoUrls(HWND list, size_t recordIndex) {
         DebugLog() << L"指定されたページ内に動画URLが見つかりませんでした" << EndLine;
         return false;
     }
+    CheckDownloadItemSignals(recordIndex);
     DebugLog() << L"指定されたページ内に" << urls.size() << L"個の動画URLが見つかりました" << EndLine;
     return AddVideoRows(list, recordIndex, page, urls);
 }

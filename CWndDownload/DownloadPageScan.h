@@ -5,7 +5,9 @@
 //
 // Thread use: ScanPageForVideoUrls runs on the worker's thread; the page row is read and written only
 // through RunRecordRowStep, and each add is one step of the list's thread that runs only while the
-// record still works on its row. The URL functions are pure (they read the settings record).
+// record still works on its row. Between its steps and its adds it looks at the record's signals as
+// the item steps do (DownloadItemWorker.h): it waits while paused and throws DownloadItemEnded once
+// cancelled. The URL functions are pure (they read the settings record).
 
 #include <windows.h>
 

@@ -36,7 +36,8 @@ bool ReadAccount(std::wstring& mail, std::wstring& password) {
 }
 
 // The account, asking the user for it when the settings hold none; false when it is still missing.
-bool GetAccount(HWND owner, std::wstring& mail, std::wstring& password) {
+bool GetAccount(HWND owner, std::wstring& mail, std::wstring& password,
+                const std::function<void(DWORD milliseconds)>& wait) {
     if (ReadAccount(mail, password)) {
         return true;
     }
@@ -47,7 +48,11 @@ bool GetAccount(HWND owner, std::wstring& mail, std::wstring& password) {
         SendMessageW(GetMainWindow(), kMsgDownloadOpenSettings, 0, 0);
     }
     while (!ReadAccount(mail, password) && IsSettingsOpen()) {
-        Sleep(kSettingsPollMs);
+        if (wait) {
+            wait(kSettingsPollMs);
+        } else {
+            Sleep(kSettingsPollMs);
+        }
     }
     return ReadAccount(mail, password);
 }
@@ -69,7 +74,8 @@ bool Login(const std::wstring& mail, const std::wstring& password) {
     return true;
 }
 
-std::wstring GetFlvDataFromHtml(const std::wstring& videoId, HWND owner, const std::wstring& country) {
+std::wstring GetFlvDataFromHtml(const std::wstring& videoId, HWND owner, const std::wstring& country,
+                                const std::function<void(DWORD milliseconds)>& wait) {
     std::wstring data = GetFlvData(videoId, country, INTERNET_FLAG_EXISTING_CONNECT);
     if (data.empty()) {
         DebugLog() << L"Error : GetFlvData()" << EndLine;
@@ -81,7 +87,7 @@ std::wstring GetFlvDataFromHtml(const std::wstring& videoId, HWND owner, const s
     DebugLog() << L"ログインしていません" << EndLine;
     std::wstring mail;
     std::wstring password;
-    if (!GetAccount(owner, mail, password)) {
+    if (!GetAccount(owner, mail, password, wait)) {
         DebugLog() << L"ログイン情報が入力されていません" << EndLine;
         return std::wstring();
     }

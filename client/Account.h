@@ -13,12 +13,12 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 // Form fields of the login POST (application/x-www-form-urlencoded, UTF-8) to GetSecureLoginUrl().
 extern const wchar_t kLoginMailField[];
 extern const wchar_t kLoginPasswordField[];
-
 
 // Posts the account to the login form. Logs "ログイン中..." and then "ログインに成功しました", or
 // "Error : Login()" when the exchange failed or the page it leads to still offers the login form. One
@@ -30,4 +30,7 @@ bool Login(const std::wstring& mail, const std::wstring& password);
 // through the main window, polling every 500 ms while they are open; then logs in and fetches again.
 // Empty on failure, with "ログイン情報が入力されていません", "FLVデータの再取得に失敗しました。" or
 // "ログイン状態の再確認に失敗しました。" in the log.
-std::wstring GetFlvDataFromHtml(const std::wstring& videoId, HWND owner, const std::wstring& country);
+// wait(ms) is the pause between two polls (Sleep when empty). A caller that may be stopped passes a wait
+// that throws; nothing here holds a handle or a lock across it.
+std::wstring GetFlvDataFromHtml(const std::wstring& videoId, HWND owner, const std::wstring& country,
+                                const std::function<void(DWORD milliseconds)>& wait = nullptr);

@@ -4,7 +4,8 @@
 // (FileNameFormatMOV, FileNameFormatIMG) and fills this record when it loads them; until then the
 // defaults hold.
 //
-// Thread use: written on the UI thread while no download runs, read by download threads without a lock.
+// Thread use: any thread. The record is replaced on the UI thread while download threads may read it,
+// so both go through its lock and a reader gets a copy of its own.
 
 #include <string>
 
@@ -13,4 +14,6 @@ struct DownloadFileNameFormats {
     std::wstring FileNameFormatIMG = L"%title%(%thread%)";
 };
 
-DownloadFileNameFormats& GetDownloadFileNameFormats();
+// A copy of the templates as they are now.
+DownloadFileNameFormats GetDownloadFileNameFormats();
+void SetDownloadFileNameFormats(const DownloadFileNameFormats& formats);

@@ -19,7 +19,8 @@ std::wstring GetThumbnailUrl(const std::wstring& page) {
 }
 
 bool DownloadThumbnail(const std::wstring& folder, const std::wstring& page, const std::wstring& /*flvData*/,
-                       const std::wstring& folderTemplate, DWORD retryWaitMs) {
+                       const std::wstring& folderTemplate, DWORD retryWaitMs,
+                       const std::function<void(DWORD milliseconds)>& wait) {
     const std::wstring url = GetThumbnailUrl(page);
     SaveNameValues values;
     values.title = GetTitle(page);
@@ -44,15 +45,22 @@ bool DownloadThumbnail(const std::wstring& folder, const std::wstring& page, con
         return false;
     }
     for (int attempt = 0;; ++attempt) {
-        utl::wininet::CWinInetDownloader downloader;
-        if (downloader.Download(GetAppSettings().UserAgent, url, path, kThumbnailTimeoutMs, nullptr) ==
-            utl::wininet::CWinInetDownloader::Result::Complete) {
-            return true;
+        {
+            // Gone before the wait: its connection is closed while the caller may stop the retries.
+            utl::wininet::CWinInetDownloader downloader;
+            if (downloader.Download(GetAppSettings().UserAgent, url, path, kThumbnailTimeoutMs, nullptr) ==
+                utl::wininet::CWinInetDownloader::Result::Complete) {
+                return true;
+            }
+            DebugLog() << L"Error : DownloadThumbnail() " << downloader.GetErrorText() << EndLine;
         }
-        DebugLog() << L"Error : DownloadThumbnail() " << downloader.GetErrorText() << EndLine;
         if (attempt == kThumbnailRetries) {
             return false;
         }
-        Sleep(retryWaitMs);
+        if (wait) {
+            wait(retryWaitMs);
+        } else {
+            Sleep(retryWaitMs);
+        }
     }
 }

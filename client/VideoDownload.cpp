@@ -67,7 +67,7 @@ bool DownloadVideo(const std::wstring& flvData, const std::wstring& folder, cons
     }
     const std::wstring otherType = movieType == L"mp4" ? L"flv" : L"mp4";
     const std::wstring saveFolder = BuildSaveFolder(folder, folderTemplate, values);
-    const std::wstring& nameFormat = GetDownloadFileNameFormats().FileNameFormatMOV;
+    const std::wstring nameFormat = GetDownloadFileNameFormats().FileNameFormatMOV;
     const size_t reserve = utl::wininet::CWinInetDownloader::kSideFileSuffixLength;
     const std::wstring path = BuildSaveFilePath(saveFolder, nameFormat, values, L"." + movieType, reserve);
     const std::wstring otherPath = BuildSaveFilePath(saveFolder, nameFormat, values, L"." + otherType, reserve);

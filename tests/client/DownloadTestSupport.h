@@ -33,7 +33,7 @@ protected:
         // The login's cookie would reach the next test's fake, which listens on the same host.
         InternetSetCookieW(Url(L"").c_str(), nullptr, L"user_session=; expires=Sat, 01-Jan-2000 00:00:00 GMT");
         GetAppSettings() = m_savedSettings;
-        GetDownloadFileNameFormats() = m_savedFormats;
+        SetDownloadFileNameFormats(m_savedFormats);
         TempFolderTest::TearDown();
     }
 

@@ -193,7 +193,9 @@ TEST_F(VideoDownloadTest, DeletedVideoAndBrokenDataFail) {
 }
 
 TEST_F(VideoDownloadTest, FolderAndNameTemplates) {
-    GetDownloadFileNameFormats().FileNameFormatMOV = L"%thread%_%title%";
+    DownloadFileNameFormats formats = GetDownloadFileNameFormats();
+    formats.FileNameFormatMOV = L"%thread%_%title%";
+    SetDownloadFileNameFormats(formats);
     std::wstring page;
     std::wstring flvData;
     FetchVideo(L"sm12", page, flvData);

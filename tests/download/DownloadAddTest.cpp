@@ -435,6 +435,11 @@ TEST(ParseLogDateTest, ReadsSecondsAndLocalDates) {
         {L"99999999999999999999999", 0},
         {L"2008/1/2\n5", 0},
         {L"", 0},
+        // Digits of other scripts are no time (and must not reach the number conversions).
+        {L"１２００００００００", 0},
+        {L"２００８/１/２", 0},
+        {L"2008/1/2 ３:4", 0},
+        {L"\u0661\u0662\u0660\u0660\u0660\u0660\u0660\u0660\u0660\u0660", 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);

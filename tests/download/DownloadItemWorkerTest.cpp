@@ -5,6 +5,7 @@
 #include "CWndDownload/DownloadItemSteps.h"
 #include "CWndDownload/DownloadListFile.h"
 #include "CWndDownload/DownloadListRow.h"
+#include "CWndDownload/DownloadResource.h"
 #include "CWndDownload/DownloadSettings.h"
 #include "client/DownloadFileNameFormats.h"
 #include "client/HttpAccess.h"
@@ -26,6 +27,8 @@
 #include <commctrl.h>
 #include <wininet.h>
 
+#include <atomic>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -48,6 +51,15 @@ std::vector<std::pair<std::wstring, LPARAM>> g_playlistAdds;
 std::vector<std::pair<std::vector<std::wstring>, LPARAM>> g_addedRows;
 std::vector<std::wstring> g_statusTexts;
 WNDPROC g_listProc = nullptr;
+// What the user does in the settings sheet that the login opens (WM_COMMAND 12000); it is modal, so
+// the command returns once it has been closed.
+std::function<void()> g_onSettings;
+// Whether a settings sheet is open, as the download window answers it (37900).
+std::atomic<bool> g_sheetOpen{false};
+// What happens on the list's thread right after a row was added.
+std::function<void()> g_onAddRow;
+// What happens on the list's thread just before a text is written into the list.
+std::function<void(const LVITEMW&)> g_beforeTextWrite;
 
 // The list's owner answers the row step, as the download window does, and counts the save notices.
 LRESULT CALLBACK OwnerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -61,7 +73,24 @@ LRESULT CALLBACK OwnerProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
     }
     if (message == kMsgDownloadAddItem) {
         g_addedRows.emplace_back(*reinterpret_cast<const std::vector<std::wstring>*>(wParam), lParam);
+        if (g_onAddRow) {
+            g_onAddRow();
+        }
         return 1;
+    }
+    if (message == WM_COMMAND && LOWORD(wParam) == IDM_DL_SETTINGS) {
+        if (g_onSettings) {
+            g_onSettings();
+        }
+        return 0;
+    }
+    // The account and the sheet's state, as the download window answers them for the main window.
+    if (message == kMsgDownloadIsSettingsOpen) {
+        return g_sheetOpen ? 1 : 0;
+    }
+    if (message == kMsgDownloadGetMail || message == kMsgDownloadGetPass) {
+        const DownloadSettings& settings = GetDownloadSettings();
+        return reinterpret_cast<LRESULT>((message == kMsgDownloadGetMail ? settings.Mail : settings.Pass).c_str());
     }
     // Standing in for the main window too, where a test makes it that.
     if (message == kMsgPlaylistAddFile) {
@@ -84,6 +113,9 @@ LRESULT CALLBACK OwnerProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
 LRESULT CALLBACK RecordingListProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == LVM_SETITEMTEXTW) {
         const auto* item = reinterpret_cast<const LVITEMW*>(lParam);
+        if (g_beforeTextWrite) {
+            g_beforeTextWrite(*item);
+        }
         if (item->iSubItem == kDownloadColumnStatus && item->pszText != nullptr) {
             g_statusTexts.emplace_back(item->pszText);
         }
@@ -124,6 +156,10 @@ protected:
         g_closeRequests = 0;
         g_playlistAdds.clear();
         g_addedRows.clear();
+        g_onSettings = nullptr;
+        g_sheetOpen = false;
+        g_onAddRow = nullptr;
+        g_beforeTextWrite = nullptr;
         m_savedMain = GetMainWindow();
     }
     void TearDown() override {
@@ -138,15 +174,17 @@ protected:
             }
         }
         SetMainWindow(m_savedMain);
-        // Set by a skipped video transfer; here no check-box change follows to take it.
-        DownloadSkipNextCheckChange() = false;
+        g_sheetOpen = false;
+        g_onSettings = nullptr;
+        g_onAddRow = nullptr;
+        g_beforeTextWrite = nullptr;
         DestroyWindow(m_owner);
         // The login's cookie would reach the next test's fake, which listens on the same host.
         InternetSetCookieW(m_fake.BaseUrl().c_str(), nullptr, L"user_session=; expires=Sat, 01-Jan-2000 00:00:00 GMT");
         GetDownloadExceptList().Replace(m_savedExcept);
         GetAppSettings() = m_savedApp;
         GetDownloadSettings() = m_savedSettings;
-        GetDownloadFileNameFormats() = m_savedFormats;
+        SetDownloadFileNameFormats(m_savedFormats);
         TempFolderTest::TearDown();
     }
 
@@ -487,7 +525,8 @@ TEST_F(DownloadItemWorkerTest, CallbacksMapTheClientsEventsOntoTheRecordsRow) {
         EXPECT_EQ(Cell(row, kDownloadColumnCommentPath), c.commentPath);
         EXPECT_EQ(Flags(row) & kDownloadKindEconomy, c.economy);
     }
-    DownloadSkipNextCheckChange() = false;
+    // The stopped transfer's flag covered only the notices of its own write.
+    EXPECT_FALSE(DownloadSkipNextCheckChange());
     // The deleted video's row, once the worker fails it, says so.
     EXPECT_TRUE(IsDownloadItemDeleted(m_list, row));
     FailDownloadItem(row, m_list);
@@ -500,6 +539,25 @@ TEST_F(DownloadItemWorkerTest, CallbacksMapTheClientsEventsOntoTheRecordsRow) {
     EXPECT_EQ(Status(row), kDownloadStatusPaused);
     EXPECT_EQ(GetWorkerThread(recordIndex).pausedFromStatus, kDownloadStatusThumbnail);
     EXPECT_EQ(GetRecordRowStatus(m_list, recordIndex, row), kDownloadStatusThumbnail);
+    GetWorkerThread(recordIndex).signals->paused = false;
+
+    // A transfer stopped just as the user pauses the row (after the callback looked at the signals): the
+    // row keeps its pause, the resume brings back the cancel, and no flag is left to swallow the click
+    // that resumes it.
+    SetDownloadItemStatus(m_list, kDownloadStatusVideo, row);
+    g_beforeTextWrite = [&](const LVITEMW& item) {
+        if (item.iSubItem == kDownloadColumnPercent && Status(row) != kDownloadStatusPaused) {
+            CAutoLock guard = LockWorkerThreads();
+            GetWorkerThread(recordIndex).pausedFromStatus = Status(row);
+            SetDownloadItemStatus(m_list, kDownloadStatusPaused, row);
+            GetWorkerThread(recordIndex).signals->paused = true;
+        }
+    };
+    video.OnEvent(-2, L"");
+    g_beforeTextWrite = nullptr;
+    EXPECT_EQ(Status(row), kDownloadStatusPaused);
+    EXPECT_EQ(GetWorkerThread(recordIndex).pausedFromStatus, kDownloadStatusCancelled);
+    EXPECT_FALSE(DownloadSkipNextCheckChange());
     GetWorkerThread(recordIndex).signals->paused = false;
 
     // A cancelled record's callback stops the download and writes nothing.
@@ -608,4 +666,153 @@ TEST_F(DownloadItemWorkerTest, AVideoRowGetsItsInformationVideoAndThumbnailAndAd
     EXPECT_EQ(g_addedRows[0].second, 0x10003);
     EXPECT_TRUE(LogHas(L"@CM, @BGM検索中..."));
     EXPECT_TRUE(LogHas(L"追加 : " + m_fake.BaseUrl() + L"watch/nm200"));
+}
+
+TEST_F(DownloadItemWorkerTest, AMissingAccountIsAskedForOnceAndNeverSentEmpty) {
+    struct Case {
+        bool entered; // the user enters the account in the sheet the login opens
+        DWORD exitCode;
+        const wchar_t* status;
+        size_t logins;
+    };
+    const Case cases[] = {
+        {true, 1, L"完了", 1},
+        // Closed without it: the row fails asking for it, and no login goes out.
+        {false, 0, L"エラー(情報ｳｨﾝﾄﾞｳ参照)", 0},
+    };
+    GetDownloadSettings().CommentGetOwner = false;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.entered);
+        ListView_DeleteAllItems(m_list);
+        SetWindowTextW(DebugLog().GetEditControl(), L"");
+        InternetSetCookieW(m_fake.BaseUrl().c_str(), nullptr, L"user_session=; expires=Sat, 01-Jan-2000 00:00:00 GMT");
+        GetDownloadSettings().Mail.clear();
+        GetDownloadSettings().Pass.clear();
+        int sheets = 0;
+        g_onSettings = [&] {
+            ++sheets;
+            if (c.entered) {
+                GetDownloadSettings().Mail = kMail;
+                GetDownloadSettings().Pass = kPass;
+            }
+        };
+        const size_t loginsBefore = CountRequests(L"POST", L"/secure/login");
+        testing_support::MessageBoxAnswerer answerer({IDOK});
+        const int row = AddRow(L"sm19", kDownloadKindBase | kDownloadKindComments);
+
+        EXPECT_EQ(RunItem(row), c.exitCode);
+
+        EXPECT_EQ(sheets, 1);
+        const auto seen = answerer.Seen();
+        ASSERT_EQ(seen.size(), 1u);
+        EXPECT_EQ(seen[0].text, L"ログイン情報を入力して下さい。");
+        EXPECT_EQ(Cell(row, kDownloadColumnStatus), c.status);
+        EXPECT_EQ(CountRequests(L"POST", L"/secure/login") - loginsBefore, c.logins);
+        EXPECT_EQ(LogHas(L"ログイン情報を入力して下さい。"), !c.entered);
+    }
+}
+
+TEST_F(DownloadItemWorkerTest, ACancelEndsTheWorkerWhileItWaitsForTheAccountOrForTheNextThumbnailAttempt) {
+    SetMainWindow(m_owner);
+    struct Case {
+        const wchar_t* id;
+        WORD kinds;
+        const wchar_t* waitingLine; // logged just before the worker waits
+    };
+    const Case cases[] = {
+        // The API data says the login lapsed, and another row's settings sheet is open without the account.
+        {L"sm16", kDownloadKindBase | kDownloadKindVideo, L"ログインしていません"},
+        // The thumbnail host is busy: the next attempt is 5 s away.
+        {L"sm19", kDownloadKindBase | kDownloadKindThumbnail, L"Error : DownloadThumbnail() HTTP 503"},
+    };
+    // Logged in already, so that the watch pages need no account.
+    std::wstring reply;
+    ASSERT_TRUE(GetURLData(reply, m_fake.BaseUrl() + L"secure/login"));
+    GetDownloadSettings().Mail.clear();
+    GetDownloadSettings().Pass.clear();
+    ASSERT_TRUE(GetURLData(reply, m_fake.BaseUrl() + L"_fake/thumbnail-mode?fail=1&times=4"));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.id);
+        ListView_DeleteAllItems(m_list);
+        SetWindowTextW(DebugLog().GetEditControl(), L"");
+        g_sheetOpen = true;
+        const int row = AddRow(c.id, c.kinds);
+        size_t recordIndex = 0;
+        CWorkerThread worker = StartItem(row, recordIndex);
+        ASSERT_TRUE(PumpMessagesUntil([&] { return LogHas(c.waitingLine); }, 30000));
+
+        // What the window's cancel does.
+        {
+            CAutoLock guard = LockWorkerThreads();
+            WorkerThreadRecord& record = GetWorkerThread(recordIndex);
+            record.state = WorkerThreadRecord::kAbandoned;
+            record.rowIndex = -1;
+            record.signals->cancelled = true;
+        }
+        SetDownloadItemStatus(m_list, kDownloadStatusNone, row);
+        SetDownloadRowTicked(m_list, row, false);
+        SetDownloadItemStatus(m_list, kDownloadStatusCancelled, row);
+
+        EXPECT_TRUE(PumpMessagesUntil([&] { return !worker.IsRunning(); }, 2000));
+        EXPECT_EQ(worker.GetExitCode(), 0u);
+        EXPECT_EQ(Cell(row, kDownloadColumnStatus), L"キャンセル");
+        EXPECT_EQ(Flags(row), c.kinds);
+        // A worker still polling ends once the sheet is gone.
+        g_sheetOpen = false;
+        PumpMessagesUntil([&] { return !worker.IsRunning(); }, 10000);
+    }
+    EXPECT_EQ(CountRequests(L"POST", L"/secure/login"), 0u);
+}
+
+TEST_F(DownloadItemWorkerTest, WithoutApiDataOnlyTheStepsThatNeedItFail) {
+    // The login the lapsed API data asks for reads the account through the main window.
+    SetMainWindow(m_owner);
+    const std::wstring info = PathOf(std::wstring(kVideoTitle) + L"(sm16).txt");
+    const std::wstring thumbnail = PathOf(std::wstring(kVideoTitle) + L"(sm16).jpg");
+    struct Case {
+        WORD kinds;
+        DWORD exitCode;
+        WORD kindsLeft;
+        bool thumbnailSaved;
+    };
+    const Case cases[] = {
+        {kDownloadKindInfo | kDownloadKindThumbnail, 1, kDownloadKindCompleted, true},
+        // The comments need the API data's message server; the thumbnail after them is not reached.
+        {kDownloadKindInfo | kDownloadKindComments | kDownloadKindThumbnail, 0,
+         kDownloadKindComments | kDownloadKindThumbnail, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.kinds);
+        ListView_DeleteAllItems(m_list);
+        SetWindowTextW(DebugLog().GetEditControl(), L"");
+        DeleteFileW(info.c_str());
+        DeleteFileW(thumbnail.c_str());
+        const int row = AddRow(L"sm16", kDownloadKindBase | c.kinds);
+
+        EXPECT_EQ(RunItem(row), c.exitCode);
+
+        EXPECT_TRUE(LogHas(L"ログイン状態の再確認に失敗しました。"));
+        EXPECT_EQ(Flags(row), kDownloadKindBase | c.kindsLeft);
+        EXPECT_EQ(CSectionFile(info).ReadSectionValue(L"name", L""), L"sm16");
+        EXPECT_EQ(FileExists(thumbnail), c.thumbnailSaved);
+    }
+}
+
+TEST_F(DownloadItemWorkerTest, AccompanyingVideosStopBeingAddedOnceTheRowIsCancelled) {
+    const int row = AddRow(L"sm19", kDownloadKindBase | kDownloadKindVideo);
+    const size_t recordIndex = AddRunningRecord(row);
+    const std::wstring page = L"<script>so.addVariable(\"bgms\", \"sm100%2Cnm200%2Csm300\");</script>";
+    // The user cancels the row while its first accompanying video is being added.
+    g_onAddRow = [&] {
+        CAutoLock guard = LockWorkerThreads();
+        WorkerThreadRecord& record = GetWorkerThread(recordIndex);
+        record.state = WorkerThreadRecord::kAbandoned;
+        record.rowIndex = -1;
+        record.signals->cancelled = true;
+    };
+
+    EXPECT_THROW(SearchCmBgm(m_list, recordIndex, page, L"jp"), DownloadItemEnded);
+
+    ASSERT_EQ(g_addedRows.size(), 1u);
+    EXPECT_EQ(g_addedRows[0].first[0], m_fake.BaseUrl() + L"watch/sm100");
 }

@@ -16,6 +16,7 @@
 #include <commctrl.h>
 
 #include <atomic>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,7 @@ using testing_support::ClearLog;
 using testing_support::FakeService;
 using testing_support::LogText;
 using testing_support::MessageBoxAnswerer;
+using testing_support::PumpMessagesFor;
 using testing_support::PumpMessagesUntil;
 
 namespace {
@@ -143,9 +145,11 @@ protected:
     }
 
     // Adds the page row (and the rows before it), gives it a running worker record and scans it on a
-    // worker thread.
+    // worker thread. whileScanning runs on this thread once the worker has started, with the record's
+    // index.
     bool Scan(const std::wstring& url, DWORD flags, const std::wstring& folder,
-              int32_t state = WorkerThreadRecord::kRunning) {
+              int32_t state = WorkerThreadRecord::kRunning, bool paused = false,
+              const std::function<void(size_t)>& whileScanning = nullptr) {
         EXPECT_TRUE(AddItemFromArgs(m_context, {url, folder}, flags));
         m_pageRow = RowCount() - 1;
         // The user has just ticked it: it is the selected and focused row.
@@ -155,6 +159,12 @@ protected:
         WorkerThreadRecord record;
         record.state = state;
         record.rowIndex = m_pageRow;
+        if (paused) {
+            // Unticked by the user as it started, as the window pauses a row.
+            record.pausedFromStatus = GetItemStatusOf(GetListItemParam(m_list, m_pageRow));
+            SetDownloadItemStatus(m_list, kDownloadStatusPaused, m_pageRow);
+            record.signals->paused = true;
+        }
         const size_t index = GetWorkerThreadCount();
         AddWorkerThread(record);
         ClearLog();
@@ -165,6 +175,9 @@ protected:
             result = ScanPageForVideoUrls(m_list, index);
             done = true;
         });
+        if (whileScanning) {
+            whileScanning(index);
+        }
         EXPECT_TRUE(PumpMessagesUntil([&] { return done.load(); }, 20000));
         EXPECT_TRUE(worker.Wait(5000));
         // Released as the worker's end does, so that later tests see no download running.
@@ -282,6 +295,25 @@ TEST_F(DownloadPageScanTest, FailuresAreLoggedAndAddNothing) {
         const std::wstring line = c.logLine;
         EXPECT_EQ(LogText(), line + (line.back() == L' ' ? c.url : L"") + L"\r\n");
     }
+}
+
+TEST_F(DownloadPageScanTest, APausedScanWaitsShowingItsPauseAndGoesOnOnceResumed) {
+    const std::wstring url = m_fake.BaseUrl() + L"scan/links";
+    EXPECT_TRUE(Scan(url, 0x10003, L"", WorkerThreadRecord::kRunning, true, [&](size_t index) {
+        PumpMessagesFor(500);
+        WorkerThreadRecord& record = GetWorkerThread(index);
+        EXPECT_EQ(Cell(m_pageRow, kDownloadColumnStatus), L"一時停止中");
+        EXPECT_EQ(record.pausedFromStatus, kDownloadStatusOpening);
+        EXPECT_TRUE(PathsRequested().empty());
+        EXPECT_EQ(RowCount(), m_pageRow + 1);
+        // Ticked again.
+        CAutoLock guard = LockWorkerThreads();
+        SetDownloadItemStatus(m_list, record.pausedFromStatus, m_pageRow);
+        record.signals->paused = false;
+    }));
+    EXPECT_EQ(KeysAfterPageRow(),
+              (std::vector<std::wstring>{L"sm9", L"nm10", m_fake.BaseUrl() + L"watch/1000000012", L"so77"}));
+    EXPECT_EQ(Cell(m_pageRow, kDownloadColumnStatus), GetDownloadStatusText(kDownloadStatusExtracting));
 }
 
 // A record that has left its row (cancelled, its row removed) writes nothing and adds nothing.

@@ -189,9 +189,9 @@ def watch_page(handler, video_id):
 def getflv(handler, video_id):
     if handler.query.get("as3") != ["1"]:
         return Reply("error=invalid_query", content_type="text/plain")
-    if not handler.logged_in():
-        return Reply("closed=1&done=true", content_type="text/plain")
     video = VIDEOS.get(video_id)
+    if not handler.logged_in() or (video or {}).get("api_closed"):
+        return Reply("closed=1&done=true", content_type="text/plain")
     if video is None:
         return Reply("error=invalid_v1&done=true", content_type="text/plain")
     if "deleted" in video:
@@ -568,6 +568,9 @@ ROUTES = [
 VIDEOS["sm13"] = dict(VIDEOS["sm12"], title="", economy=False, flv={"thread_id": "1000000013", "l": "30"})
 # sm19: sm9 under an ID of two digits (a row's ID needs two), with sm9's comments, uploader thread and file.
 VIDEOS["sm19"] = dict(VIDEOS["sm9"])
+# sm16: sm9's page and thumbnail under another ID, whose API data always says the session is not
+# logged in, also right after a login: a row that never gets its API data.
+VIDEOS["sm16"] = dict(VIDEOS["sm9"], api_closed=True)
 # A page that always links to the login form, however the session stands.
 ROUTES.append(("GET", r"/_fake/always-login", lambda h: Reply(f'<html><body><a href="{h.base_url()}secure/login">ログイン</a></body></html>')))
 # ---- End of the download item worker's block -----------------------------------------------------
