@@ -401,6 +401,48 @@ void AbandonWorker(int slot) {
     record.signals->paused = false;
 }
 
+// A row's running worker as it was when the user was asked about it. A question is modal: while it
+// is open the worker may end (its row done, perhaps removed) and the queue may give its record to
+// another row, so the answer is applied only to the same worker's row, found again afterwards.
+struct AskedWorker {
+    int slot = -1;
+    std::shared_ptr<WorkerSignals> signals;
+    std::wstring key;
+};
+
+AskedWorker GetAskedWorker(HWND list, int row) {
+    AskedWorker asked;
+    asked.slot = FindRunningThreadSlot(row);
+    asked.key = GetListItemText(list, row, kDownloadColumnId);
+    if (asked.slot >= 0) {
+        CAutoLock guard = LockWorkerThreads();
+        asked.signals = GetWorkerThread(static_cast<size_t>(asked.slot)).signals;
+    }
+    return asked;
+}
+
+// Whether the worker asked about still works on a row of the list; its row then.
+bool FindAskedWorkerRow(HWND list, const AskedWorker& asked, int& row) {
+    CAutoLock guard = LockWorkerThreads();
+    const WorkerThreadRecord& record = GetWorkerThread(static_cast<size_t>(asked.slot));
+    if (record.state != WorkerThreadRecord::kRunning || record.signals != asked.signals || record.rowIndex < 0 ||
+        record.rowIndex >= ListView_GetItemCount(list)) {
+        return false;
+    }
+    row = record.rowIndex;
+    return true;
+}
+
+// The row of the video ID (IDs are unique in the list), or -1.
+int FindKeyRowOf(HWND list, const std::wstring& key) {
+    for (int row = 0; row < ListView_GetItemCount(list); ++row) {
+        if (GetListItemText(list, row, kDownloadColumnId) == key) {
+            return row;
+        }
+    }
+    return -1;
+}
+
 // A row as it is rewritten by a move.
 struct RowRecord {
     bool ticked = false;
@@ -435,6 +477,7 @@ void CWndDownload::RemoveDownloadItem(bool addExcept, bool deleteFiles) {
         const std::wstring title = GetListItemText(list, row, kDownloadColumnTitle);
         const int slot = FindRunningThreadSlot(row);
         if (slot >= 0) {
+            const AskedWorker asked = GetAskedWorker(list, row);
             const std::wstring question = L"動画名 : " + key + L"\n" + L"タイトル : " + title + L"\n\n" +
                                           L"この項目をは現在ダウンロード処理途中です。" + L"\n" +
                                           L"項目を削除しますか？" + L"\n" +
@@ -442,7 +485,16 @@ void CWndDownload::RemoveDownloadItem(bool addExcept, bool deleteFiles) {
             if (Ask(question, MB_YESNO | MB_SETFOREGROUND | MB_TOPMOST) != IDYES) {
                 break;
             }
-            AbandonWorker(slot);
+            if (FindAskedWorkerRow(list, asked, row)) {
+                AbandonWorker(slot);
+            } else {
+                // The worker ended while the question was open; its row may have moved or gone.
+                row = FindKeyRowOf(list, key);
+                if (row < 0) {
+                    row = ListView_GetNextItem(list, -1, LVNI_SELECTED);
+                    continue;
+                }
+            }
         }
         const LPARAM data = GetListItemParam(list, row);
         if ((GetItemFlagsOf(data) & kDownloadKindEconomy) != 0 && GetItemStatusOf(data) == kDownloadStatusDone &&
@@ -808,18 +860,27 @@ void CWndDownload::RedoEconomyItems() {
 }
 
 void CWndDownload::CancelItemDownload() {
+    // Every selected running row as it is now: rows move while the questions are open.
+    std::vector<AskedWorker> running;
     for (int row : GetSelectedListItems(m_list)) {
-        const int slot = FindRunningThreadSlot(row);
-        if (slot < 0) {
+        if (FindRunningThreadSlot(row) >= 0) {
+            running.push_back(GetAskedWorker(m_list, row));
+        }
+    }
+    for (const AskedWorker& asked : running) {
+        int row = -1;
+        if (!FindAskedWorkerRow(m_list, asked, row)) {
             continue;
         }
-        const std::wstring question = L"動画名：" + GetListItemText(m_list, row, kDownloadColumnId) + L"\n\n" +
+        const std::wstring question = L"動画名：" + asked.key + L"\n\n" +
                                       L"この項目のダウンロード処理を中断しますか？" + L"\n" +
                                       L"(※リスト項目左のチェックボックスをチェックすれば、後から処理を再開できます。)";
-        if (Ask(question, MB_YESNO | MB_SETFOREGROUND | MB_TOPMOST) != IDYES) {
+        // A worker that ended while the question was open has left its row as it ended.
+        if (Ask(question, MB_YESNO | MB_SETFOREGROUND | MB_TOPMOST) != IDYES ||
+            !FindAskedWorkerRow(m_list, asked, row)) {
             continue;
         }
-        AbandonWorker(slot);
+        AbandonWorker(asked.slot);
         SetDownloadItemStatus(m_list, kDownloadStatusNone, row);
         SetListItemText(L"", kDownloadColumnSize, m_list, row);
         SetListItemText(L"", kDownloadColumnPercent, m_list, row);

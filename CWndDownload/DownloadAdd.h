@@ -90,7 +90,7 @@ struct DownloadAddContext {
 // spelling (a quoted value holding the same letters is left whole).
 std::wstring RemoveItemAddDataWord(const std::wstring& addData, const std::wstring& word);
 
-// The past-log time of a log= value in seconds since 1970 (UTC): ten or more digits as they stand, or
+// The past-log time of a log= value in seconds since 1970 (UTC): three or more digits as they stand, or
 // a local date and time "year/month/day[ hour:minute[:second]]" (a two-digit year counts from 2000);
 // 0 for a text that is none of these, or for a time not after 2006-09-30 15:00 UTC or in the future.
 int64_t ParseLogDate(const std::wstring& text);

@@ -24,6 +24,7 @@
 #include <algorithm>
 #include <exception>
 #include <memory>
+#include <stdexcept>
 
 namespace {
 
@@ -212,14 +213,20 @@ bool EndItemRow(HWND list, size_t recordIndex, bool completed, std::vector<std::
 } // namespace
 
 bool RunRecordRowStep(HWND list, size_t recordIndex, const std::function<void(int row)>& step) {
+    bool found = false;
     bool ran = false;
     RunDownloadRowStep(list, [&] {
         const int row = GetRecordRow(list, recordIndex);
         if (row >= 0) {
+            found = true;
             step(row);
             ran = true;
         }
     });
+    if (found && !ran) {
+        // The step failed on the list's thread: the row is still the worker's and ends as failed.
+        throw std::runtime_error("a step of the row failed");
+    }
     return ran;
 }
 

@@ -942,6 +942,47 @@ TEST_F(DownloadRowCommandsTest, PauseResumeAndCancelOfARunningRow) {
     EXPECT_EQ(GetItemStatusOf(GetListItemParam(List(), 1)), kDownloadStatusWaiting);
 }
 
+// The questions about a running row are modal: the worker may end while one is open. A Yes given
+// after that must not cancel the finished row nor remove the row that moved into its place.
+TEST_F(DownloadRowCommandsTest, AnAnswerGivenAfterTheWorkerEndedLeavesTheRowsAsTheyEnded) {
+    const auto endWorker = [this](StandInWorker& worker, bool removeRow) {
+        RunDownloadRowStep(List(), [&] {
+            {
+                CAutoLock guard = LockWorkerThreads();
+                worker.Record().state = WorkerThreadRecord::kFree;
+                worker.Record().rowIndex = -1;
+            }
+            SetDownloadItemStatus(List(), kDownloadStatusDone, 1);
+            if (removeRow) {
+                ShiftThreadSlotItems(1);
+                ListView_DeleteItem(List(), 1);
+            }
+        });
+    };
+    SetRows({{L"sm101"}, {L"sm102"}, {L"sm103"}});
+    {
+        StandInWorker worker(1);
+        SetDownloadItemStatus(List(), kDownloadStatusVideo, 1);
+        SetListItemText(L"10/20", kDownloadColumnSize, List(), 1);
+        Select({1});
+        MessageBoxAnswerer answerer({IDYES}, [&] { endWorker(worker, false); });
+        Command(IDM_DL_CANCEL);
+        ASSERT_EQ(answerer.Seen().size(), 1u);
+        EXPECT_FALSE(worker.Cancelled());
+        EXPECT_EQ(GetItemStatusOf(GetListItemParam(List(), 1)), kDownloadStatusDone);
+        EXPECT_EQ(GetListItemText(List(), 1, kDownloadColumnSize), L"10/20");
+    }
+    {
+        StandInWorker worker(1);
+        SetDownloadItemStatus(List(), kDownloadStatusVideo, 1);
+        Select({1});
+        MessageBoxAnswerer answerer({IDYES}, [&] { endWorker(worker, true); });
+        Command(IDM_DL_REMOVE);
+        ASSERT_EQ(answerer.Seen().size(), 1u);
+        EXPECT_EQ(Keys(), (std::vector<std::wstring>{L"sm101", L"sm103"}));
+    }
+}
+
 TEST_F(DownloadRowCommandsTest, RenameNoticeOfAnotherWindow) {
     const std::wstring oldPath = PathOf(L"古い(sm101).mp4");
     const std::wstring newPath = PathOf(L"新しい題名(sm101).mp4");

@@ -225,6 +225,10 @@ long ProgramProcess::WaitForExit(DWORD timeoutMs) const {
 MessageBoxAnswerer::MessageBoxAnswerer(std::vector<int> buttons, DWORD processId)
     : m_buttons(std::move(buttons)), m_processId(processId), m_thread([this] { Run(); }) {}
 
+MessageBoxAnswerer::MessageBoxAnswerer(std::vector<int> buttons, std::function<void()> beforePress)
+    : m_buttons(std::move(buttons)), m_beforePress(std::move(beforePress)), m_processId(GetCurrentProcessId()),
+      m_thread([this] { Run(); }) {}
+
 MessageBoxAnswerer::~MessageBoxAnswerer() {
     m_stop = true;
     m_thread.join();
@@ -272,6 +276,9 @@ void MessageBoxAnswerer::Run() {
             // that reads what was seen then must find it.
             std::lock_guard<std::mutex> guard(m_lock);
             m_seen.push_back(seen);
+        }
+        if (m_beforePress) {
+            m_beforePress();
         }
         SendMessageW(button, BM_CLICK, 0, 0);
         for (int i = 0; i < 250 && IsWindow(box) && IsWindowVisible(box); ++i) {

@@ -55,6 +55,8 @@ struct SeenMessageBox {
 class MessageBoxAnswerer {
 public:
     explicit MessageBoxAnswerer(std::vector<int> buttons, DWORD processId = GetCurrentProcessId());
+    // beforePress runs on the answering thread while each box is open, before its button is pressed.
+    MessageBoxAnswerer(std::vector<int> buttons, std::function<void()> beforePress);
     ~MessageBoxAnswerer();
     MessageBoxAnswerer(const MessageBoxAnswerer&) = delete;
     MessageBoxAnswerer& operator=(const MessageBoxAnswerer&) = delete;
@@ -67,6 +69,7 @@ private:
     void Run();
 
     std::vector<int> m_buttons;
+    std::function<void()> m_beforePress;
     DWORD m_processId;
     std::atomic<bool> m_stop{false};
     std::atomic<size_t> m_answered{0};
