@@ -194,6 +194,7 @@ bool UpdateItemTitle(HWND list, size_t recordIndex, std::wstring& page) {
                     AddItemOptionWord(L"raw_title=", list, row, QuoteItemOptionValue(pageTitle));
                     SetListItemText(fileTitle, kDownloadColumnTitle, list, row);
                 });
+                NotifyDownloadListChanged(list);
                 return true;
             }
             break;
