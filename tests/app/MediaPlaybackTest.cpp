@@ -32,24 +32,6 @@ const bool g_endRegistered = (AddProgramEndStep([] { GetDirectShow().ShutdownDir
 
 class MediaPlaybackTest : public PlayerTest {
 protected:
-    // A comment file of count comments for the video ID sm6, spread over 30 s.
-    void WriteComments(const std::wstring& path, int count) {
-        std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<packet>\n";
-        for (int i = 0; i < count; ++i) {
-            xml += "<chat thread=\"1\" no=\"" + std::to_string(i + 1) + "\" vpos=\"" + std::to_string(i * 7 % 3000) +
-                   "\" mail=\"naka\" user_id=\"u\">comment " + std::to_string(i) + "</chat>\n";
-        }
-        WriteBytes(path, xml + "</packet>\n");
-    }
-
-    static size_t Count(const std::wstring& text, const std::wstring& piece) {
-        size_t count = 0;
-        for (size_t at = text.find(piece); at != std::wstring::npos; at = text.find(piece, at + 1)) {
-            ++count;
-        }
-        return count;
-    }
-
     static long long TimeOf(const std::wstring& answer) {
         return !answer.empty() && answer.find_first_not_of(L"0123456789") == std::wstring::npos ? std::stoll(answer)
                                                                                                 : -1;
@@ -104,18 +86,18 @@ TEST_F(MediaPlaybackTest, PlaysTheSampleWithItsCommentsAndAnswersItsTime) {
     // Opens asked for while the comments of another still load wait for the load's end; the latest wins.
     const std::wstring big = CopySample(L"sample(sm9).mp4", L"big(sm6).mp4");
     const std::wstring passed = CopySample(L"short.mp4", L"passed(sm3).mp4");
-    WriteComments(PathOf(L"big(sm6).xml"), 60000);
+    WriteBytes(PathOf(L"big(sm6).xml"), CommentFileOf(60000));
     SendCommandLine(main, L"x \"" + big + L"\"");
     SendCommandLine(main, L"x \"" + passed + L"\"");
     SendCommandLine(main, L"x \"" + video + L"\"");
     EXPECT_TRUE(PumpMessagesUntil(
         [&] { return LogOf(main).find(L"コメントの読み込みが完了していません\r\n") != std::wstring::npos; }, 15000));
     const std::wstring opened = L"動画ファイル : " + video + L"\r\n";
-    EXPECT_TRUE(PumpMessagesUntil([&] { return Count(LogOf(main), opened) == 2; }, 30000));
+    EXPECT_TRUE(PumpMessagesUntil([&] { return CountOf(LogOf(main), opened) == 2; }, 30000));
     EXPECT_TRUE(PumpMessagesUntil([&] { return WindowText(main) == L"sample(sm9).mp4 - VelaPlayer"; }, 15000));
     const std::wstring after = LogOf(main);
     EXPECT_LT(after.find(L"動画ファイル : " + big), after.rfind(opened));
-    EXPECT_EQ(Count(after, L"動画ファイル : " + passed), 0u);
+    EXPECT_EQ(CountOf(after, L"動画ファイル : " + passed), 0u);
     Close(player, main);
 }
 
@@ -161,8 +143,8 @@ TEST_F(MediaPlaybackTest, NextPlaysExactlyTheFollowingPlaylistEntry) {
     ASSERT_TRUE(PumpMessagesUntil([&] { return WindowText(main) == L"b(sm2).mp4 - VelaPlayer"; }, 20000));
     PumpMessagesFor(2000);
     const std::wstring log = LogOf(main);
-    EXPECT_EQ(Count(log, L"動画ファイル : " + b), 1u);
-    EXPECT_EQ(Count(log, L"動画ファイル : " + c), 0u);
+    EXPECT_EQ(CountOf(log, L"動画ファイル : " + b), 1u);
+    EXPECT_EQ(CountOf(log, L"動画ファイル : " + c), 0u);
     EXPECT_EQ(WindowText(main), L"b(sm2).mp4 - VelaPlayer");
     EXPECT_EQ(SendMessageW(main, kMsgPlayState, 0, 0), 2);
     Close(player, main);
@@ -243,8 +225,8 @@ TEST_F(MediaPlaybackTest, InformationFileCommandRunsOnceInsteadOfTheOpen) {
     ASSERT_NE(main, nullptr);
     ASSERT_TRUE(PumpMessagesUntil([&] { return WindowText(main) == L"info(sm4).mp4 - VelaPlayer"; }, 15000));
     const std::wstring log = LogOf(main);
-    EXPECT_EQ(Count(log, L"動画情報コマンド : \"" + video + L"\" player -shift time=1000\r\n"), 1u);
-    EXPECT_EQ(Count(log, L"動画ファイル : " + video + L"\r\n"), 1u);
+    EXPECT_EQ(CountOf(log, L"動画情報コマンド : \"" + video + L"\" player -shift time=1000\r\n"), 1u);
+    EXPECT_EQ(CountOf(log, L"動画ファイル : " + video + L"\r\n"), 1u);
     Close(player, main);
 }
 

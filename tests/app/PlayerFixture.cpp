@@ -58,18 +58,44 @@ int CountPlayerWindows() {
     return count;
 }
 
+std::string CommentFileOf(int count) {
+    std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<packet>\n";
+    for (int i = 0; i < count; ++i) {
+        xml += "<chat thread=\"1\" no=\"" + std::to_string(i + 1) + "\" vpos=\"" + std::to_string(i * 7 % 3000) +
+               "\" mail=\"naka\" user_id=\"u\">comment " + std::to_string(i) + "</chat>\n";
+    }
+    return xml + "</packet>\n";
+}
+
+size_t CountOf(const std::wstring& text, const std::wstring& piece) {
+    size_t count = 0;
+    for (size_t at = text.find(piece); at != std::wstring::npos; at = text.find(piece, at + 1)) {
+        ++count;
+    }
+    return count;
+}
+
 void PlayerTest::SetUp() {
     TempFolderTest::SetUp();
     m_program = CopyProgramTo(L"VelaPlayer.exe", Folder());
     ASSERT_FALSE(m_program.empty());
     // A known user: no first-start greeting, no upgrade questions.
-    // Kept off the network: opening a video asks the service for its data.
-    m_mainSettings = "LastBootVer=128\r\nFirstBoot=0\r\nServiceBaseUrl=http://127.0.0.1:9/\r\n";
-    WriteBytes(PathOf(L"velaplayer.ini"), "[main]\r\n" + m_mainSettings);
+    m_mainSettings = "LastBootVer=128\r\nFirstBoot=0\r\n";
+    WriteIni();
+}
+
+void PlayerTest::SetServiceBaseUrl(const std::wstring& url) {
+    m_serviceBaseUrl = WideToUtf8(url);
+}
+
+void PlayerTest::WriteIni() const {
+    // Kept off the network unless a test gives a fake: opening a video asks the service for its data.
+    WriteBytes(PathOf(L"velaplayer.ini"),
+               "[main]\r\n" + m_mainSettings + "ServiceBaseUrl=" + m_serviceBaseUrl + "\r\n" + m_sections);
 }
 
 HWND PlayerTest::StartPlayer(ProgramProcess& process, const std::wstring& arguments) {
-    WriteBytes(PathOf(L"velaplayer.ini"), "[main]\r\n" + m_mainSettings);
+    WriteIni();
     if (!process.Start(m_program, arguments)) {
         ADD_FAILURE() << "the player could not be started, error " << GetLastError();
         return nullptr;

@@ -28,6 +28,10 @@ LRESULT SendText(HWND target, const void* bytes, DWORD size, ULONG_PTR dwData = 
 // A command line with its terminator, as a second start sends it.
 LRESULT SendCommandLine(HWND target, const std::wstring& text);
 int CountPlayerWindows();
+// A comment file of count comments for any video, spread over 30 s: a big one keeps the player loading.
+std::string CommentFileOf(int count);
+// How often piece occurs in text.
+size_t CountOf(const std::wstring& text, const std::wstring& piece);
 
 class PlayerTest : public testing_support::TempFolderTest {
 protected:
@@ -37,6 +41,10 @@ protected:
     HWND StartPlayer(testing_support::ProgramProcess& process, const std::wstring& arguments = L"");
     // Adds lines to the "main" section of the ini the next start reads.
     void AddSettings(const std::string& lines) { m_mainSettings += lines; }
+    // Adds a section of lines (a tool window's, for example) to the ini the next start reads.
+    void AddSection(const std::string& name, const std::string& lines) { m_sections += "[" + name + "]\r\n" + lines; }
+    // Points the player at the service at url (a fake of it) instead of a closed port.
+    void SetServiceBaseUrl(const std::wstring& url);
     // A sample media file made by the build, copied into the folder under name.
     std::wstring CopySample(const std::wstring& sample, const std::wstring& name);
     // The answer of a "get" query without its "<PRE>" wrapping; "?" when none came.
@@ -48,7 +56,11 @@ protected:
     std::wstring m_program;
 
 private:
+    void WriteIni() const;
+
     std::string m_mainSettings;
+    std::string m_serviceBaseUrl = "http://127.0.0.1:9/";
+    std::string m_sections;
     ReplyWindow m_reply;
 };
 

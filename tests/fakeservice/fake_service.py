@@ -256,11 +256,15 @@ def video_file(handler):
         return Reply("not found", status=404)
     economy = rest.endswith("low")
     mode = handler.server.take_mode("video")
+    if "hold" in mode:
+        # Bounded, so that a test that never releases it leaves no reply waiting for ever.
+        handler.server.video_gate.wait(HOLD_SECONDS)
     if "status" in mode:
         return Reply("error", content_type="text/plain", status=int(mode["status"]))
     if "empty" in mode:
         return Reply(b"", content_type="video/x-flv")
-    size, seed = video["size"], 97 if economy else 0
+    body = handler.server.video_bodies.get(video_id)
+    size, seed = (len(body) if body is not None else video["size"]), 97 if economy else 0
     start = 0
     match = re.fullmatch(r"bytes=(\d+)-", handler.headers.get("Range", ""))
     if match and "no_range" not in mode:
@@ -268,7 +272,10 @@ def video_file(handler):
         if start >= size:
             return Reply(b"", status=416, headers=[("Content-Range", f"bytes */{size}")])
     content_type = "video/mp4" if video["movie_type"] == "mp4" else "video/x-flv"
-    write = lambda wfile: write_video(wfile, start, size - start, seed, mode)
+    if body is not None:
+        write = lambda wfile: wfile.write(body[start:])
+    else:
+        write = lambda wfile: write_video(wfile, start, size - start, seed, mode)
     if match and start < size and "no_range" not in mode:
         return StreamReply(size - start, write, content_type, 206, [("Content-Range", f"bytes {start}-{size - 1}/{size}")])
     return StreamReply(size, write, content_type, headers=[("Accept-Ranges", "bytes")])
@@ -285,7 +292,8 @@ def thumbnail(handler):
 # Sets the mode of the next replies of a kind ("video", "thumbnail" or "api"): the query's values, for
 # "times" replies (default 1). Video: cut=K (K bytes, then the connection closes), stall=K (K bytes,
 # then nothing for stall_seconds), piece=B&delay_ms=D (drip B bytes every D ms), no_range=1 (a range
-# request gets the whole file), status=N, empty=1 (200 with Content-Length 0). Thumbnail: fail=1
+# request gets the whole file), status=N, empty=1 (200 with Content-Length 0), hold=1 (no reply until
+# GET /_fake/release, at most HOLD_SECONDS). Thumbnail: fail=1
 # (503). Api (the message server): cut=K (the reply's length announced, K bytes sent).
 def set_mode(handler, kind):
     values = {key: value[0] for key, value in handler.query.items()}
@@ -582,6 +590,27 @@ for number in range(3000, 3010):
                                  flv={"thread_id": f"100000{number}", "l": "60"}, size=50 * 1024 * 1024)
 # ---- End of the download queue's benchmark block ----------------------------------------------------
 
+# ---- For the player's play-after-download tests ------------------------------------------------------
+# sm21: an MP4 video whose file is the body a test posts to /_fake/video-body/sm21 (a real clip, so
+# that the player can play what it downloaded); /_fake/release lets a held video reply (hold=1) go.
+VIDEOS["sm21"] = dict(VIDEOS["sm12"], title="再生する動画", economy=False, flv={"thread_id": "1000000021", "l": "2"})
+HOLD_SECONDS = 60
+
+
+def set_video_body(handler, video_id):
+    handler.server.video_bodies[video_id] = handler.body
+    return Reply("ok", content_type="text/plain")
+
+
+def release_video(handler):
+    handler.server.video_gate.set()
+    return Reply("ok", content_type="text/plain")
+
+
+ROUTES.append(("POST", r"/_fake/video-body/(\w+)", set_video_body))
+ROUTES.append(("GET", r"/_fake/release", release_video))
+# ---- End of the play-after-download block --------------------------------------------------------------
+
 
 class Handler(http.server.BaseHTTPRequestHandler):
     # HTTP/1.0: the connection closes after each reply, which also ends a reply without a length.
@@ -658,10 +687,15 @@ class Server(http.server.ThreadingHTTPServer):
         self.posted = []
         self.state_lock = threading.Lock()
         self.modes = {}  # kind -> [values, replies left]
+        # Video files posted by the tests, by video ID, and the gate of held video replies.
+        self.video_bodies = {}
+        self.video_gate = threading.Event()
 
     def set_mode(self, kind, values, times):
         with self.log_lock:
             self.modes[kind] = [values, times]
+            if "hold" in values:
+                self.video_gate.clear()
 
     def take_mode(self, kind):
         """The values of the kind's mode for this reply ({} when none); counts the reply."""
