@@ -208,6 +208,21 @@ protected:
         m_records.push_back(GetWorkerThreadCount() - 1);
         return m_records.back();
     }
+    // What the window's cancel does to the record and the row.
+    void CancelAsTheWindowDoes(size_t recordIndex, int row) {
+        {
+            CAutoLock guard = LockWorkerThreads();
+            WorkerThreadRecord& record = GetWorkerThread(recordIndex);
+            record.state = WorkerThreadRecord::kAbandoned;
+            record.rowIndex = -1;
+            record.signals->cancelled = true;
+        }
+        SetDownloadItemStatus(m_list, kDownloadStatusNone, row);
+        SetListItemText(L"", kDownloadColumnSize, m_list, row);
+        SetListItemText(L"", kDownloadColumnPercent, m_list, row);
+        SetDownloadRowTicked(m_list, row, false);
+        SetDownloadItemStatus(m_list, kDownloadStatusCancelled, row);
+    }
     CWorkerThread StartItem(int row, size_t& recordIndex) {
         recordIndex = AddRunningRecord(row);
         const DownloadItemStart start = {m_list, row, recordIndex};
@@ -437,19 +452,7 @@ TEST_F(DownloadItemWorkerTest, ACancelledTransferEndsFreesItsFileWritesNothingAn
     CWorkerThread worker = StartItem(row, recordIndex);
     ASSERT_TRUE(WaitForTransfer(row));
 
-    // What the window's cancel does.
-    {
-        CAutoLock guard = LockWorkerThreads();
-        WorkerThreadRecord& record = GetWorkerThread(recordIndex);
-        record.state = WorkerThreadRecord::kAbandoned;
-        record.rowIndex = -1;
-        record.signals->cancelled = true;
-    }
-    SetDownloadItemStatus(m_list, kDownloadStatusNone, row);
-    SetListItemText(L"", kDownloadColumnSize, m_list, row);
-    SetListItemText(L"", kDownloadColumnPercent, m_list, row);
-    SetDownloadRowTicked(m_list, row, false);
-    SetDownloadItemStatus(m_list, kDownloadStatusCancelled, row);
+    CancelAsTheWindowDoes(recordIndex, row);
 
     ASSERT_TRUE(PumpMessagesUntil([&] { return !worker.IsRunning(); }, 10000));
     EXPECT_EQ(worker.GetExitCode(), 0u);
@@ -741,17 +744,7 @@ TEST_F(DownloadItemWorkerTest, ACancelEndsTheWorkerWhileItWaitsForTheAccountOrFo
         CWorkerThread worker = StartItem(row, recordIndex);
         ASSERT_TRUE(PumpMessagesUntil([&] { return LogHas(c.waitingLine); }, 30000));
 
-        // What the window's cancel does.
-        {
-            CAutoLock guard = LockWorkerThreads();
-            WorkerThreadRecord& record = GetWorkerThread(recordIndex);
-            record.state = WorkerThreadRecord::kAbandoned;
-            record.rowIndex = -1;
-            record.signals->cancelled = true;
-        }
-        SetDownloadItemStatus(m_list, kDownloadStatusNone, row);
-        SetDownloadRowTicked(m_list, row, false);
-        SetDownloadItemStatus(m_list, kDownloadStatusCancelled, row);
+        CancelAsTheWindowDoes(recordIndex, row);
 
         EXPECT_TRUE(PumpMessagesUntil([&] { return !worker.IsRunning(); }, 2000));
         EXPECT_EQ(worker.GetExitCode(), 0u);
