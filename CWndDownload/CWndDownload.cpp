@@ -1,6 +1,7 @@
 #include "CWndDownload/CWndDownload.h"
 
 #include "CWndDownload/DownloadAccountSheet.h"
+#include "CWndDownload/DownloadClipboard.h"
 #include "CWndDownload/DownloadCommands.h"
 #include "CWndDownload/DownloadListFile.h"
 #include "CWndDownload/DownloadListRow.h"
@@ -12,7 +13,6 @@
 #include "foundation/AppSettings.h"
 #include "foundation/CBaseDebug.h"
 #include "foundation/CIniFile.h"
-#include "foundation/Clipboard.h"
 #include "foundation/Dialogs.h"
 #include "foundation/MainWindowMessages.h"
 #include "foundation/Shell.h"
@@ -1089,10 +1089,7 @@ void CWndDownload::CopyItemToClipboard(UINT kind) {
     if (lines.empty()) {
         return;
     }
-    DownloadOwnClipboardWrite() = true;
-    if (OpenClipboard(GetHandle())) {
-        SetClipboardText(JoinStrings(lines, L"\n"));
-    }
+    PutOwnTextOnClipboard(GetHandle(), JoinStrings(lines, L"\n"));
 }
 
 void CWndDownload::CheckUrlBox() {
@@ -1119,21 +1116,33 @@ void CWndDownload::AddPastLogOption() {
 
 void CWndDownload::OnDropFiles(HDROP drop) {
     if (DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0) == 1) {
-        const std::wstring path = GetDroppedFileName(drop, 0);
-        if (!path.empty() && !IsFolder(path)) {
-            const std::wstring extension = ToLower(GetFileExtension(path));
-            if (extension == L".url") {
-                CIniFile shortcut(path, L"InternetShortcut");
-                SetWindowTextW(m_urlBox, shortcut.ReadString(L"InternetShortcut", L"URL", L"").c_str());
-            } else if (extension == L".txt" || extension == L".dat") {
-                m_droppedList = path;
-                StartListLoad(m_droppedList);
-            } else {
-                SetWindowTextW(m_urlBox, GetWatchUrlFromFileName(GetFileName(path)).c_str());
+        std::wstring path = GetDroppedFileName(drop, 0);
+        if (ToLower(GetFileExtension(path)) == L".lnk") {
+            // A shortcut stands for its target; one that cannot be read is taken by its own name.
+            const std::wstring target = GetShortcutTarget(path);
+            if (!target.empty()) {
+                path = target;
             }
         }
+        TakeDroppedFile(path);
     }
     DragFinish(drop);
+}
+
+void CWndDownload::TakeDroppedFile(const std::wstring& path) {
+    if (path.empty() || IsFolder(path)) {
+        return;
+    }
+    const std::wstring extension = ToLower(GetFileExtension(path));
+    if (extension == L".url") {
+        CIniFile shortcut(path, L"InternetShortcut");
+        SetWindowTextW(m_urlBox, shortcut.ReadString(L"InternetShortcut", L"URL", L"").c_str());
+    } else if (extension == L".txt" || extension == L".dat") {
+        m_droppedList = path;
+        StartListLoad(m_droppedList);
+    } else {
+        SetWindowTextW(m_urlBox, GetWatchUrlFromFileName(GetFileName(path)).c_str());
+    }
 }
 
 void CWndDownload::OpenListFileDialog() {

@@ -3,7 +3,8 @@
 // with the URL box, the kind check boxes and the download list, one object for the process. It answers
 // the download block of private messages (37864-38863, forwarded by the main window), keeps the list
 // saved (a 3000 ms auto-save on a worker thread at lowest priority, and a save at destruction), joins
-// the clipboard-viewer chain and arms the queue's timer while the list has rows. Its commands remove,
+// the clipboard-viewer chain to offer the video references the user copies, and arms the queue's timer
+// while the list has rows. Its commands remove,
 // move, rename and re-edit rows (keeping the running workers' records on their rows), hand rows to the
 // player and the playlist through the main window, copy them to the clipboard, open their files,
 // folders and URLs, and take dropped files and list files.
@@ -16,6 +17,7 @@
 
 #include "CWndDownload/DownloadSettings.h"
 #include "CWndDownload/DownloadAdd.h"
+#include "foundation/CCritSec.h"
 #include "foundation/CWndBase.h"
 #include "foundation/CWorkerThread.h"
 #include "foundation/Handles.h"
@@ -176,6 +178,7 @@ private:
     void CheckUrlBox();
     void AddPastLogOption();
     void OnDropFiles(HDROP drop);
+    void TakeDroppedFile(const std::wstring& path);
     void OpenListFileDialog();
     void ScrollToLastRow();
     void UpdateQueueTimer();
@@ -184,6 +187,11 @@ private:
     // A text answer of the block: a copy kept until the same message is asked again, so that it stays
     // valid while the settings sheet replaces the setting.
     LRESULT AnswerText(UINT message, const std::wstring& text);
+
+    // The clipboard watch (DownloadClipboard.cpp): WM_DRAWCLIPBOARD, and the analysis of a new text with
+    // the question about its video references.
+    void WatchClipboard();
+    void AnalyzeClipboard();
 
     // The auto-save (on a worker) and the stop of a running one.
     static void CALLBACK ListAutoSaveTimerProc(HWND window, UINT message, UINT_PTR id, DWORD time);
@@ -201,6 +209,12 @@ private:
     std::wstring m_dialogList;
     HWND m_mainWindow = nullptr;
     HWND m_nextClipboardViewer = nullptr;
+    // The clipboard watch's lock, held through its question; the notice being watched (the lock lets a
+    // nested one of the same thread in); the text last read from the clipboard and the one last analysed.
+    CCritSec m_clipboardLock;
+    bool m_watchingClipboard = false;
+    std::wstring m_clipboardText;
+    std::wstring m_lastAnalyzedClipboardText;
     CAcceleratorTable m_accelerator;
     CMenuHandle m_itemPopup;
     HCURSOR m_dragCursor = nullptr;

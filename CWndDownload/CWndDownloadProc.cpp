@@ -52,13 +52,6 @@ bool IsListLabelEditor(HWND control) {
            GetWindowClassName(GetParent(control)) == L"SysListView32";
 }
 
-// The clipboard watch itself comes later; the chain must go on to the next viewer meanwhile.
-void WatchClipboard(HWND nextViewer) {
-    if (nextViewer != nullptr) {
-        SendMessageW(nextViewer, WM_DRAWCLIPBOARD, 0, 0);
-    }
-}
-
 } // namespace
 
 LRESULT CWndDownload::CListSubclass::WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -141,7 +134,7 @@ LRESULT CWndDownload::WndProc(HWND window, UINT message, WPARAM wParam, LPARAM l
         OnDropFiles(reinterpret_cast<HDROP>(wParam));
         return DialogResult(window, 0);
     case WM_DRAWCLIPBOARD:
-        WatchClipboard(m_nextClipboardViewer);
+        WatchClipboard();
         return DialogResult(window, 0);
     case WM_CHANGECBCHAIN:
         if (reinterpret_cast<HWND>(wParam) == m_nextClipboardViewer) {

@@ -18,7 +18,9 @@
 #include <gtest/gtest.h>
 
 #include <commctrl.h>
+#include <objbase.h>
 #include <shlobj.h>
+#include <wrl/client.h>
 
 #include <algorithm>
 #include <atomic>
@@ -589,6 +591,17 @@ TEST_F(DownloadRowCommandsTest, RowsDraggedWithTheMouse) {
     EXPECT_EQ(GetWindowTextString(UrlBox()), L"sm102 country=jp") << "the deleted mark taken out as a whole argument";
 }
 
+// A shortcut at link that points to target.
+bool MakeShortcut(const std::wstring& link, const std::wstring& target) {
+    Microsoft::WRL::ComPtr<IShellLinkW> shell;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&shell)))) {
+        return false;
+    }
+    Microsoft::WRL::ComPtr<IPersistFile> file;
+    return SUCCEEDED(shell->SetPath(target.c_str())) && SUCCEEDED(shell.As(&file)) &&
+           SUCCEEDED(file->Save(link.c_str(), TRUE));
+}
+
 TEST_F(DownloadRowCommandsTest, DroppedFiles) {
     const std::wstring shortcut = PathOf(L"page.url");
     WriteTextFile(shortcut, L"[InternetShortcut]\nURL=http://www.example.com/mylist/7\n");
@@ -597,27 +610,44 @@ TEST_F(DownloadRowCommandsTest, DroppedFiles) {
     const std::wstring list = PathOf(L"list.TXT");
     WriteTextFile(list, L"sm107\nsm108\n");
     const std::wstring video = PathOf(L"題名(sm123).mp4");
+    WriteBytes(video, "v");
     const std::wstring noId = PathOf(L"notes.mp4");
+    const std::wstring videoLink = PathOf(L"近道(sm5).lnk");
+    ASSERT_TRUE(MakeShortcut(videoLink, video));
+    const std::wstring listLink = PathOf(L"list.lnk");
+    ASSERT_TRUE(MakeShortcut(listLink, list));
+    const std::wstring folderLink = PathOf(L"folder.lnk");
+    ASSERT_TRUE(MakeShortcut(folderLink, Folder()));
+    const std::wstring brokenLink = PathOf(L"壊れた(sm6).lnk");
+    WriteBytes(brokenLink, "not a shortcut");
     struct Case {
         const char* name;
         std::vector<std::wstring> files;
         std::wstring box; // what the URL box holds afterwards
         std::vector<std::wstring> keys;
     };
+    const std::wstring watch = GetWatchUrl(GetAppSettings().Country);
     const Case cases[] = {
         {"a shortcut", {shortcut}, L"http://www.example.com/mylist/7", {}},
         {"a shortcut without URL", {emptyShortcut}, L"", {}},
-        {"a video file", {video}, GetWatchUrl(GetAppSettings().Country) + L"sm123", {}},
+        {"a video file", {video}, watch + L"sm123", {}},
         {"a file without an ID", {noId}, L"", {}},
         {"two files", {shortcut, video}, L"before", {}},
         {"a folder", {Folder()}, L"before", {}},
         {"a list file", {list}, L"before", {L"sm107", L"sm108"}},
+        // A link stands for its target, whatever its own name says.
+        {"a link to a video", {videoLink}, watch + L"sm123", {}},
+        {"a link to a list file", {listLink}, L"before", {L"sm107", L"sm108"}},
+        {"a link to a folder", {folderLink}, L"before", {}},
+        {"a link that cannot be read", {brokenLink}, watch + L"sm6", {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ListView_DeleteAllItems(List());
         SetWindowTextW(UrlBox(), L"before");
-        SendMessageW(Window(), WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop(c.files)), 0);
+        HDROP drop = MakeDrop(c.files);
+        SendMessageW(Window(), WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);
+        EXPECT_EQ(GlobalSize(drop), 0u) << "the drop was released";
         if (!c.keys.empty()) {
             ASSERT_TRUE(PumpMessagesUntil([&] {
                 return ListView_GetItemCount(List()) == static_cast<int>(c.keys.size()) &&
@@ -646,12 +676,14 @@ TEST_F(DownloadRowCommandsTest, CopiesTheSelectedRowsWhileTheListHasTheFocus) {
         {IDM_DL_COPY_ID, L"sm109\n"},
         {IDM_DL_COPY_TITLE, L"題名\n"},
     };
+    // The window's own clipboard watch skips these copies.
+    MessageBoxAnswerer answerer({IDNO});
     for (const Case& c : cases) {
         SCOPED_TRACE(c.command);
         DownloadOwnClipboardWrite() = false;
         Command(c.command);
         EXPECT_EQ(ClipboardText(), c.text);
-        EXPECT_TRUE(DownloadOwnClipboardWrite());
+        EXPECT_TRUE(PumpMessagesUntil([] { return !DownloadOwnClipboardWrite(); })) << "marked and skipped";
     }
     // Ctrl+C in the list reaches the same copy.
     if (OpenClipboard(nullptr)) {
@@ -670,6 +702,12 @@ TEST_F(DownloadRowCommandsTest, CopiesTheSelectedRowsWhileTheListHasTheFocus) {
     SetFocus(UrlBox());
     Command(IDM_DL_COPY_ID);
     EXPECT_EQ(ClipboardText(), cases[0].text);
+    PumpMessagesFor(50);
+    EXPECT_TRUE(answerer.Seen().empty());
+    if (OpenClipboard(nullptr)) {
+        EmptyClipboard();
+        CloseClipboard();
+    }
 }
 
 TEST_F(DownloadRowCommandsTest, PlayAndPlaylistGoToTheMainWindow) {
