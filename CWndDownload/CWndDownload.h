@@ -16,6 +16,7 @@
 
 #include "CWndDownload/DownloadSettings.h"
 #include "CWndDownload/DownloadAdd.h"
+#include "CWndDownload/DownloadListFile.h"
 #include "foundation/CWndBase.h"
 #include "foundation/CWorkerThread.h"
 #include "foundation/Handles.h"
@@ -130,7 +131,8 @@ private:
     bool CreateDlg();
     void LoadSettings();
     void SaveSettings();
-    void StartListLoad(const std::wstring& path);
+    // Counts a load of the list file at once (saves are refused from now on) and runs it on a worker.
+    void StartListLoad(const std::wstring& path, DownloadListSource source = DownloadListSource::UserFile);
 
     // The window procedure's parts (CWndDownloadProc.cpp).
     BOOL OnCreate(HWND window);
