@@ -225,25 +225,40 @@ void CWndDownload::SaveSettings() {
 
 void CWndDownload::StartListLoad(const std::wstring& path, DownloadListSource source) {
     DownloadListTarget target = MakeListTarget(GetHandle(), m_list, m_caption);
-    target.addRow = [this](const std::vector<std::wstring>& texts, DWORD flags, DownloadListSource from) {
+    // The adding gate's context for the rows of one batch: the check boxes cannot change within one
+    // step on this thread, and reading them for every row would cost more than the row.
+    struct BatchContext {
+        bool made = false;
+        DownloadAddContext context;
+    };
+    const auto batch = std::make_shared<BatchContext>();
+    target.addRow = [this, batch](const std::vector<std::wstring>& texts, DWORD flags, DownloadListSource from) {
         if (m_list == nullptr) {
             return false;
         }
-        DownloadAddContext context = MakeAddContext();
+        if (!batch->made) {
+            batch->context = MakeAddContext();
+        }
+        const CDownloadExceptList* exceptList = batch->context.exceptList;
         // The saved list is the user's own: its rows come back as they were saved, also those whose
         // ID was put on the except list later (the list guards new additions).
         if (from == DownloadListSource::SavedList) {
-            context.exceptList = nullptr;
+            batch->context.exceptList = nullptr;
         }
-        return Added(::AddItemFromArgs(context, texts, flags)) == 1;
+        const bool added = ::AddItemFromArgs(batch->context, texts, flags);
+        batch->context.exceptList = exceptList;
+        return Added(added) == 1;
     };
-    target.runBatch = [this](const std::function<void()>& batch) {
-        // Each row of a batch sends the list several notifications, after each of which the window
-        // would refresh its item menus by reading the whole list: once after the batch is enough.
+    target.runBatch = [this, batch](const std::function<void()>& rows) {
+        batch->context = MakeAddContext();
+        batch->made = true;
+        // Each row sends the list several notifications, after each of which the window would refresh
+        // its item menus by reading the whole list: once after the batch is enough.
         const bool refreshing = m_updatingQueueTimer;
         m_updatingQueueTimer = true;
-        batch();
+        rows();
         m_updatingQueueTimer = refreshing;
+        batch->made = false;
         UpdateQueueTimer();
     };
     auto load = std::make_unique<CDownloadListLoad>(target);

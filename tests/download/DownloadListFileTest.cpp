@@ -156,6 +156,8 @@ protected:
     }
 
     void AddRows(const std::vector<Row>& rows) {
+        // Under Wine a list that draws itself takes a millisecond a row.
+        SendMessageW(m_target.list, WM_SETREDRAW, FALSE, 0);
         for (const Row& r : rows) {
             const int row = InsertListItem(-1, r.title, m_target.list);
             SetListItemText(r.id, kDownloadColumnId, m_target.list, row);
@@ -166,6 +168,7 @@ protected:
             SetListItemParam(m_target.list, row, MakeItemData(r.status, r.flags));
             SetChecked(row, r.ticked);
         }
+        SendMessageW(m_target.list, WM_SETREDRAW, TRUE, 0);
     }
     void SetChecked(int row, bool ticked) {
         LVITEMW item = {};
