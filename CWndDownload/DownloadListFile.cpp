@@ -165,7 +165,11 @@ void AddLoadedRow(const DownloadListTarget& target, const LoadedLine& line, Down
     SetListItemText(row.title, kDownloadColumnTitle, list, last);
     SetListItemText(row.videoPath, kDownloadColumnVideoPath, list, last);
     SetListItemText(row.commentPath, kDownloadColumnCommentPath, list, last);
-    SetListItemText(row.addData, kDownloadColumnAddData, list, last);
+    // A user's line may give its options after the ID and no seventh field; the options the add kept
+    // then stay (a saved line's first field never holds a blank).
+    if (!row.addData.empty() || row.id.find(L' ') == std::wstring::npos) {
+        SetListItemText(row.addData, kDownloadColumnAddData, list, last);
+    }
     if (HasItemOptionText(list, last)) {
         SetDownloadItemStatus(list, kDownloadStatusError, last);
     }

@@ -435,11 +435,13 @@ TEST_F(DownloadWindowTest, SavedRowsComeBackAsTheyWereAndTheCloseWritesThemAgain
     }
     EXPECT_EQ(Cell(List(), 0, kDownloadColumnSaveFolder), Folder() + L"\\save");
 
-    // A list file's rows are new additions: the except list refuses its excluded ID.
-    ASSERT_TRUE(WriteTextFile(PathOf(L"list.txt"), L"sm99\nsm16\n"));
+    // A list file's rows are new additions: the except list refuses its excluded ID. Options given
+    // after an ID stay with the row.
+    ASSERT_TRUE(WriteTextFile(PathOf(L"list.txt"), L"sm99\nsm16 log=\"2010/01/02\"\n"));
     ASSERT_TRUE(m_window.AddListFromCommandLine(PathOf(L"list.txt")));
     ASSERT_TRUE(PumpMessagesUntil([&] { return RowCount() == 6 && !IsDownloadListLoading(); }));
     EXPECT_EQ(Cell(List(), 5, kDownloadColumnId), L"sm16");
+    EXPECT_EQ(Cell(List(), 5, kDownloadColumnAddData), L"log=\"2010/01/02\"");
     EXPECT_NE(LogText().find(L"> sm99\r\n除外リストに指定されている動画IDです。"), std::wstring::npos) << LogText();
 
     m_window.Destroy();
