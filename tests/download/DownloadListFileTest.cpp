@@ -479,7 +479,15 @@ TEST_F(DownloadListFileTest, FiveThousandRowsSaveAndComeBackThroughTheAddingGate
     std::vector<Row> rows;
     for (int i = 0; i < 5000; ++i) {
         const std::wstring n = std::to_wstring(i);
-        Row r{L"sm" + std::to_wstring(100000 + i), kDownloadStatusWaiting, 0x6, i % 3 != 0, L"題名, " + n};
+        Row r{L"sm" + std::to_wstring(100000 + i),
+              kDownloadStatusWaiting,
+              0x6,
+              i % 3 != 0,
+              L"題名, " + n,
+              L"",
+              L"",
+              L"",
+              L""};
         switch (i % 4) {
         case 0:
             r.folder = Folder() + L"\\save," + n;
