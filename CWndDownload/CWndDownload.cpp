@@ -45,6 +45,18 @@ void SetChecked(HWND button, bool checked) {
     SendMessageW(button, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
+DownloadListTarget MakeListTarget(HWND window, HWND list, const std::wstring& caption) {
+    const AppSettings& app = GetAppSettings();
+    DownloadListTarget target;
+    target.window = window;
+    target.list = list;
+    target.caption = caption;
+    target.programFolder = app.programFolder;
+    target.settingsDatPath = app.settingsDatPath;
+    target.debugMode = app.DebugMode;
+    return target;
+}
+
 } // namespace
 
 CWndDownload::CWndDownload() = default;
@@ -169,7 +181,10 @@ void CWndDownload::LoadSettings() {
         std::vector<int> order = keys.columnOrder;
         ListView_SetColumnOrderArray(m_list, static_cast<int>(order.size()), order.data());
     }
-    StartListLoad(m_listFilePath);
+    // On its own, before the saved list: without a saved list the except list must still be known, or
+    // the close would write an empty one over the user's.
+    ReadDownloadExceptLists(GetAppSettings().settingsDatPath);
+    StartListLoad(m_listFilePath, DownloadListSource::SavedList);
 }
 
 void CWndDownload::SaveSettings() {
@@ -201,17 +216,55 @@ void CWndDownload::SaveSettings() {
     const AppSettings& app = GetAppSettings();
     WriteDownloadSettings(m_settingsPath, app.programFolder, keys, GetDownloadSettings());
 
+    // A load cut short would leave the list part old, part new: every load asked for ends first (its
+    // rows come in through this thread meanwhile), then the list is saved.
+    WaitForDownloadListLoads();
     StopAutoSave();
-    DownloadListTarget target = {GetHandle(), m_list, app.programFolder, app.settingsDatPath, app.DebugMode};
-    SaveDownloadList(target, m_listFilePath, false);
+    SaveDownloadList(MakeListTarget(GetHandle(), m_list, m_caption), m_listFilePath, false);
 }
 
-void CWndDownload::StartListLoad(const std::wstring& path) {
-    const AppSettings& app = GetAppSettings();
-    DownloadListTarget target = {GetHandle(), m_list, app.programFolder, app.settingsDatPath, app.DebugMode};
+void CWndDownload::StartListLoad(const std::wstring& path, DownloadListSource source) {
+    DownloadListTarget target = MakeListTarget(GetHandle(), m_list, m_caption);
+    // The adding gate's context for the rows of one batch: the check boxes cannot change within one
+    // step on this thread, and reading them for every row would cost more than the row.
+    struct BatchContext {
+        bool made = false;
+        DownloadAddContext context;
+    };
+    const auto batch = std::make_shared<BatchContext>();
+    target.addRow = [this, batch](const std::vector<std::wstring>& texts, DWORD flags, DownloadListSource from) {
+        if (m_list == nullptr) {
+            return false;
+        }
+        if (!batch->made) {
+            batch->context = MakeAddContext();
+        }
+        const CDownloadExceptList* exceptList = batch->context.exceptList;
+        // The saved list is the user's own: its rows come back as they were saved, also those whose
+        // ID was put on the except list later (the list guards new additions).
+        if (from == DownloadListSource::SavedList) {
+            batch->context.exceptList = nullptr;
+        }
+        const bool added = ::AddItemFromArgs(batch->context, texts, flags);
+        batch->context.exceptList = exceptList;
+        return Added(added) == 1;
+    };
+    target.runBatch = [this, batch](const std::function<void()>& rows) {
+        batch->context = MakeAddContext();
+        batch->made = true;
+        // Each row sends the list several notifications, after each of which the window would refresh
+        // its item menus by reading the whole list: once after the batch is enough.
+        const bool refreshing = m_updatingQueueTimer;
+        m_updatingQueueTimer = true;
+        rows();
+        m_updatingQueueTimer = refreshing;
+        batch->made = false;
+        UpdateQueueTimer();
+    };
+    auto load = std::make_unique<CDownloadListLoad>(target);
     WorkerOptions options;
     options.name = L"LoadListThread";
-    StartWorker(options, [target, path] { LoadDownloadList(target, path); });
+    StartWorker(options, [load = std::move(load), path, source] { load->Run(path, source); });
 }
 
 bool CWndDownload::AddListFromCommandLine(const std::wstring& path) {
@@ -344,8 +397,7 @@ void CWndDownload::StartAutoSave() {
     if (GetHandle() == nullptr) {
         return;
     }
-    const AppSettings& app = GetAppSettings();
-    DownloadListTarget target = {GetHandle(), m_list, app.programFolder, app.settingsDatPath, app.DebugMode};
+    const DownloadListTarget target = MakeListTarget(GetHandle(), m_list, m_caption);
     auto stop = std::make_shared<std::atomic<bool>>(false);
     m_saveStop = stop;
     WorkerOptions options;

@@ -17,6 +17,7 @@
 
 #include "CWndDownload/DownloadSettings.h"
 #include "CWndDownload/DownloadAdd.h"
+#include "CWndDownload/DownloadListFile.h"
 #include "foundation/CCritSec.h"
 #include "foundation/CWndBase.h"
 #include "foundation/CWorkerThread.h"
@@ -132,7 +133,8 @@ private:
     bool CreateDlg();
     void LoadSettings();
     void SaveSettings();
-    void StartListLoad(const std::wstring& path);
+    // Counts a load of the list file at once (saves are refused from now on) and runs it on a worker.
+    void StartListLoad(const std::wstring& path, DownloadListSource source = DownloadListSource::UserFile);
 
     // The window procedure's parts (CWndDownloadProc.cpp).
     BOOL OnCreate(HWND window);

@@ -8,10 +8,15 @@
 #include "foundation/PrivateMessages.h"
 #include "foundation/StringUtil.h"
 #include "foundation/TextFile.h"
+#include "foundation/WaitDispatching.h"
+#include "foundation/WindowUtil.h"
 
 #include <boost/lexical_cast.hpp>
 
 #include <commctrl.h>
+
+#include <algorithm>
+#include <deque>
 
 const wchar_t kDownloadListLoadingSuffix[] = L" - 読み込み中...";
 
@@ -21,9 +26,17 @@ const wchar_t kCommaEscape[] = L"\\\\COMMA\\\\";
 const wchar_t kExceptSection[] = L"ExceptDownload";
 const wchar_t kExceptWordSection[] = L"ExceptWordDownload";
 constexpr size_t kFieldCount = 7;
+// Lines added per step on the list's thread: few enough that the window stays responsive between
+// steps, many enough that the steps' round trips cost little beside the rows.
+constexpr size_t kLinesPerStep = 200;
 
 std::wstring EscapeField(std::wstring text) {
     ReplaceAll(text, L",", kCommaEscape);
+    for (wchar_t& c : text) {
+        if (c == L'\r' || c == L'\n') {
+            c = L' ';
+        }
+    }
     return text;
 }
 
@@ -36,44 +49,80 @@ std::wstring AbsoluteField(const std::wstring& path, const std::wstring& program
     return path.empty() ? path : GetAbsolutePath(programFolder, path, true);
 }
 
-std::wstring WindowCaption(HWND window) {
-    const int length = GetWindowTextLengthW(window);
-    std::wstring text(static_cast<size_t>(length > 0 ? length : 0) + 1, L'\0');
-    const int copied = GetWindowTextW(window, &text[0], static_cast<int>(text.size()));
-    text.resize(static_cast<size_t>(copied > 0 ? copied : 0));
-    return text;
-}
-
 int RowCount(HWND list) {
     return static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
 }
 
-// Two loads at once would each remember the other's loading caption and leave it behind.
-CCritSec& LoadLock() {
-    static CCritSec lock;
-    return lock;
-}
-
-// While a load runs the list is disabled and the caption carries the loading suffix; both come back
-// however the load ends.
-class CLoadingState {
+// The loads asked for and not ended, in the order they were asked for; the first one runs. A load
+// waits on its own event, which is set when it becomes the first.
+class CLoadQueue {
 public:
-    CLoadingState(HWND window, HWND list) : m_window(window), m_list(list), m_caption(WindowCaption(window)) {
-        EnableWindow(m_list, FALSE);
-        SetWindowTextW(m_window, (m_caption + kDownloadListLoadingSuffix).c_str());
+    CLoadQueue() : m_idle(CreateEventW(nullptr, TRUE, TRUE, nullptr)) {}
+
+    void Enter(const void* load, HANDLE turn) {
+        CAutoLock lock(m_lock);
+        m_loads.push_back({load, turn});
+        if (m_loads.size() == 1) {
+            SetEvent(turn);
+        }
+        ResetEvent(m_idle.Get());
     }
-    ~CLoadingState() {
-        SetWindowTextW(m_window, m_caption.c_str());
-        EnableWindow(m_list, TRUE);
+    void Leave(const void* load) {
+        CAutoLock lock(m_lock);
+        const bool wasFirst = !m_loads.empty() && m_loads.front().load == load;
+        m_loads.erase(std::remove_if(m_loads.begin(), m_loads.end(), [load](const Entry& e) { return e.load == load; }),
+                      m_loads.end());
+        if (m_loads.empty()) {
+            SetEvent(m_idle.Get());
+        } else if (wasFirst) {
+            SetEvent(m_loads.front().turn);
+        }
     }
-    CLoadingState(const CLoadingState&) = delete;
-    CLoadingState& operator=(const CLoadingState&) = delete;
+    bool IsLoading() const {
+        CAutoLock lock(m_lock);
+        return !m_loads.empty();
+    }
+    HANDLE Idle() const { return m_idle.Get(); }
+
+    // Brings the window's look in line with the count; on the list's thread only.
+    void ShowState(const DownloadListTarget& target) {
+        const bool loading = IsLoading();
+        const std::wstring caption = loading ? target.caption + kDownloadListLoadingSuffix : target.caption;
+        if (GetWindowTextString(target.window) != caption) {
+            SetWindowTextW(target.window, caption.c_str());
+        }
+        if (loading == m_shownLoading) {
+            return;
+        }
+        m_shownLoading = loading;
+        EnableWindow(target.list, loading ? FALSE : TRUE);
+        SendMessageW(target.list, WM_SETREDRAW, loading ? FALSE : TRUE, 0);
+        if (!loading) {
+            InvalidateRect(target.list, nullptr, TRUE);
+        }
+    }
 
 private:
-    HWND m_window;
-    HWND m_list;
-    std::wstring m_caption;
+    struct Entry {
+        const void* load;
+        HANDLE turn;
+    };
+    mutable CCritSec m_lock;
+    std::deque<Entry> m_loads;
+    CEventHandle m_idle; // set while no load is counted
+    bool m_shownLoading = false;
 };
+
+CLoadQueue& Loads() {
+    static CLoadQueue queue;
+    return queue;
+}
+
+void ShowLoadState(const DownloadListTarget& target) {
+    if (target.list != nullptr) {
+        RunDownloadRowStep(target.list, [&target] { Loads().ShowState(target); });
+    }
+}
 
 class CLowestPriority {
 public:
@@ -92,11 +141,20 @@ private:
     int m_previous;
 };
 
-// Adds the line's row through the window and fills its cells. Runs on the list's thread, so no other
-// add can slip in between and the new row is still the last one.
-void AddLoadedRow(const DownloadListTarget& target, const DownloadListLine& row, DWORD flags) {
-    std::vector<std::wstring> texts{row.id, row.folder};
-    if (SendMessageW(target.window, kMsgDownloadAddItem, reinterpret_cast<WPARAM>(&texts), flags) != 1) {
+struct LoadedLine {
+    DownloadListLine row;
+    DWORD flags = 0;
+};
+
+// Adds the line's row and fills its cells. Runs on the list's thread, as one step with the add, so
+// the row the add appended is still the last one: no other add can come in between.
+void AddLoadedRow(const DownloadListTarget& target, const LoadedLine& line, DownloadListSource source) {
+    const DownloadListLine& row = line.row;
+    const std::vector<std::wstring> texts{row.id, row.folder};
+    const bool added = target.addRow ? target.addRow(texts, line.flags, source)
+                                     : SendMessageW(target.window, kMsgDownloadAddItem,
+                                                    reinterpret_cast<WPARAM>(&texts), line.flags) == 1;
+    if (!added) {
         return;
     }
     const HWND list = target.list;
@@ -107,7 +165,11 @@ void AddLoadedRow(const DownloadListTarget& target, const DownloadListLine& row,
     SetListItemText(row.title, kDownloadColumnTitle, list, last);
     SetListItemText(row.videoPath, kDownloadColumnVideoPath, list, last);
     SetListItemText(row.commentPath, kDownloadColumnCommentPath, list, last);
-    SetListItemText(row.addData, kDownloadColumnAddData, list, last);
+    // A user's line may give its options after the ID and no seventh field; the options the add kept
+    // then stay (a saved line's first field never holds a blank).
+    if (!row.addData.empty() || row.id.find(L' ') == std::wstring::npos) {
+        SetListItemText(row.addData, kDownloadColumnAddData, list, last);
+    }
     if (HasItemOptionText(list, last)) {
         SetDownloadItemStatus(list, kDownloadStatusError, last);
     }
@@ -116,6 +178,26 @@ void AddLoadedRow(const DownloadListTarget& target, const DownloadListLine& row,
         SetDownloadRowTicked(list, last, false);
         SetDownloadRowTicked(list, last, true);
     }
+}
+
+// The rows as the file stores them, read in one go on the list's thread.
+std::vector<DownloadListLine> ReadRows(HWND list) {
+    const int count = RowCount(list);
+    std::vector<DownloadListLine> rows(static_cast<size_t>(count > 0 ? count : 0));
+    for (int row = 0; row < count; ++row) {
+        WORD flags = GetItemFlagsOf(GetListItemParam(list, row));
+        flags = IsDownloadRowTicked(list, row) ? static_cast<WORD>(flags | kDownloadKindBase)
+                                               : static_cast<WORD>(flags & ~kDownloadKindBase);
+        DownloadListLine& line = rows[static_cast<size_t>(row)];
+        line.id = GetListItemText(list, row, kDownloadColumnId);
+        line.flagsText = std::to_wstring(flags);
+        line.folder = GetListItemText(list, row, kDownloadColumnSaveFolder);
+        line.title = GetListItemText(list, row, kDownloadColumnTitle);
+        line.videoPath = GetListItemText(list, row, kDownloadColumnVideoPath);
+        line.commentPath = GetListItemText(list, row, kDownloadColumnCommentPath);
+        line.addData = GetListItemText(list, row, kDownloadColumnAddData);
+    }
+    return rows;
 }
 
 } // namespace
@@ -192,6 +274,23 @@ void CDownloadExceptList::Append(const std::wstring& line) {
     }
 }
 
+void CDownloadExceptList::Merge(const std::vector<std::wstring>& lines) {
+    CAutoLock lock(m_lock);
+    std::unordered_set<std::wstring> held(m_lines.begin(), m_lines.end());
+    for (const std::wstring& line : lines) {
+        if (line.empty() || !held.insert(line).second) {
+            continue;
+        }
+        m_lines.push_back(line);
+        if (m_keysBuilt) {
+            std::wstring key = GetExceptLineKey(line);
+            if (!key.empty()) {
+                m_keys.insert(std::move(key));
+            }
+        }
+    }
+}
+
 std::vector<std::wstring> CDownloadExceptList::RemoveDuplicates() {
     CAutoLock lock(m_lock);
     RemoveDuplicateStrings(m_lines);
@@ -225,41 +324,50 @@ CDownloadExceptList& GetDownloadExceptWordList() {
     return list;
 }
 
+void ReadDownloadExceptLists(const std::wstring& settingsDatPath) {
+    const CSectionFile settings(settingsDatPath);
+    GetDownloadExceptList().Replace(settings.ReadSectionLines(kExceptSection, true));
+    GetDownloadExceptWordList().Replace(settings.ReadSectionLines(kExceptWordSection, true));
+}
+
 bool SaveDownloadList(const DownloadListTarget& target, const std::wstring& path, bool automatic,
                       const std::atomic<bool>* stop) {
-    if (WindowCaption(target.window).find(kDownloadListLoadingSuffix) != std::wstring::npos) {
+    const auto stopped = [stop] { return stop != nullptr && stop->load(); };
+    if (IsDownloadListLoading()) {
         return false;
+    }
+    // Asked again on the list's thread, where the window counts its loads: a load asked for after the
+    // first look is either counted now or starts after the rows were read.
+    bool loading = false;
+    std::vector<DownloadListLine> rows;
+    if (!RunDownloadRowStep(target.list, [&] {
+            loading = IsDownloadListLoading();
+            if (!loading && !stopped()) {
+                rows = ReadRows(target.list);
+            }
+        })) {
+        // The window is gone: an empty list read from it is no list to write.
+        return true;
+    }
+    if (loading) {
+        return false;
+    }
+    if (stopped()) {
+        return true;
     }
     if (!automatic) {
         const std::vector<std::wstring> lines = GetDownloadExceptList().RemoveDuplicates();
         CSectionFile(target.settingsDatPath).SetSection(kExceptSection, JoinStrings(lines, L"\n"));
     }
 
-    const HWND list = target.list;
-    const int count = RowCount(list);
     std::wstring text;
-    for (int row = 0; row < count; ++row) {
-        if (stop != nullptr && stop->load()) {
-            return true;
-        }
-        WORD flags = GetItemFlagsOf(GetListItemParam(list, row));
-        flags = IsDownloadRowTicked(list, row) ? static_cast<WORD>(flags | kDownloadKindBase)
-                                       : static_cast<WORD>(flags & ~kDownloadKindBase);
-        DownloadListLine line;
-        line.id = GetListItemText(list, row, kDownloadColumnId);
-        line.flagsText = std::to_wstring(flags);
-        line.folder = GetListItemText(list, row, kDownloadColumnSaveFolder);
-        line.title = GetListItemText(list, row, kDownloadColumnTitle);
-        line.videoPath = GetListItemText(list, row, kDownloadColumnVideoPath);
-        line.commentPath = GetListItemText(list, row, kDownloadColumnCommentPath);
-        line.addData = GetListItemText(list, row, kDownloadColumnAddData);
-        text += FormatDownloadListLine(line, target.programFolder);
+    for (const DownloadListLine& row : rows) {
+        text += FormatDownloadListLine(row, target.programFolder);
         text += L'\n';
     }
-    if (stop != nullptr && stop->load()) {
+    if (stopped()) {
         return true;
     }
-
     // The file is replaced only once the whole text is written, never left cut.
     WriteTextFile(path, text);
     if (target.debugMode) {
@@ -268,36 +376,99 @@ bool SaveDownloadList(const DownloadListTarget& target, const std::wstring& path
     return true;
 }
 
-bool LoadDownloadList(const DownloadListTarget& target, const std::wstring& path) {
-    CAutoLock serial(LoadLock());
+CDownloadListLoad::CDownloadListLoad(const DownloadListTarget& target)
+    : m_target(target), m_turn(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {
+    if (m_target.caption.empty()) {
+        m_target.caption = GetWindowTextString(m_target.window);
+        const size_t suffix = m_target.caption.find(kDownloadListLoadingSuffix);
+        if (suffix != std::wstring::npos) {
+            m_target.caption.erase(suffix);
+        }
+    }
+    Loads().Enter(this, m_turn.Get());
+    m_counted = true;
+    ShowLoadState(m_target);
+}
+
+CDownloadListLoad::~CDownloadListLoad() {
+    Leave();
+}
+
+void CDownloadListLoad::Leave() {
+    if (m_counted) {
+        m_counted = false;
+        Loads().Leave(this);
+        ShowLoadState(m_target);
+    }
+    // The window waits for this notice to take the adds it held back.
+    if (!m_reported) {
+        m_reported = true;
+        PostMessageW(m_target.window, kMsgDownloadListLoaded, 0, 0);
+    }
+}
+
+bool CDownloadListLoad::Run(const std::wstring& path, DownloadListSource source) {
+    if (!m_counted) {
+        return false;
+    }
+    WaitForSingleObject(m_turn.Get(), INFINITE);
     if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
-        PostMessageW(target.window, kMsgDownloadListLoaded, 0, 0);
+        Leave();
         return false;
     }
     CLowestPriority priority;
-    {
-        CLoadingState loading(target.window, target.list);
 
-        const CSectionFile settings(target.settingsDatPath);
-        GetDownloadExceptList().Replace(settings.ReadSectionLines(kExceptSection, true));
-        GetDownloadExceptWordList().Replace(settings.ReadSectionLines(kExceptWordSection, true));
+    // The file's except lists join this run's entries (the window read the stored ones at its
+    // creation; an item ended or a row removed since may have added more).
+    const CSectionFile settings(m_target.settingsDatPath);
+    GetDownloadExceptList().Merge(settings.ReadSectionLines(kExceptSection, true));
+    GetDownloadExceptWordList().Merge(settings.ReadSectionLines(kExceptWordSection, true));
 
-        std::wstring text;
-        ReadTextFile(path, text);
-        for (const std::wstring& line : Split(text, L"\n", true)) {
-            DownloadListLine row;
-            if (!ParseDownloadListLine(line, target.programFolder, row)) {
-                continue;
-            }
-            std::wstring error;
-            const DWORD flags = ParseDownloadListFlags(row.flagsText, error);
-            if (!error.empty()) {
-                DebugLog() << error << EndLine;
-            }
-            RunDownloadRowStep(target.list, [&] { AddLoadedRow(target, row, flags); });
+    std::wstring text;
+    ReadTextFile(path, text);
+    std::vector<LoadedLine> lines;
+    for (const std::wstring& lineText : Split(text, L"\n", true)) {
+        LoadedLine line;
+        if (!ParseDownloadListLine(lineText, m_target.programFolder, line.row)) {
+            continue;
         }
+        std::wstring error;
+        line.flags = ParseDownloadListFlags(line.row.flagsText, error);
+        if (!error.empty()) {
+            DebugLog() << error << EndLine;
+        }
+        lines.push_back(std::move(line));
     }
-    SendMessageW(target.list, LVM_ENSUREVISIBLE, RowCount(target.list) - 1, TRUE);
-    PostMessageW(target.window, kMsgDownloadListLoaded, 0, 0);
+
+    for (size_t first = 0; first < lines.size(); first += kLinesPerStep) {
+        const size_t end = std::min(lines.size(), first + kLinesPerStep);
+        const std::function<void()> batch = [&] {
+            for (size_t i = first; i < end; ++i) {
+                AddLoadedRow(m_target, lines[i], source);
+            }
+        };
+        RunDownloadRowStep(m_target.list, [&] {
+            if (m_target.runBatch) {
+                m_target.runBatch(batch);
+            } else {
+                batch();
+            }
+        });
+    }
+    SendMessageW(m_target.list, LVM_ENSUREVISIBLE, RowCount(m_target.list) - 1, TRUE);
+    Leave();
     return true;
+}
+
+bool LoadDownloadList(const DownloadListTarget& target, const std::wstring& path, DownloadListSource source) {
+    CDownloadListLoad load(target);
+    return load.Run(path, source);
+}
+
+bool IsDownloadListLoading() {
+    return Loads().IsLoading();
+}
+
+void WaitForDownloadListLoads() {
+    WaitDispatchingSentMessages(Loads().Idle(), INFINITE);
 }

@@ -5,15 +5,20 @@
 // a valid list file.
 //
 // Thread use: the line texts are pure. CDownloadExceptList may be used from any thread (it holds its
-// own lock). SaveDownloadList and LoadDownloadList run on any thread and reach the list only through
+// own lock). SaveDownloadList and the loads run on any thread and reach the list only through
 // list-view messages and the download window by messages, so the window's thread must be free to
-// answer them; LoadDownloadList belongs on a worker (it waits for a load running on another thread).
+// answer them; a load's Run belongs on a worker (it waits for the loads asked for before it).
+//
+// Never: tell a running load by the window's caption (it is for display only); save while a load is
+// counted (the list is then part old, part new).
 
 #include "foundation/CCritSec.h"
+#include "foundation/Handles.h"
 
 #include <windows.h>
 
 #include <atomic>
+#include <functional>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -32,8 +37,8 @@ struct DownloadListLine {
     std::wstring addData;     // field 7
 };
 
-// The line of a row without its final "\n": "," inside fields escaped, paths inside the program
-// folder written relative.
+// The line of a row without its final "\n": "," inside fields escaped, a CR or LF written as a blank
+// (it would split the line), paths inside the program folder written relative.
 std::wstring FormatDownloadListLine(const DownloadListLine& row, const std::wstring& programFolder);
 // The fields of a line, unescaped and with non-empty paths made absolute; false for a line to skip
 // (empty, or an empty first field).
@@ -52,6 +57,8 @@ public:
     std::vector<std::wstring> Snapshot() const;
     void Replace(std::vector<std::wstring> lines);
     void Append(const std::wstring& line);
+    // Appends the lines not held yet (a list file's except list joins this run's entries).
+    void Merge(const std::vector<std::wstring>& lines);
     // Removes later duplicates and returns the lines.
     std::vector<std::wstring> RemoveDuplicates();
     // Whether a line names exactly this key (GetExceptLineKey). The keys are gathered once per change
@@ -68,26 +75,78 @@ private:
 CDownloadExceptList& GetDownloadExceptList();
 CDownloadExceptList& GetDownloadExceptWordList();
 
+// Where a list file comes from: the window's own saved list (DownList.dat), whose rows are the
+// user's and come back as they were saved, or a list file the user gives, whose rows are new
+// additions that the except list guards.
+enum class DownloadListSource {
+    SavedList,
+    UserFile,
+};
+
 // What a save and a load need of the download window.
 struct DownloadListTarget {
     HWND window = nullptr; // the download window: its caption, the row adds (kMsgDownloadAddItem) and
                            // the end of a load (kMsgDownloadListLoaded) go to it
     HWND list = nullptr;   // its list view
+    std::wstring caption;  // the window's normal title, shown again once no load is left
     std::wstring programFolder;
     std::wstring settingsDatPath; // settings.dat, holding the except list
     bool debugMode = false;
+    // Adds a line's row, on the list's thread: texts {ID or URL, save folder}, the flag word, and
+    // whether the line comes from the saved list; true when a row was added (as the last row). Empty:
+    // kMsgDownloadAddItem is sent to the window.
+    std::function<bool(const std::vector<std::wstring>& texts, DWORD flags, DownloadListSource source)> addRow;
+    // Runs a batch of a load's rows on the list's thread; the window wraps it so that the batch's many
+    // list notifications do not each refresh its menus. Empty: the batch runs as it is.
+    std::function<void(const std::function<void()>& batch)> runBatch;
 };
 
+// Reads the except lists from settings.dat, replacing the in-memory ones (the window's creation,
+// whether or not a saved list exists).
+void ReadDownloadExceptLists(const std::wstring& settingsDatPath);
+
 // Writes every row to path (and, unless automatic is set, the except list to settings.dat). False
-// when nothing was written because a list is being loaded (the caption carries the loading suffix);
-// true otherwise, also when writing failed. stop, when given and set, ends a save between rows
-// without writing.
+// when nothing was written because a list load is counted (CDownloadListLoad); true otherwise, also
+// when writing failed. The rows are read in one step on the list's thread, so the file holds the list
+// as it was at one moment. stop, when given and set, ends a save before it writes.
 bool SaveDownloadList(const DownloadListTarget& target, const std::wstring& path, bool automatic,
                       const std::atomic<bool>* stop = nullptr);
 
-// Reads the list file into the list (each line added through the window's add message, then its
-// cells set), and the except lists from settings.dat; posts kMsgDownloadListLoaded to the window at
-// the end, also when the file is missing (then nothing else changes and the result is false). Loads
-// run one at a time. The add of a line and the filling of its row run as one step on the window's
-// thread (RunDownloadRowStep), so the window procedure must hand kMsgDownloadRowStep on.
-bool LoadDownloadList(const DownloadListTarget& target, const std::wstring& path);
+// One load of a list file into the window. It counts from its construction (when the load is asked
+// for) to its end, so that a save asked for meanwhile is refused and the window's close can wait for
+// it; loads run one at a time, in the order they were asked for. While any is counted the window's
+// caption carries the loading suffix, its list is disabled and not redrawn; after the last one the
+// caption is the target's, the list enabled and drawn again.
+//
+// Run reads the list file into the list (each line's add and the filling of its row in one step on
+// the list's thread, RunDownloadRowStep, so the window procedure must hand kMsgDownloadRowStep on)
+// and merges the except lists of settings.dat into the in-memory ones; it posts
+// kMsgDownloadListLoaded to the window at the end, also when the file is missing (then nothing else
+// changes and the result is false). A load destroyed without having run posts it too.
+class CDownloadListLoad {
+public:
+    explicit CDownloadListLoad(const DownloadListTarget& target);
+    ~CDownloadListLoad();
+    CDownloadListLoad(const CDownloadListLoad&) = delete;
+    CDownloadListLoad& operator=(const CDownloadListLoad&) = delete;
+
+    // Waits for the loads asked for earlier, then loads. Once only; on a worker.
+    bool Run(const std::wstring& path, DownloadListSource source);
+
+private:
+    void Leave();
+
+    DownloadListTarget m_target;
+    CEventHandle m_turn; // set when this load is the first one left
+    bool m_counted = false;
+    bool m_reported = false;
+};
+
+// A load counted at once and run on the calling thread (a worker).
+bool LoadDownloadList(const DownloadListTarget& target, const std::wstring& path,
+                      DownloadListSource source = DownloadListSource::UserFile);
+// Whether a load is counted.
+bool IsDownloadListLoading();
+// Waits until no load is counted, answering the messages sent to this thread meanwhile (the loads
+// send their rows to the list's thread).
+void WaitForDownloadListLoads();

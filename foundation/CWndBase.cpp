@@ -4,6 +4,7 @@
 #include "foundation/Exception.h"
 #include "foundation/StringUtil.h"
 
+#include <atomic>
 #include <exception>
 #include <string>
 
@@ -14,6 +15,20 @@ const wchar_t kObjectProp[] = L"CWndBaseProp";
 // stays in the chain and passes messages on to this procedure.
 const wchar_t kOrphanProcProp[] = L"CWndBasePrevProc";
 const ULONG_PTR kDialogClassAtom = 0x8002;
+
+// Under Wine a window property is read through the server (some 35 µs), which every message of every
+// window of ours would pay: each thread keeps its last few lookups. Every attach and detach, anywhere,
+// counts up the generation, which makes all kept lookups stale; it counts after the property changed,
+// so a lookup taken meanwhile is stale too.
+std::atomic<unsigned> g_objectGeneration{1};
+struct KeptObject {
+    HWND window = nullptr;
+    CWndBase* object = nullptr;
+    unsigned generation = 0;
+};
+constexpr size_t kKeptObjects = 4;
+thread_local KeptObject t_keptObjects[kKeptObjects];
+thread_local size_t t_nextKept = 0;
 
 // The standard dialog class, or a private dialog class of ours.
 bool IsDialogWindow(HWND window) {
@@ -85,7 +100,21 @@ LRESULT CWndBase::DefaultProc(HWND window, UINT message, WPARAM wParam, LPARAM l
 }
 
 CWndBase* CWndBase::FromWindow(HWND window) {
-    return window != nullptr ? static_cast<CWndBase*>(GetPropW(window, kObjectProp)) : nullptr;
+    if (window == nullptr) {
+        return nullptr;
+    }
+    const unsigned generation = g_objectGeneration.load();
+    for (const KeptObject& kept : t_keptObjects) {
+        if (kept.window == window && kept.generation == generation) {
+            return kept.object;
+        }
+    }
+    auto* object = static_cast<CWndBase*>(GetPropW(window, kObjectProp));
+    if (object != nullptr) {
+        t_keptObjects[t_nextKept] = {window, object, generation};
+        t_nextKept = (t_nextKept + 1) % kKeptObjects;
+    }
+    return object;
 }
 
 bool CWndBase::Attach(HWND window, CWndBase* object) {
@@ -96,6 +125,7 @@ bool CWndBase::Attach(HWND window, CWndBase* object) {
     if (!SetPropW(window, kObjectProp, object)) {
         return false;
     }
+    ++g_objectGeneration;
     object->m_hWnd = window;
     object->m_isDialog = IsDialogWindow(window);
     object->m_prevWndProc = nullptr;
@@ -129,8 +159,15 @@ void CWndBase::Detach() {
     const WNDPROC prev = m_prevWndProc;
     m_hWnd = nullptr;
     m_prevWndProc = nullptr;
+    if (window == nullptr) {
+        return;
+    }
+    // Also when the window went without telling us: a lookup of its handle kept by a thread is stale.
+    struct CountAfterwards {
+        ~CountAfterwards() { ++g_objectGeneration; }
+    } countAfterwards;
     // A stale handle may name another window by now.
-    if (window == nullptr || !IsWindow(window) || FromWindow(window) != this) {
+    if (!IsWindow(window) || FromWindow(window) != this) {
         return;
     }
     RemovePropW(window, kObjectProp);

@@ -1,9 +1,11 @@
 #include "CWndDownload/DownloadListFile.h"
 
+#include "CWndDownload/DownloadAdd.h"
 #include "CWndDownload/DownloadListRow.h"
 #include "foundation/CSectionFile.h"
 #include "foundation/CWorkerThread.h"
 #include "foundation/ListView.h"
+#include "foundation/PathUtil.h"
 #include "foundation/PrivateMessages.h"
 #include "foundation/TextFile.h"
 #include "tests/download/DownloadStandIn.h"
@@ -17,11 +19,13 @@
 #include <atomic>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 using testing_support::ClearLog;
 using testing_support::LogText;
+using testing_support::PumpMessagesFor;
 using testing_support::PumpMessagesUntil;
 
 namespace {
@@ -121,6 +125,7 @@ protected:
             testing_support::CreateStandInDownloadWindow(L"DownloadListFileTestWindow", StandInProc, kCaption);
         m_target.window = standIn.window;
         m_target.list = standIn.list;
+        m_target.caption = kCaption;
         ASSERT_NE(m_target.list, nullptr);
         m_target.programFolder = Folder();
         m_target.settingsDatPath = PathOf(L"settings.dat");
@@ -151,6 +156,8 @@ protected:
     }
 
     void AddRows(const std::vector<Row>& rows) {
+        // Under Wine a list that draws itself takes a millisecond a row.
+        SendMessageW(m_target.list, WM_SETREDRAW, FALSE, 0);
         for (const Row& r : rows) {
             const int row = InsertListItem(-1, r.title, m_target.list);
             SetListItemText(r.id, kDownloadColumnId, m_target.list, row);
@@ -161,6 +168,7 @@ protected:
             SetListItemParam(m_target.list, row, MakeItemData(r.status, r.flags));
             SetChecked(row, r.ticked);
         }
+        SendMessageW(m_target.list, WM_SETREDRAW, TRUE, 0);
     }
     void SetChecked(int row, bool ticked) {
         LVITEMW item = {};
@@ -212,6 +220,8 @@ TEST(DownloadListLineTest, LinesAreWrittenWithEscapedCommasAndPathsRelativeToThe
         {{L"http://host/watch/sm9?a,b", L"2055", L"", DownloadTitlePlaceholder(), L"", L"", L"-deleted"},
          L"http://host/watch/sm9?a\\\\COMMA\\\\b,2055,,,,,-deleted"},
         {{L"sm9", L"7", L"", L"back\\slash", L"", L"", L""}, L"sm9,7,,back\\slash,,,"},
+        // A line break would cut the line in two.
+        {{L"sm9", L"7", L"", L"one\r\ntwo\nthree\r", L"", L"", L"a\nb"}, L"sm9,7,,one  two three ,,,a b"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.line);
@@ -324,24 +334,37 @@ TEST_F(DownloadListFileTest, ASaveRefusedOrStoppedLeavesTheFilesAsTheyWere) {
     ASSERT_TRUE(settings.SetSection(L"ExceptDownload", L"old"));
     GetDownloadExceptList().Replace({L"sm7\t# x"});
 
-    SetWindowTextW(m_target.window, (std::wstring(kCaption) + kDownloadListLoadingSuffix).c_str());
-    EXPECT_FALSE(SaveDownloadList(m_target, m_listPath, false));
-    EXPECT_EQ(settings.ReadSection(L"ExceptDownload", L""), L"old");
-    EXPECT_EQ(ReadBytes(m_listPath), oldList);
+    {
+        // Counted from the moment it is asked for, before its worker has read a line.
+        CDownloadListLoad asked(m_target);
+        EXPECT_EQ(testing_support::WindowText(m_target.window), std::wstring(kCaption) + kDownloadListLoadingSuffix);
+        EXPECT_FALSE(SaveDownloadList(m_target, m_listPath, false));
+        bool saved = true;
+        OnWorker([&] { saved = SaveDownloadList(m_target, m_listPath, true); });
+        EXPECT_FALSE(saved);
+        EXPECT_EQ(settings.ReadSection(L"ExceptDownload", L""), L"old");
+        EXPECT_EQ(ReadBytes(m_listPath), oldList);
+    }
+    EXPECT_EQ(testing_support::WindowText(m_target.window), kCaption);
+    EXPECT_TRUE(PumpMessagesUntil([&] { return g_seen.loadedPosts == 1; }));
 
-    SetWindowTextW(m_target.window, kCaption);
     const std::atomic<bool> stop{true};
     bool saved = false;
     OnWorker([&] { saved = SaveDownloadList(m_target, m_listPath, true, &stop); });
     EXPECT_TRUE(saved);
     EXPECT_EQ(ReadBytes(m_listPath), oldList);
+
+    // The caption is for display: a title that happens to carry the suffix stops no save.
+    SetWindowTextW(m_target.window, (std::wstring(kCaption) + kDownloadListLoadingSuffix).c_str());
+    EXPECT_TRUE(SaveDownloadList(m_target, m_listPath, true));
+    EXPECT_EQ(ReadBytes(m_listPath), Utf16File(L"sm1,7,,t,,,\r\n"));
 }
 
 TEST_F(DownloadListFileTest, ALoadAddsEachLineThroughTheWindowAndFillsItsRow) {
     CSectionFile settings(m_target.settingsDatPath);
     ASSERT_TRUE(settings.SetSection(L"ExceptDownload", L"sm7\t# x\n\nsm8\t# y"));
     ASSERT_TRUE(settings.SetSection(L"ExceptWordDownload", L"word"));
-    GetDownloadExceptList().Replace({L"stale"});
+    GetDownloadExceptList().Replace({L"this run", L"sm7\t# x"});
     AddRows({{L"sm1", kDownloadStatusWaiting, 0x7, false, L"kept", L"", L"", L"", L""}});
     ASSERT_TRUE(WriteTextFile(m_listPath, L"sm2\n"
                                           L"sm3,7,.\\save,a\\\\COMMA\\\\b,.\\save\\v.mp4,D:\\c.xml,country=\"jp\"\n"
@@ -406,7 +429,8 @@ TEST_F(DownloadListFileTest, ALoadAddsEachLineThroughTheWindowAndFillsItsRow) {
 
     EXPECT_EQ(testing_support::WindowText(m_target.window), kCaption);
     EXPECT_TRUE(IsWindowEnabled(m_target.list));
-    EXPECT_EQ(GetDownloadExceptList().Snapshot(), (std::vector<std::wstring>{L"sm7\t# x", L"sm8\t# y"}));
+    // The file's except lines join the ones this run holds; a line held already is not doubled.
+    EXPECT_EQ(GetDownloadExceptList().Snapshot(), (std::vector<std::wstring>{L"this run", L"sm7\t# x", L"sm8\t# y"}));
     EXPECT_EQ(GetDownloadExceptWordList().Snapshot(), std::vector<std::wstring>{L"word"});
 }
 
@@ -449,36 +473,119 @@ TEST_F(DownloadListFileTest, ASavedListLoadsBackIntoTheSameRows) {
     }
 }
 
-TEST_F(DownloadListFileTest, LoadsStartedTogetherRunOneAfterTheOtherAndRestoreTheWindow) {
+TEST_F(DownloadListFileTest, FiveThousandRowsSaveAndComeBackThroughTheAddingGateAsTheyWere) {
+    // Ticked, unticked, done and deleted rows, with commas, empty fields and folders inside and
+    // outside the program folder.
+    std::vector<Row> rows;
+    for (int i = 0; i < 5000; ++i) {
+        const std::wstring n = std::to_wstring(i);
+        Row r{L"sm" + std::to_wstring(100000 + i),
+              kDownloadStatusWaiting,
+              0x6,
+              i % 3 != 0,
+              L"題名, " + n,
+              L"",
+              L"",
+              L"",
+              L""};
+        switch (i % 4) {
+        case 0:
+            r.folder = Folder() + L"\\save," + n;
+            r.video = r.folder + L"\\v.mp4";
+            r.comments = r.folder + L"\\c,1.xml";
+            break;
+        case 1:
+            r.folder = L"D:\\other";
+            r.flags = 0x866;
+            r.status = kDownloadStatusDone;
+            r.addData = L"country=\"jp\"";
+            break;
+        case 2:
+            r.flags = 0x22;
+            r.status = kDownloadStatusError;
+            r.ticked = false;
+            r.addData = L"-deleted";
+            break;
+        default:
+            r.title.clear();
+            break;
+        }
+        rows.push_back(r);
+    }
+    AddRows(rows);
+    OnWorker([&] { EXPECT_TRUE(SaveDownloadList(m_target, m_listPath, true)); });
+    const std::string saved = ReadBytes(m_listPath);
+    SendMessageW(m_target.list, LVM_DELETEALLITEMS, 0, 0);
+
+    DownloadSettings settings;
+    settings.SelectPath = true;
+    CDownloadRowKeys keys;
+    DownloadAddContext context;
+    context.window = m_target.window;
+    context.list = m_target.list;
+    context.settings = &settings;
+    context.rowKeys = &keys;
+    m_target.addRow = [&context](const std::vector<std::wstring>& texts, DWORD flags, DownloadListSource) {
+        return AddItemFromArgs(context, texts, flags);
+    };
+    EXPECT_TRUE(Load(m_listPath));
+    ASSERT_EQ(RowCount(), 5000);
+    for (int row = 0; row < 5000; ++row) {
+        const Row& r = rows[static_cast<size_t>(row)];
+        SCOPED_TRACE(r.id);
+        ASSERT_EQ(Cell(row, kDownloadColumnId), r.id);
+        ASSERT_EQ(Cell(row, kDownloadColumnTitle), r.title);
+        ASSERT_EQ(Cell(row, kDownloadColumnSaveFolder), r.folder);
+        ASSERT_EQ(Cell(row, kDownloadColumnVideoPath), r.video);
+        ASSERT_EQ(Cell(row, kDownloadColumnCommentPath), r.comments);
+        ASSERT_EQ(Cell(row, kDownloadColumnAddData), r.addData);
+        ASSERT_EQ(IsChecked(row), r.ticked);
+        ASSERT_EQ(GetListItemParam(m_target.list, row),
+                  MakeItemData(r.status, static_cast<WORD>(r.ticked ? r.flags | 0x1 : r.flags & ~0x1)));
+    }
+    DeleteFileW(m_listPath.c_str());
+    OnWorker([&] { EXPECT_TRUE(SaveDownloadList(m_target, m_listPath, true)); });
+    EXPECT_EQ(ReadBytes(m_listPath), saved);
+}
+
+TEST_F(DownloadListFileTest, OverlappingLoadsRunInTheOrderAskedAndTheWindowComesBackAfterTheLast) {
     std::wstring first, second;
-    for (int i = 0; i < 20; ++i) {
+    for (int i = 0; i < 300; ++i) {
         first += L"sm1" + std::to_wstring(i) + L",7,,t\n";
         second += L"sm2" + std::to_wstring(i) + L",7,,t\n";
     }
     ASSERT_TRUE(WriteTextFile(PathOf(L"first.txt"), first));
     ASSERT_TRUE(WriteTextFile(PathOf(L"second.txt"), second));
 
+    // Asked for in this order (as two files dropped one after the other), while the second load's
+    // worker is the first to start.
+    auto firstLoad = std::make_unique<CDownloadListLoad>(m_target);
+    auto secondLoad = std::make_unique<CDownloadListLoad>(m_target);
     std::atomic<int> finished{0};
     std::vector<CWorkerThread> workers;
-    for (const wchar_t* name : {L"first.txt", L"second.txt"}) {
-        const std::wstring path = PathOf(name);
-        const DownloadListTarget target = m_target;
+    const auto start = [&](std::unique_ptr<CDownloadListLoad>& load, const wchar_t* name) {
         workers.push_back(StartWorker(
-            WorkerOptions{L"DownloadListFileTest", false}, [target, path] { LoadDownloadList(target, path); },
+            WorkerOptions{L"DownloadListFileTest", false},
+            [load = std::move(load), path = PathOf(name)] { load->Run(path, DownloadListSource::UserFile); },
             [&finished] { ++finished; }));
-    }
+    };
+    start(secondLoad, L"second.txt");
+    PumpMessagesFor(100);
+    start(firstLoad, L"first.txt");
     EXPECT_TRUE(PumpMessagesUntil([&] { return finished == 2 && g_seen.loadedPosts == 2; }, 20000));
     for (CWorkerThread& worker : workers) {
         EXPECT_TRUE(worker.Wait(5000));
     }
-    EXPECT_EQ(RowCount(), 40);
+    ASSERT_EQ(RowCount(), 600);
+    for (int row = 0; row < 600; ++row) {
+        ASSERT_EQ(Cell(row, kDownloadColumnId), (row < 300 ? L"sm1" : L"sm2") + std::to_wstring(row % 300)) << row;
+    }
     EXPECT_TRUE(g_seen.loadingWhileAdding);
     EXPECT_EQ(testing_support::WindowText(m_target.window), kCaption);
     EXPECT_TRUE(IsWindowEnabled(m_target.list));
-    // Each file's rows stay together.
-    const std::wstring firstBlock = Cell(0, kDownloadColumnId).substr(0, 3);
-    const std::wstring secondBlock = firstBlock == L"sm1" ? L"sm2" : L"sm1";
-    for (int row = 0; row < 40; ++row) {
-        EXPECT_EQ(Cell(row, kDownloadColumnId).substr(0, 3), row < 20 ? firstBlock : secondBlock) << row;
-    }
+    EXPECT_FALSE(IsDownloadListLoading());
+    bool saved = false;
+    OnWorker([&] { saved = SaveDownloadList(m_target, m_listPath, true); });
+    EXPECT_TRUE(saved);
+    EXPECT_TRUE(FileExists(m_listPath));
 }

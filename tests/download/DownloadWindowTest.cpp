@@ -9,6 +9,7 @@
 #include "client/ServiceUrls.h"
 #include "foundation/AppSettings.h"
 #include "foundation/CBaseDebug.h"
+#include "foundation/CSectionFile.h"
 #include "foundation/ListView.h"
 #include "foundation/MainWindowMessages.h"
 #include "foundation/PathUtil.h"
@@ -161,6 +162,7 @@ TEST_F(DownloadWindowTest, HiddenWindowHasItsColumnsControlsAndStoredKeys) {
     Open();
     HWND window = m_window.GetHandle();
     EXPECT_EQ(GetWindowClassName(window), L"CWndDownload");
+    WaitUntilLoaded();
     EXPECT_EQ(GetWindowTextString(window), L"VelaPlayer - ダウンロードウィンドウ");
     EXPECT_FALSE(IsWindowVisible(window));
     EXPECT_NE(m_window.GetAccelerator(), nullptr);
@@ -395,6 +397,86 @@ TEST_F(DownloadWindowTest, ListFileOfTheCommandLineIsLoadedIntoTheList) {
     ASSERT_TRUE(PumpMessagesUntil([&] { return RowCount() == 2; }));
     EXPECT_EQ(Cell(List(), 0, kDownloadColumnId), L"sm105");
     EXPECT_EQ(Cell(List(), 1, kDownloadColumnId), L"sm106");
+}
+
+TEST_F(DownloadWindowTest, SavedRowsComeBackAsTheyWereAndTheCloseWritesThemAgain) {
+    // Ticked, unticked, done and deleted rows, and one whose ID went on the except list after it was
+    // added: the saved list is the user's own and comes back whole.
+    const std::wstring saved = L"sm11,7,.\\save,ticked\\\\COMMA\\\\title,.\\save\\v.mp4,,\n"
+                               L"sm12,6,D:\\dl,unticked,,,\n"
+                               L"sm13,2055,D:\\done,done,D:\\done\\v.mp4,D:\\done\\c.xml,\n"
+                               L"sm14,6,D:\\dl,deleted,,,-deleted\n"
+                               L"sm15,7,D:\\dl,excluded later,,,\n";
+    const std::wstring except = L"sm15\t# excluded later\nsm99\t# other";
+    ASSERT_TRUE(WriteTextFile(PathOf(L"DownList.dat"), saved));
+    ASSERT_TRUE(CSectionFile(PathOf(L"settings.dat")).SetSection(L"ExceptDownload", except));
+    Open();
+    WaitUntilLoaded();
+    struct Expected {
+        const wchar_t* id;
+        const wchar_t* title;
+        const wchar_t* status;
+        bool ticked;
+    };
+    const Expected rows[] = {
+        {L"sm11", L"ticked,title", L"待機中", true},
+        {L"sm12", L"unticked", L"待機中", false},
+        {L"sm13", L"done", L"完了", true},
+        {L"sm14", L"deleted", L"エラー(削除済み)", false},
+        {L"sm15", L"excluded later", L"待機中", true},
+    };
+    ASSERT_EQ(RowCount(), 5);
+    for (int row = 0; row < 5; ++row) {
+        SCOPED_TRACE(rows[row].id);
+        EXPECT_EQ(Cell(List(), row, kDownloadColumnId), rows[row].id);
+        EXPECT_EQ(Cell(List(), row, kDownloadColumnTitle), rows[row].title);
+        EXPECT_EQ(Cell(List(), row, kDownloadColumnStatus), rows[row].status);
+        EXPECT_EQ(IsRowTicked(List(), row), rows[row].ticked);
+    }
+    EXPECT_EQ(Cell(List(), 0, kDownloadColumnSaveFolder), Folder() + L"\\save");
+
+    // A list file's rows are new additions: the except list refuses its excluded ID. Options given
+    // after an ID stay with the row.
+    ASSERT_TRUE(WriteTextFile(PathOf(L"list.txt"), L"sm99\nsm16 log=\"2010/01/02\"\n"));
+    ASSERT_TRUE(m_window.AddListFromCommandLine(PathOf(L"list.txt")));
+    ASSERT_TRUE(PumpMessagesUntil([&] { return RowCount() == 6 && !IsDownloadListLoading(); }));
+    EXPECT_EQ(Cell(List(), 5, kDownloadColumnId), L"sm16");
+    EXPECT_EQ(Cell(List(), 5, kDownloadColumnAddData), L"log=\"2010/01/02\"");
+    EXPECT_NE(LogText().find(L"> sm99\r\n除外リストに指定されている動画IDです。"), std::wstring::npos) << LogText();
+
+    m_window.Destroy();
+    const std::wstring written = FileText(PathOf(L"DownList.dat"));
+    EXPECT_EQ(written.substr(0, saved.size()), saved);
+    EXPECT_EQ(written.compare(saved.size(), 5, L"sm16,"), 0) << written;
+    EXPECT_EQ(CSectionFile(PathOf(L"settings.dat")).ReadSection(L"ExceptDownload", L""), except);
+}
+
+TEST_F(DownloadWindowTest, WithoutASavedListTheExceptListIsStillKeptAtTheClose) {
+    const std::wstring except = L"sm15\t# one\nsm16\t# two";
+    ASSERT_TRUE(CSectionFile(PathOf(L"settings.dat")).SetSection(L"ExceptDownload", except));
+    Open();
+    WaitUntilLoaded();
+    const std::vector<std::wstring> add = {L"sm15", L""};
+    EXPECT_EQ(SendMessageW(m_main->Handle(), kMsgDownloadAddItem, reinterpret_cast<WPARAM>(&add), 0x10003), 0);
+    m_window.Destroy();
+    EXPECT_EQ(CSectionFile(PathOf(L"settings.dat")).ReadSection(L"ExceptDownload", L""), except);
+    EXPECT_EQ(FileText(PathOf(L"DownList.dat")), L"");
+}
+
+TEST_F(DownloadWindowTest, ACloseDuringTheLoadOfTheSavedListWaitsForItThenSavesEveryRow) {
+    std::wstring saved;
+    for (int i = 0; i < 3000; ++i) {
+        saved += L"sm" + std::to_wstring(100000 + i) + L",7,.\\save,t" + std::to_wstring(i) + L",,,\n";
+    }
+    ASSERT_TRUE(WriteTextFile(PathOf(L"DownList.dat"), saved));
+    Open();
+    // The user's add comes in before the loader's first row (this thread has not let it in yet).
+    const std::vector<std::wstring> add = {L"sm77", L"D:\\dl"};
+    ASSERT_EQ(SendMessageW(m_main->Handle(), kMsgDownloadAddItem, reinterpret_cast<WPARAM>(&add), 0x10003), 1);
+    ASSERT_TRUE(IsDownloadListLoading());
+    m_window.Destroy();
+    EXPECT_FALSE(IsDownloadListLoading());
+    EXPECT_EQ(FileText(PathOf(L"DownList.dat")), L"sm77,3,D:\\dl,,,,\n" + saved);
 }
 
 TEST_F(DownloadWindowTest, TextAnswerStaysValidWhenTheSettingsAreReplaced) {

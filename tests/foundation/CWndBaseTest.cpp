@@ -1,6 +1,7 @@
 #include "foundation/CWndBase.h"
 
 #include "foundation/Exception.h"
+#include "foundation/CWorkerThread.h"
 #include "foundation/Handles.h"
 #include "tests/support/TestSupport.h"
 
@@ -270,6 +271,37 @@ TEST(CWndBaseTest, AttachRefusesASecondObjectAndAnAttachedObject) {
     SetWindowTextW(first, L"x");
     EXPECT_EQ(a.Count(WM_SETTEXT), 1);
     EXPECT_EQ(b.Count(WM_SETTEXT), 0);
+}
+
+TEST(CWndBaseTest, ALookupKeptByAnotherThreadFollowsTheObjectsComingAndGoing) {
+    CWindowHandle parent(
+        CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 200, 100, nullptr, nullptr, nullptr, nullptr));
+    const HWND edit = CreateEdit(parent.Get());
+    RecordingWnd first;
+    RecordingWnd second;
+    ASSERT_TRUE(CWndBase::Attach(edit, &first));
+    const CEventHandle looked(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+    const CEventHandle lookAgain(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+    std::vector<CWndBase*> seen;
+    CWorkerThread looker = StartWorker(WorkerOptions{L"CWndBaseTest"}, [&] {
+        for (int i = 0; i < 3; ++i) {
+            seen.push_back(CWndBase::FromWindow(edit));
+            SetEvent(looked.Get());
+            WaitForSingleObject(lookAgain.Get(), 5000);
+        }
+    });
+    ASSERT_EQ(WaitForSingleObject(looked.Get(), 5000), WAIT_OBJECT_0);
+    first.Detach();
+    ASSERT_TRUE(CWndBase::Attach(edit, &second));
+    SetEvent(lookAgain.Get());
+    ASSERT_EQ(WaitForSingleObject(looked.Get(), 5000), WAIT_OBJECT_0);
+    second.Detach();
+    SetEvent(lookAgain.Get());
+    ASSERT_EQ(WaitForSingleObject(looked.Get(), 5000), WAIT_OBJECT_0);
+    SetEvent(lookAgain.Get());
+    EXPECT_TRUE(looker.Wait(5000));
+    EXPECT_EQ(seen, (std::vector<CWndBase*>{&first, &second, nullptr}));
+    DestroyWindow(edit);
 }
 
 TEST(CWndBaseTest, ObjectLeavingFromBelowAForeignSubclassKeepsTheChainWorking) {
