@@ -485,16 +485,6 @@ bool FindAskedWorkerRow(HWND list, const AskedWorker& asked, int& row) {
     return true;
 }
 
-// The row of the video ID (IDs are unique in the list), or -1.
-int FindKeyRowOf(HWND list, const std::wstring& key) {
-    for (int row = 0; row < ListView_GetItemCount(list); ++row) {
-        if (GetListItemText(list, row, kDownloadColumnId) == key) {
-            return row;
-        }
-    }
-    return -1;
-}
-
 // A row as it is rewritten by a move.
 struct RowRecord {
     bool ticked = false;
@@ -527,9 +517,9 @@ void CWndDownload::RemoveDownloadItem(bool addExcept, bool deleteFiles) {
     while (row != -1) {
         const std::wstring key = GetListItemText(list, row, kDownloadColumnId);
         const std::wstring title = GetListItemText(list, row, kDownloadColumnTitle);
-        const int slot = FindRunningThreadSlot(row);
+        const AskedWorker asked = GetAskedWorker(list, row);
+        const int slot = asked.slot;
         if (slot >= 0) {
-            const AskedWorker asked = GetAskedWorker(list, row);
             const std::wstring question = L"動画名 : " + key + L"\n" + L"タイトル : " + title + L"\n\n" +
                                           L"この項目をは現在ダウンロード処理途中です。" + L"\n" +
                                           L"項目を削除しますか？" + L"\n" +
@@ -541,7 +531,7 @@ void CWndDownload::RemoveDownloadItem(bool addExcept, bool deleteFiles) {
                 AbandonWorker(slot);
             } else {
                 // The worker ended while the question was open; its row may have moved or gone.
-                row = FindKeyRowOf(list, key);
+                row = FindRowById(list, key);
                 if (row < 0) {
                     row = ListView_GetNextItem(list, -1, LVNI_SELECTED);
                     continue;
@@ -915,8 +905,9 @@ void CWndDownload::CancelItemDownload() {
     // Every selected running row as it is now: rows move while the questions are open.
     std::vector<AskedWorker> running;
     for (int row : GetSelectedListItems(m_list)) {
-        if (FindRunningThreadSlot(row) >= 0) {
-            running.push_back(GetAskedWorker(m_list, row));
+        AskedWorker asked = GetAskedWorker(m_list, row);
+        if (asked.slot >= 0) {
+            running.push_back(std::move(asked));
         }
     }
     for (const AskedWorker& asked : running) {
