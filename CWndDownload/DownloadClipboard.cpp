@@ -117,10 +117,8 @@ void CWndDownload::AnalyzeClipboard() {
         status.SetStatusPartText(kClipboardStatusPart, L"クリップボード解析中...");
         std::vector<std::wstring> urls;
         if (ExtractVideoUrls(m_clipboardText, urls)) {
-            HWND window = GetHandle();
-            ForceForegroundWindow(window);
-            const int answer = MessageBoxW(window, MakeClipboardQuestion(urls).c_str(), BoxCaption().c_str(),
-                                           MB_YESNO | MB_TOPMOST | MB_SETFOREGROUND);
+            ForceForegroundWindow(GetHandle());
+            const int answer = Ask(MakeClipboardQuestion(urls), MB_YESNO | MB_TOPMOST | MB_SETFOREGROUND);
             if (answer == IDYES && m_list != nullptr) {
                 ListView_SetItemState(m_list, -1, 0, LVIS_SELECTED);
                 const bool several = urls.size() > 1;
