@@ -239,14 +239,11 @@ void CWndDownload::StartListLoad(const std::wstring& path, DownloadListSource so
         if (!batch->made) {
             batch->context = MakeAddContext();
         }
-        const CDownloadExceptList* exceptList = batch->context.exceptList;
         // The saved list is the user's own: its rows come back as they were saved, also those whose
         // ID was put on the except list later (the list guards new additions).
-        if (from == DownloadListSource::SavedList) {
-            batch->context.exceptList = nullptr;
-        }
+        batch->context.savedRow = from == DownloadListSource::SavedList;
         const bool added = ::AddItemFromArgs(batch->context, texts, flags);
-        batch->context.exceptList = exceptList;
+        batch->context.savedRow = false;
         return Added(added) == 1;
     };
     target.runBatch = [this, batch](const std::function<void()>& rows) {

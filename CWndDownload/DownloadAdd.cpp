@@ -417,6 +417,10 @@ bool AddDownloadItem(const std::wstring& folder, const DownloadAddContext& windo
     bool replacing = false;
     if (kinds & kDownloadKindCompleted) {
         status = kDownloadStatusDone;
+    } else if (window.savedRow) {
+        if (item.empty()) {
+            return false;
+        }
     } else {
         if (item.empty()) {
             if (!quiet) {

@@ -77,6 +77,10 @@ struct DownloadAddContext {
     const DownloadSettings* settings = nullptr;
     // Null: nothing is excluded.
     const CDownloadExceptList* exceptList = nullptr;
+    // A row of the user's saved list: it comes back as it was saved and is refused only when its text
+    // is empty. The other tests guard new additions; a saved row they refused would be gone at the
+    // next save.
+    bool savedRow = false;
     // Null: the list is read for every duplicate test.
     CDownloadRowKeys* rowKeys = nullptr;
     // Used by QueueAddItem.

@@ -26,6 +26,8 @@ const wchar_t kCommaEscape[] = L"\\\\COMMA\\\\";
 const wchar_t kExceptSection[] = L"ExceptDownload";
 const wchar_t kExceptWordSection[] = L"ExceptWordDownload";
 constexpr size_t kFieldCount = 7;
+const wchar_t kUnreadList[] = L"リストファイルを読み込めませんでした : ";
+const wchar_t kUnreadListNotSaved[] = L"ダウンロードリストを読み込めなかったため保存しません : ";
 // Lines added per step on the list's thread: few enough that the window stays responsive between
 // steps, many enough that the steps' round trips cost little beside the rows.
 constexpr size_t kLinesPerStep = 200;
@@ -51,6 +53,33 @@ std::wstring AbsoluteField(const std::wstring& path, const std::wstring& program
 
 int RowCount(HWND list) {
     return static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+}
+
+// The saved lists that exist but could not be read at their load (held open by another program, no
+// access, a read error). The window's list then lacks their rows, so no save may replace them.
+class CUnreadLists {
+public:
+    void Note(const std::wstring& path, bool unread) {
+        CAutoLock lock(m_lock);
+        if (unread) {
+            m_paths.insert(ToLower(path));
+        } else {
+            m_paths.erase(ToLower(path));
+        }
+    }
+    bool Holds(const std::wstring& path) const {
+        CAutoLock lock(m_lock);
+        return m_paths.count(ToLower(path)) != 0;
+    }
+
+private:
+    mutable CCritSec m_lock;
+    std::unordered_set<std::wstring> m_paths;
+};
+
+CUnreadLists& UnreadLists() {
+    static CUnreadLists lists;
+    return lists;
 }
 
 // The loads asked for and not ended, in the order they were asked for; the first one runs. A load
@@ -336,6 +365,10 @@ bool SaveDownloadList(const DownloadListTarget& target, const std::wstring& path
     if (IsDownloadListLoading()) {
         return false;
     }
+    if (UnreadLists().Holds(path)) {
+        DebugLog() << kUnreadListNotSaved << path << EndLine;
+        return true;
+    }
     // Asked again on the list's thread, where the window counts its loads: a load asked for after the
     // first look is either counted now or starts after the rows were read.
     bool loading = false;
@@ -356,6 +389,11 @@ bool SaveDownloadList(const DownloadListTarget& target, const std::wstring& path
         return true;
     }
     if (!automatic) {
+        // The stored entries join this run's first: nothing in the program takes an entry out, and
+        // the read at the window's creation may have failed (the file held open by another program),
+        // so the close never writes fewer entries than the file holds.
+        const CSectionFile settings(target.settingsDatPath);
+        GetDownloadExceptList().Merge(settings.ReadSectionLines(kExceptSection, true));
         const std::vector<std::wstring> lines = GetDownloadExceptList().RemoveDuplicates();
         CSectionFile(target.settingsDatPath).SetSection(kExceptSection, JoinStrings(lines, L"\n"));
     }
@@ -425,7 +463,13 @@ bool CDownloadListLoad::Run(const std::wstring& path, DownloadListSource source)
     GetDownloadExceptWordList().Merge(settings.ReadSectionLines(kExceptWordSection, true));
 
     std::wstring text;
-    ReadTextFile(path, text);
+    const bool unread = ReadTextFileChecked(path, text) == TextFileStatus::Failed;
+    if (source == DownloadListSource::SavedList) {
+        UnreadLists().Note(path, unread);
+    }
+    if (unread) {
+        DebugLog() << kUnreadList << path << EndLine;
+    }
     std::vector<LoadedLine> lines;
     for (const std::wstring& lineText : Split(text, L"\n", true)) {
         LoadedLine line;

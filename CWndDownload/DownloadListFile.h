@@ -108,7 +108,10 @@ void ReadDownloadExceptLists(const std::wstring& settingsDatPath);
 // Writes every row to path (and, unless automatic is set, the except list to settings.dat). False
 // when nothing was written because a list load is counted (CDownloadListLoad); true otherwise, also
 // when writing failed. The rows are read in one step on the list's thread, so the file holds the list
-// as it was at one moment. stop, when given and set, ends a save before it writes.
+// as it was at one moment. stop, when given and set, ends a save before it writes. A saved list that
+// exists but could not be read at its load is never written over in this run (its rows are not in the
+// window: one line is logged instead), and a save that writes the except list first merges the stored
+// entries into the in-memory ones.
 bool SaveDownloadList(const DownloadListTarget& target, const std::wstring& path, bool automatic,
                       const std::atomic<bool>* stop = nullptr);
 

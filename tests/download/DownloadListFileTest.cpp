@@ -315,14 +315,15 @@ TEST_F(DownloadListFileTest, ASaveWritesEveryRowAndTheExceptListOnlyWhenNotAutom
     EXPECT_EQ(ReadBytes(m_target.settingsDatPath), settingsBefore);
     EXPECT_EQ(GetDownloadExceptList().Snapshot().size(), 3u);
 
-    // The save at close, on the window's thread, writes both and logs the path in debug mode.
+    // The save at close, on the window's thread, writes both and logs the path in debug mode. The
+    // stored entry the in-memory list lacks is kept (nothing takes an entry out).
     m_target.debugMode = true;
     ClearLog();
     DeleteFileW(m_listPath.c_str());
     EXPECT_TRUE(SaveDownloadList(m_target, m_listPath, false));
     EXPECT_EQ(ReadBytes(m_listPath), Utf16File(expected));
-    EXPECT_EQ(settings.ReadSection(L"ExceptDownload", L""), L"sm7\t# x\nsm8\t# y");
-    EXPECT_EQ(GetDownloadExceptList().Snapshot(), (std::vector<std::wstring>{L"sm7\t# x", L"sm8\t# y"}));
+    EXPECT_EQ(settings.ReadSection(L"ExceptDownload", L""), L"sm7\t# x\nsm8\t# y\nold");
+    EXPECT_EQ(GetDownloadExceptList().Snapshot(), (std::vector<std::wstring>{L"sm7\t# x", L"sm8\t# y", L"old"}));
     EXPECT_NE(LogText().find(L"ダウンロードリスト保存 : " + m_listPath + L"\r\n"), std::wstring::npos) << LogText();
 }
 

@@ -657,6 +657,29 @@ TEST_F(DownloadRowCommandsTest, DroppedFiles) {
         EXPECT_EQ(GetWindowTextString(UrlBox()), c.box);
         EXPECT_EQ(Keys(), c.keys);
     }
+
+    // Two list files dropped one right after the other load one after the other, in the order dropped:
+    // a long one, then a short one that would otherwise be done first.
+    ListView_DeleteAllItems(List());
+    const std::wstring longList = PathOf(L"long.dat");
+    std::wstring longText;
+    std::vector<std::wstring> keys;
+    for (int i = 0; i < 600; ++i) {
+        keys.push_back(L"sm" + std::to_wstring(3000 + i));
+        longText += keys.back() + L"\n";
+    }
+    keys.push_back(L"sm107");
+    keys.push_back(L"sm108");
+    WriteTextFile(longList, longText);
+    for (const std::wstring& path : {longList, list}) {
+        HDROP drop = MakeDrop({path});
+        SendMessageW(Window(), WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);
+    }
+    ASSERT_TRUE(PumpMessagesUntil([&] {
+        return ListView_GetItemCount(List()) == static_cast<int>(keys.size()) &&
+               GetWindowTextString(Window()).find(kDownloadListLoadingSuffix) == std::wstring::npos;
+    }));
+    EXPECT_EQ(Keys(), keys);
 }
 
 TEST_F(DownloadRowCommandsTest, CopiesTheSelectedRowsWhileTheListHasTheFocus) {

@@ -400,13 +400,16 @@ TEST_F(DownloadWindowTest, ListFileOfTheCommandLineIsLoadedIntoTheList) {
 }
 
 TEST_F(DownloadWindowTest, SavedRowsComeBackAsTheyWereAndTheCloseWritesThemAgain) {
-    // Ticked, unticked, done and deleted rows, and one whose ID went on the except list after it was
-    // added: the saved list is the user's own and comes back whole.
+    // Ticked, unticked, done and deleted rows, one whose ID went on the except list after it was added,
+    // one with no kind to fetch and a second row of one ID: the saved list is the user's own and comes
+    // back whole (the adding gate's tests guard new additions).
     const std::wstring saved = L"sm11,7,.\\save,ticked\\\\COMMA\\\\title,.\\save\\v.mp4,,\n"
                                L"sm12,6,D:\\dl,unticked,,,\n"
                                L"sm13,2055,D:\\done,done,D:\\done\\v.mp4,D:\\done\\c.xml,\n"
                                L"sm14,6,D:\\dl,deleted,,,-deleted\n"
-                               L"sm15,7,D:\\dl,excluded later,,,\n";
+                               L"sm15,7,D:\\dl,excluded later,,,\n"
+                               L"sm17,1,D:\\dl,no kinds,,,\n"
+                               L"sm12,6,D:\\again,same ID,,,\n";
     const std::wstring except = L"sm15\t# excluded later\nsm99\t# other";
     ASSERT_TRUE(WriteTextFile(PathOf(L"DownList.dat"), saved));
     ASSERT_TRUE(CSectionFile(PathOf(L"settings.dat")).SetSection(L"ExceptDownload", except));
@@ -424,9 +427,12 @@ TEST_F(DownloadWindowTest, SavedRowsComeBackAsTheyWereAndTheCloseWritesThemAgain
         {L"sm13", L"done", L"完了", true},
         {L"sm14", L"deleted", L"エラー(削除済み)", false},
         {L"sm15", L"excluded later", L"待機中", true},
+        {L"sm17", L"no kinds", L"待機中", true},
+        {L"sm12", L"same ID", L"待機中", false},
     };
-    ASSERT_EQ(RowCount(), 5);
-    for (int row = 0; row < 5; ++row) {
+    const int savedRows = static_cast<int>(std::size(rows));
+    ASSERT_EQ(RowCount(), savedRows);
+    for (int row = 0; row < savedRows; ++row) {
         SCOPED_TRACE(rows[row].id);
         EXPECT_EQ(Cell(List(), row, kDownloadColumnId), rows[row].id);
         EXPECT_EQ(Cell(List(), row, kDownloadColumnTitle), rows[row].title);
@@ -439,9 +445,9 @@ TEST_F(DownloadWindowTest, SavedRowsComeBackAsTheyWereAndTheCloseWritesThemAgain
     // after an ID stay with the row.
     ASSERT_TRUE(WriteTextFile(PathOf(L"list.txt"), L"sm99\nsm16 log=\"2010/01/02\"\n"));
     ASSERT_TRUE(m_window.AddListFromCommandLine(PathOf(L"list.txt")));
-    ASSERT_TRUE(PumpMessagesUntil([&] { return RowCount() == 6 && !IsDownloadListLoading(); }));
-    EXPECT_EQ(Cell(List(), 5, kDownloadColumnId), L"sm16");
-    EXPECT_EQ(Cell(List(), 5, kDownloadColumnAddData), L"log=\"2010/01/02\"");
+    ASSERT_TRUE(PumpMessagesUntil([&] { return RowCount() == savedRows + 1 && !IsDownloadListLoading(); }));
+    EXPECT_EQ(Cell(List(), savedRows, kDownloadColumnId), L"sm16");
+    EXPECT_EQ(Cell(List(), savedRows, kDownloadColumnAddData), L"log=\"2010/01/02\"");
     EXPECT_NE(LogText().find(L"> sm99\r\n除外リストに指定されている動画IDです。"), std::wstring::npos) << LogText();
 
     m_window.Destroy();
@@ -461,6 +467,32 @@ TEST_F(DownloadWindowTest, WithoutASavedListTheExceptListIsStillKeptAtTheClose) 
     m_window.Destroy();
     EXPECT_EQ(CSectionFile(PathOf(L"settings.dat")).ReadSection(L"ExceptDownload", L""), except);
     EXPECT_EQ(FileText(PathOf(L"DownList.dat")), L"");
+}
+
+TEST_F(DownloadWindowTest, StoredListsHeldOpenByAnotherProgramAtTheStartAreNotWrittenOver) {
+    // Another program (a backup, a scanner) holds both files while the window reads them; it lets go
+    // before the close, which must not replace them with what this run could not read.
+    const std::wstring saved = L"sm11,7,D:\\dl,one,,,\nsm12,6,D:\\dl,two,,,\n";
+    const std::wstring except = L"sm15\t# one\nsm16\t# two";
+    ASSERT_TRUE(WriteTextFile(PathOf(L"DownList.dat"), saved));
+    ASSERT_TRUE(CSectionFile(PathOf(L"settings.dat")).SetSection(L"ExceptDownload", except));
+    const auto holdOpen = [](const std::wstring& path) {
+        return CFileHandle(CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    };
+    CFileHandle list = holdOpen(PathOf(L"DownList.dat"));
+    CFileHandle settings = holdOpen(PathOf(L"settings.dat"));
+    ASSERT_TRUE(list.IsValid() && settings.IsValid());
+    Open();
+    WaitUntilLoaded();
+    EXPECT_EQ(RowCount(), 0);
+    list.Reset();
+    settings.Reset();
+    const std::vector<std::wstring> add = {L"sm77", L"D:\\dl"};
+    ASSERT_EQ(SendMessageW(m_main->Handle(), kMsgDownloadAddItem, reinterpret_cast<WPARAM>(&add), 0x10003), 1);
+    m_window.Destroy();
+    EXPECT_EQ(FileText(PathOf(L"DownList.dat")), saved);
+    EXPECT_EQ(CSectionFile(PathOf(L"settings.dat")).ReadSection(L"ExceptDownload", L""), except);
+    EXPECT_NE(LogText().find(L"ダウンロードリストを読み込めなかったため保存しません : "), std::wstring::npos) << LogText();
 }
 
 TEST_F(DownloadWindowTest, ACloseDuringTheLoadOfTheSavedListWaitsForItThenSavesEveryRow) {
