@@ -220,10 +220,19 @@ void CWndDownload::SaveSettings() {
     // rows come in through this thread meanwhile), then the list is saved.
     WaitForDownloadListLoads();
     StopAutoSave();
-    SaveDownloadList(MakeListTarget(GetHandle(), m_list, m_caption), m_listFilePath, false);
+    SaveList(m_listFilePath);
+}
+
+bool CWndDownload::SaveList(const std::wstring& path) {
+    return SaveDownloadList(MakeListTarget(GetHandle(), m_list, m_caption), path, false);
 }
 
 void CWndDownload::StartListLoad(const std::wstring& path, DownloadListSource source) {
+    // A missing list file changes nothing: not even the caption for a moment.
+    if (!IsDownloadListLoading() && GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        PostMessageW(GetHandle(), kMsgDownloadListLoaded, 0, 0);
+        return;
+    }
     DownloadListTarget target = MakeListTarget(GetHandle(), m_list, m_caption);
     // The adding gate's context for the rows of one batch: the check boxes cannot change within one
     // step on this thread, and reading them for every row would cost more than the row.
@@ -240,10 +249,15 @@ void CWndDownload::StartListLoad(const std::wstring& path, DownloadListSource so
             batch->context = MakeAddContext();
         }
         // The saved list is the user's own: its rows come back as they were saved, also those whose
-        // ID was put on the except list later (the list guards new additions).
+        // ID was put on the except list later (the list guards new additions). Coming back, they are
+        // no change to save; a list file's rows are.
+        const bool saveAfterLoad = m_saveAfterLoad;
         batch->context.savedRow = from == DownloadListSource::SavedList;
         const bool added = ::AddItemFromArgs(batch->context, texts, flags);
         batch->context.savedRow = false;
+        if (from == DownloadListSource::SavedList) {
+            m_saveAfterLoad = saveAfterLoad;
+        }
         return Added(added) == 1;
     };
     target.runBatch = [this, batch](const std::function<void()>& rows) {
@@ -372,6 +386,11 @@ void CWndDownload::ScheduleListAutoSave() {
     if (!GetDownloadSettings().ListAutoSave) {
         return;
     }
+    // A save would be refused while a list is loading: the end of the last load makes it.
+    if (IsDownloadListLoading()) {
+        m_saveAfterLoad = true;
+        return;
+    }
     if (m_autoSaveTimer != 0) {
         KillTimer(nullptr, m_autoSaveTimer);
     }
@@ -402,7 +421,12 @@ void CWndDownload::StartAutoSave() {
     const std::wstring path = m_listFilePath;
     m_saveThread = StartWorker(options, [target, path, stop]() -> unsigned {
         SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_LOWEST);
-        return SaveDownloadList(target, path, true, stop.get()) ? 1 : 0;
+        if (SaveDownloadList(target, path, true, stop.get())) {
+            return 1;
+        }
+        // Refused by a load that began meanwhile: asked for again, it is made after the load.
+        PostMessageW(target.window, kMsgDownloadScheduleSave, 0, 0);
+        return 0;
     });
 }
 

@@ -133,6 +133,8 @@ private:
     bool CreateDlg();
     void LoadSettings();
     void SaveSettings();
+    // The save at close: the list and the except list (SaveDownloadList, not automatic).
+    bool SaveList(const std::wstring& path);
     // Counts a load of the list file at once (saves are refused from now on) and runs it on a worker.
     void StartListLoad(const std::wstring& path, DownloadListSource source = DownloadListSource::UserFile);
 
@@ -232,6 +234,8 @@ private:
     CDownloadRowKeys m_rowKeys;
     bool m_commentLogWarned = false;
     bool m_updatingQueueTimer = false;
+    // A save was asked for (or refused) while a list was loading: it is made once the last load ends.
+    bool m_saveAfterLoad = false;
     // The enabled states UpdateItemMenu last gave each menu, a bit per item.
     std::map<HMENU, uint32_t> m_menuStates;
     // A kMsgDownloadQueueStep is on its way (many adds in a row post one).

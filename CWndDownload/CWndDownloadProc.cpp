@@ -315,6 +315,10 @@ LRESULT CWndDownload::AnswerText(UINT message, const std::wstring& text) {
 }
 
 void CWndDownload::OnListLoaded() {
+    if (m_saveAfterLoad && !IsDownloadListLoading()) {
+        m_saveAfterLoad = false;
+        ScheduleListAutoSave();
+    }
     m_pending.listLoaded = true;
     if (m_pending.texts.empty()) {
         return;

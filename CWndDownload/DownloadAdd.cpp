@@ -523,7 +523,8 @@ bool AddDownloadItem(const std::wstring& folder, const DownloadAddContext& windo
         SetDownloadRowTicked(list, row, true);
     }
 
-    if (window.mainWindow != nullptr && GetWindowTextString(window.window) == window.caption) {
+    // The window holds the save back while a list loads, until the last load has ended.
+    if (window.mainWindow != nullptr) {
         SendMessageW(window.mainWindow, kMsgDownloadScheduleSave, 0, 0);
     }
     return true;

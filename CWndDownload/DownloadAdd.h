@@ -65,7 +65,7 @@ struct DownloadAddContext {
     HWND urlBox = nullptr;
     // The video check box: the focus when no kind was chosen.
     HWND videoCheck = nullptr;
-    // Gets kMsgDownloadScheduleSave after an add (null: nothing is sent).
+    // Gets kMsgDownloadScheduleSave after every add (null: nothing is sent).
     HWND mainWindow = nullptr;
     // The caption of every box.
     std::wstring appTitle;

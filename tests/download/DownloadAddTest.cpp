@@ -239,11 +239,6 @@ TEST_F(DownloadAddTest, AddCommandEmptiesTheUrlBoxAndEntryPointsSetTheirKinds) {
     EXPECT_EQ(StandInSaveRequests(), 6);
 }
 
-TEST_F(DownloadAddTest, AnAddDuringALoadDoesNotScheduleASave) {
-    SetWindowTextW(m_window, (std::wstring(kCaption) + kDownloadListLoadingSuffix).c_str());
-    ASSERT_TRUE(AddQuietly(L"sm11"));
-    EXPECT_EQ(StandInSaveRequests(), 0);
-}
 
 TEST_F(DownloadAddTest, QueuedAddWaitsForTheSavedList) {
     EXPECT_TRUE(QueueAddItem(m_context, {L"sm11", L""}, 0));

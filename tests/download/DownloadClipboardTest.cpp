@@ -149,7 +149,10 @@ protected:
         ShowWindow(m_source, SW_SHOWNOACTIVATE);
         m_viewer = MakeTopLevel(kViewerClass, ViewerProc, L"");
         m_viewerNext = SetClipboardViewer(m_viewer);
-        // The window asks about what is on the clipboard when it joins the chain.
+        // Windows sends the notice of joining the chain while the window is being made, before its
+        // settings are read, and the window lets it pass; Wine sends it later, when it is analysed
+        // like any change. An empty clipboard keeps that notice from asking about an earlier test's
+        // text on either.
         if (OpenClipboard(m_source)) {
             EmptyClipboard();
             CloseClipboard();

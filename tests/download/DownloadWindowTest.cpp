@@ -469,6 +469,27 @@ TEST_F(DownloadWindowTest, WithoutASavedListTheExceptListIsStillKeptAtTheClose) 
     EXPECT_EQ(FileText(PathOf(L"DownList.dat")), L"");
 }
 
+TEST_F(DownloadWindowTest, ChangesMadeWhileAListLoadsAreSavedOnceTheLoadEnds) {
+    GetDownloadSettings().ListAutoSave = true;
+    Open();
+    WaitUntilLoaded();
+    PumpMessagesFor(3500);
+    EXPECT_FALSE(FileExists(m_window.GetListFilePath())) << "the saved list coming back is no change";
+
+    // A list file's rows, and the user's add made while it loads (this thread has not let the loader
+    // in yet), are saved with no later change to start the save.
+    ASSERT_TRUE(WriteTextFile(PathOf(L"list.txt"), L"sm105\nsm106\n"));
+    ASSERT_TRUE(m_window.AddListFromCommandLine(PathOf(L"list.txt")));
+    const std::vector<std::wstring> add = {L"sm77", L"D:\\dl"};
+    ASSERT_EQ(SendMessageW(m_main->Handle(), kMsgDownloadAddItem, reinterpret_cast<WPARAM>(&add), 0x10003), 1);
+    ASSERT_TRUE(PumpMessagesUntil([&] { return FileExists(m_window.GetListFilePath()); }, 10000));
+    PumpMessagesUntil([&] { return GetRunningWorkers().empty(); });
+    const std::wstring written = FileText(m_window.GetListFilePath());
+    for (const wchar_t* key : {L"sm77,", L"sm105,", L"sm106,"}) {
+        EXPECT_NE(written.find(key), std::wstring::npos) << key << written;
+    }
+}
+
 TEST_F(DownloadWindowTest, StoredListsHeldOpenByAnotherProgramAtTheStartAreNotWrittenOver) {
     // Another program (a backup, a scanner) holds both files while the window reads them; it lets go
     // before the close, which must not replace them with what this run could not read.
