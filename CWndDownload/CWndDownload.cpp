@@ -851,6 +851,11 @@ void CWndDownload::OnItemChanged(const NMLISTVIEW& change) {
                 }
                 AddDownloadItemFlags(list, row, bits);
             }
+            // Queued again, the row is no longer done: kept, the mark would bring it back as done
+            // (over its partial file) from the saved list.
+            if (flags & kDownloadKindCompleted) {
+                RemoveDownloadItemFlags(list, row, kDownloadKindCompleted);
+            }
             SetDownloadItemStatus(list, kDownloadStatusWaiting, row);
         }
         return;

@@ -864,11 +864,49 @@ TEST_F(DownloadRowCommandsTest, ItemMenuFollowsTheSelection) {
     EXPECT_FALSE(enabled(bar, IDM_DL_START_ALL));
 }
 
+TEST_F(DownloadRowCommandsTest, ACheckBoxChangeOfARowWithoutWorker) {
+    SendMessageW(GetDlgItem(Window(), IDC_DOWNLOAD_CHECK_PLAY_AFTER), BM_SETCHECK, BST_UNCHECKED, 0);
+    SendMessageW(GetDlgItem(Window(), IDC_DOWNLOAD_CHECK_ADD_PLAYLIST), BM_SETCHECK, BST_CHECKED, 0);
+    const WORD economyDone = 0x1 | kDownloadKindEconomy | kDownloadKindCompleted;
+    struct Case {
+        WORD status;
+        WORD flags;
+        const wchar_t* addData;
+        bool tick; // false: untick
+        WORD status2;
+        WORD flags2;
+    };
+    const Case cases[] = {
+        {kDownloadStatusError, 0x5, L"", true, kDownloadStatusWaiting, 0x5},
+        {kDownloadStatusCancelled, 0x5, L"", true, kDownloadStatusWaiting, 0x5},
+        {kDownloadStatusError, 0x5, L"-deleted", true, kDownloadStatusError, 0x5},
+        {kDownloadStatusDone, economyDone, L"", true, kDownloadStatusWaiting,
+         0x1 | kDownloadKindEconomy | kDownloadKindVideo | kDownloadKindPlaylist},
+        {kDownloadStatusDone, economyDone, L"", false, kDownloadStatusDone, economyDone},
+        {kDownloadStatusDone, 0x1 | kDownloadKindCompleted, L"", true, kDownloadStatusDone, 0x1 | kDownloadKindCompleted},
+        {kDownloadStatusWaiting, 0x5, L"", false, kDownloadStatusWaiting, 0x5},
+        {kDownloadStatusWaiting, 0x5, L"", true, kDownloadStatusWaiting, 0x5},
+        {kDownloadStatusError, 0x5, L"", false, kDownloadStatusError, 0x5},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.status << " " << c.flags << " " << c.addData << " " << c.tick);
+        SetRows({{L"sm101", c.status, c.flags, L"", L"", c.addData}});
+        SetTicked(0, !c.tick);
+        // The rows start as given, whatever the first change did.
+        SetListItemParam(List(), 0, MakeItemData(c.status, c.flags));
+        SetTicked(0, c.tick);
+        const LPARAM data = GetListItemParam(List(), 0);
+        EXPECT_EQ(GetItemStatusOf(data), c.status2);
+        EXPECT_EQ(GetItemFlagsOf(data), c.flags2);
+        EXPECT_EQ(Ticked(0), c.tick);
+    }
+}
+
 TEST_F(DownloadRowCommandsTest, CheckBoxesAndColours) {
     const std::wstring placeholder = DownloadTitlePlaceholder();
     SetRows({{L"sm101", kDownloadStatusError, 0x1},
              {L"sm102", kDownloadStatusError, 0x1, L"", L"", L"-deleted"},
-             {L"sm103", kDownloadStatusDone, 0x1 | kDownloadKindEconomy},
+             {L"sm103", kDownloadStatusDone, 0x1 | kDownloadKindEconomy | kDownloadKindCompleted},
              {L"sm104", kDownloadStatusDone, 0x1},
              {L"sm105", kDownloadStatusWaiting, 0x1, placeholder}});
     SendMessageW(GetDlgItem(Window(), IDC_DOWNLOAD_CHECK_PLAY_AFTER), BM_SETCHECK, BST_CHECKED, 0);
@@ -886,7 +924,7 @@ TEST_F(DownloadRowCommandsTest, CheckBoxesAndColours) {
     const Expected expected[] = {
         {true, kDownloadStatusWaiting, 0x1, L""},
         {false, kDownloadStatusError, 0x1, L""},
-        {false, kDownloadStatusDone, 0x1 | kDownloadKindEconomy, L""},
+        {false, kDownloadStatusDone, 0x1 | kDownloadKindEconomy | kDownloadKindCompleted, L""},
         {false, kDownloadStatusDone, 0x1, L""},
         {true, kDownloadStatusWaiting, 0x1, L""},
     };
@@ -900,7 +938,8 @@ TEST_F(DownloadRowCommandsTest, CheckBoxesAndColours) {
     }
     Command(IDM_DL_PAUSE_ALL);
     EXPECT_TRUE(GetUncheckedListItems(List()).size() == 5u);
-    // A done economy row is queued again for its video, with the window's after-download kinds.
+    // A done economy row is queued again for its video, with the window's after-download kinds, and is
+    // no longer marked done (the saved list would bring it back as done over its partial file).
     Select({2, 4});
     Command(IDM_DL_REDO_ECONOMY);
     EXPECT_TRUE(Ticked(2));
