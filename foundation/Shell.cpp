@@ -5,6 +5,7 @@
 #include "foundation/Handles.h"
 #include "foundation/PathUtil.h"
 #include "foundation/StringUtil.h"
+#include "foundation/VideoId.h"
 
 #include <objbase.h>
 #include <shlobj.h>
@@ -162,13 +163,22 @@ bool DeleteRelatedFiles(const std::wstring& path) {
 
     // Masks also match the short 8.3 names, so each long name is checked for the base name again.
     const std::wstring lowerBase = ToLower(baseName);
+    const std::wstring lowerId = ToLower(GetVideoIdFromFileName(baseName));
+    const auto otherVideo = [&lowerId](const std::wstring& name) {
+        if (lowerId.empty()) {
+            return false;
+        }
+        const std::wstring id = ToLower(GetVideoIdFromFileName(name));
+        return !id.empty() && id != lowerId;
+    };
     std::vector<std::pair<std::wstring, bool>> related; // path, is a folder
     WIN32_FIND_DATAW found;
     const CFindHandle search(FindFirstFileW((folder + L"*" + baseName + L"*").c_str(), &found));
     if (search) {
         do {
             const std::wstring name = found.cFileName;
-            if (name == L"." || name == L".." || ToLower(name).find(lowerBase) == std::wstring::npos) {
+            if (name == L"." || name == L".." || ToLower(name).find(lowerBase) == std::wstring::npos ||
+                otherVideo(name)) {
                 continue;
             }
             related.emplace_back(folder + name, (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0);

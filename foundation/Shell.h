@@ -23,8 +23,10 @@ int CopyPath(const std::wstring& from, const std::wstring& to, FILEOP_FLAGS flag
 int DeletePath(const std::wstring& path, FILEOP_FLAGS flags, HWND owner);
 
 // Moves to the recycle bin, silently, every file and folder beside path whose name holds the base name
-// of path (the file itself included), logging each. False when a removal fails, and, deleting nothing,
-// when the base name is empty or holds a wildcard (the mask would take the whole folder).
+// of path (the file itself included), logging each. When the base name holds a video ID, a name that
+// holds another video ID is left (the files of sm123 are not those of sm12). False when a removal
+// fails, and, deleting nothing, when the base name is empty or holds a wildcard (the mask would take
+// the whole folder).
 bool DeleteRelatedFiles(const std::wstring& path);
 // DeleteRelatedFiles of folder + "\" + name; false for an empty name or an empty folder.
 bool DeleteRelatedFilesInFolder(const std::wstring& name, const std::wstring& folder);

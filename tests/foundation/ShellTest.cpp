@@ -208,6 +208,19 @@ TEST_F(ShellTest, DeleteRelatedFilesRefusesAMaskThatWouldTakeTheWholeFolder) {
     }
 }
 
+TEST_F(ShellTest, DeleteRelatedFilesOfAVideoIdLeaveTheFilesOfLongerIds) {
+    for (const wchar_t* name : {L"sm12.mp4", L"題名(sm12).xml", L"題名(sm123).mp4", L"sm1234.xml", L"sm12 memo.txt"}) {
+        WriteBytes(PathOf(name), "x");
+    }
+    EXPECT_TRUE(DeleteRelatedFilesInFolder(L"sm12", Folder()));
+    for (const wchar_t* gone : {L"sm12.mp4", L"題名(sm12).xml", L"sm12 memo.txt"}) {
+        EXPECT_FALSE(Exists(PathOf(gone))) << testing::PrintToString(std::wstring(gone));
+    }
+    for (const wchar_t* kept : {L"題名(sm123).mp4", L"sm1234.xml"}) {
+        EXPECT_TRUE(Exists(PathOf(kept))) << testing::PrintToString(std::wstring(kept));
+    }
+}
+
 TEST_F(ShellTest, DeleteRelatedFilesInFolderJoinsFolderAndName) {
     WriteBytes(PathOf(L"a.mp4"), "x");
     WriteBytes(PathOf(L"b.mp4"), "x");
