@@ -25,9 +25,12 @@
 #include <algorithm>
 #include <atomic>
 #include <functional>
+#include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -823,6 +826,160 @@ TEST_F(DownloadRowCommandsTest, FoldersAndUrlsOpenThroughTheShell) {
         EXPECT_EQ(answerer.Seen()[0].text.rfind(L"ダウンロード除外リストは[ExceptDownload]セクション", 0), 0u);
         EXPECT_EQ(opened, std::vector<std::wstring>{L"\"" + PathOf(L"settings.dat") + L"\""});
     }
+}
+
+// Every command item of a menu and its submenus: ID -> text.
+std::map<UINT, std::wstring> MenuCommands(HMENU menu) {
+    std::map<UINT, std::wstring> commands;
+    for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+        wchar_t text[256] = {};
+        MENUITEMINFOW item = {};
+        item.cbSize = sizeof(item);
+        item.fMask = MIIM_ID | MIIM_STRING | MIIM_SUBMENU | MIIM_FTYPE;
+        item.dwTypeData = text;
+        item.cch = 255;
+        GetMenuItemInfoW(menu, i, TRUE, &item);
+        if (item.hSubMenu != nullptr) {
+            for (const auto& entry : MenuCommands(item.hSubMenu)) {
+                commands.insert(entry);
+            }
+        } else if ((item.fType & MFT_SEPARATOR) == 0) {
+            commands[item.wID] = text;
+        }
+    }
+    return commands;
+}
+
+TEST_F(DownloadRowCommandsTest, EveryCommandOfTheMenusAndKeys) {
+    // The item commands, as the menu bar's "項目(&I)" shows them.
+    const std::map<UINT, std::wstring> itemCommands = {
+        {IDM_DL_PLAY, L"再生(&S)"},
+        {IDM_DL_REEDIT, L"ダウンロード内容を再設定する(&R)"},
+        {IDM_DL_ADD_TO_PLAYLIST, L"プレイリストに追加(&A)"},
+        {IDM_DL_OPEN_ITEM_FOLDER, L"ファイルがあるフォルダを開く(&F)"},
+        {IDM_DL_TOGGLE_PAUSE, L"一時停止/再開(&P)"},
+        {IDM_DL_CANCEL, L"処理をキャンセル(&C)"},
+        {IDM_DL_PAUSE_ALL, L"全て一時停止"},
+        {IDM_DL_START_ALL, L"全て開始"},
+        {IDM_DL_REDO_ECONOMY, L"動画モードを確認して再DLする(&R)"},
+        {IDM_DL_COPY_ID, L"ID(&I)"},
+        {IDM_DL_COPY_URL, L"URL(&U)\tCtrl+C"},
+        {IDM_DL_COPY_TITLE, L"タイトル(&T)"},
+        {IDM_DL_COPY_FILE_NAME, L"ファイル名(&N)"},
+        {IDM_DL_COPY_FILE_PATH, L"ファイルパス(&P)"},
+        {IDM_DL_MOVE_UP, L"一つ上に移動(&U)\tCtrl+↑"},
+        {IDM_DL_MOVE_DOWN, L"一つ下に移動(&D)\tCtrl+↓"},
+        {IDM_DL_OPEN_URL, L"URLを開く(&U)"},
+        {IDM_DL_REMOVE, L"選択項目を削除(&E)\tDelete"},
+        {IDM_DL_REMOVE_WITH_FILES, L"選択項目とファイルを削除(&R)\tShift+Delete"},
+        {IDM_DL_REMOVE_COMPLETED, L"完了した項目を全て削除(&O)"},
+        {IDM_DL_EXCEPT_REMOVE, L"選択項目を除外リストに追加して削除(&F)"},
+        {IDM_DL_EXCEPT_REMOVE_WITH_FILES, L"選択項目とファイルを除外リストに追加して削除(&R)"},
+        {IDM_DL_EXCEPT_REMOVE_COMPLETED, L"完了した項目を除外リストに追加して全て削除(&P)"},
+    };
+    std::map<UINT, std::wstring> bar = itemCommands;
+    bar.insert({{IDM_DL_ADD_FROM_FILE, L"ファイルからURLを追加(&O)\tCtrl+O"},
+                {IDM_DL_CLOSE, L"ウィンドウを閉じる(&X)"},
+                {IDM_DL_SETTINGS, L"設定(&S)...\tCtrl+S"},
+                {IDM_DL_OPEN_EXCEPT_LIST, L"ダウンロード除外リストを開く(&E)"},
+                {IDM_DL_OPEN_SAVE_FOLDER, L"保存先フォルダを開く(&O)"}});
+    EXPECT_EQ(MenuCommands(GetMenu(Window())), bar);
+    std::map<UINT, std::wstring> popup = itemCommands;
+    popup[IDM_DL_OPEN_ITEM_FOLDER] = L"保存先フォルダを開く(&F)";
+    popup[IDM_DL_OPEN_URL] = L"URLを開く(&W)";
+    popup[IDM_DL_EXCEPT_REMOVE_WITH_FILES] = L"選択項目とファイルを除外リストに追加して削除(&M)";
+    EXPECT_EQ(MenuCommands(m_window.GetItemPopupMenu()), popup);
+
+    // The keys of the accelerator table.
+    std::vector<ACCEL> keys(static_cast<size_t>(CopyAcceleratorTableW(m_window.GetAccelerator(), nullptr, 0)));
+    CopyAcceleratorTableW(m_window.GetAccelerator(), keys.data(), static_cast<int>(keys.size()));
+    std::set<std::tuple<BYTE, WORD, WORD>> keySet;
+    for (const ACCEL& key : keys) {
+        keySet.insert({static_cast<BYTE>(key.fVirt & ~FNOINVERT), key.key, key.cmd});
+    }
+    const std::set<std::tuple<BYTE, WORD, WORD>> expectedKeys = {
+        {FVIRTKEY | FCONTROL, 'O', IDM_DL_ADD_FROM_FILE}, {FVIRTKEY | FCONTROL, 'S', IDM_DL_SETTINGS},
+        {FVIRTKEY | FCONTROL, VK_UP, IDM_DL_MOVE_UP},     {FVIRTKEY | FCONTROL, VK_DOWN, IDM_DL_MOVE_DOWN},
+        {FVIRTKEY, VK_RETURN, IDC_DOWNLOAD_ENTER},
+    };
+    EXPECT_EQ(keySet, expectedKeys);
+
+    // Each command reaches its work: the rows, ticks, the except list and the clipboard after it.
+    struct Case {
+        UINT command;
+        std::vector<int> selected;
+        std::vector<std::wstring> keys;     // the rows afterwards
+        std::vector<bool> ticked;           // empty: not looked at
+        size_t exceptLines;                 // added to the except list
+        std::wstring clipboard;             // empty: not looked at
+    };
+    const std::wstring watch = GetWatchUrl(GetAppSettings().Country);
+    const std::vector<std::wstring> all = {L"sm101", L"sm102", L"sm103"};
+    const Case cases[] = {
+        {IDM_DL_PAUSE_ALL, {}, all, {false, false, false}, 0, L""},
+        {IDM_DL_START_ALL, {}, all, {true, true, false}, 0, L""},
+        {IDM_DL_TOGGLE_PAUSE, {0, 1}, all, {false, true, false}, 0, L""},
+        {IDM_DL_COPY_ID, {0, 1}, all, {}, 0, L"sm101\nsm102"},
+        {IDM_DL_COPY_URL, {1}, all, {}, 0, watch + L"sm102"},
+        {IDM_DL_COPY_URL_KEY, {0}, all, {}, 0, watch + L"sm101"},
+        {IDM_DL_COPY_TITLE, {0}, all, {}, 0, L"題名"},
+        {IDM_DL_MOVE_UP, {1}, {L"sm102", L"sm101", L"sm103"}, {}, 0, L""},
+        {IDM_DL_MOVE_DOWN, {0}, {L"sm102", L"sm101", L"sm103"}, {}, 0, L""},
+        {IDM_DL_REMOVE, {1}, {L"sm101", L"sm103"}, {}, 0, L""},
+        {IDM_DL_EXCEPT_REMOVE, {1}, {L"sm101", L"sm103"}, {}, 1, L""},
+        {IDM_DL_REMOVE_COMPLETED, {}, {L"sm101", L"sm102"}, {}, 0, L""},
+        {IDM_DL_EXCEPT_REMOVE_COMPLETED, {}, {L"sm101", L"sm102"}, {}, 1, L""},
+    };
+    ShowInFront();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.command);
+        SetRows({{L"sm101", kDownloadStatusWaiting, 0x3, L"題名"},
+                 {L"sm102", kDownloadStatusError, 0x3},
+                 {L"sm103", kDownloadStatusDone, 0x3 | kDownloadKindCompleted}});
+        SetTicked(0, true);
+        SetTicked(1, false);
+        SetTicked(2, false);
+        Select(c.selected);
+        SetFocus(List());
+        const size_t exceptBefore = GetDownloadExceptList().Snapshot().size();
+        DownloadOwnClipboardWrite() = false;
+        Command(c.command);
+        EXPECT_EQ(Keys(), c.keys);
+        if (!c.ticked.empty()) {
+            std::vector<bool> ticked;
+            for (int row = 0; row < ListView_GetItemCount(List()); ++row) {
+                ticked.push_back(Ticked(row));
+            }
+            EXPECT_EQ(ticked, c.ticked);
+        }
+        EXPECT_EQ(GetDownloadExceptList().Snapshot().size(), exceptBefore + c.exceptLines);
+        if (!c.clipboard.empty()) {
+            std::wstring text = ClipboardText();
+            while (!text.empty() && text.back() == L'\n') {
+                text.pop_back();
+            }
+            EXPECT_EQ(text, c.clipboard);
+        }
+        PumpMessagesUntil([] { return !DownloadOwnClipboardWrite(); });
+    }
+
+    // The keys reach the same commands through the window's accelerator table.
+    SetRows({{L"sm101"}, {L"sm102"}});
+    Select({0});
+    SetFocus(List());
+    BYTE state[256] = {};
+    state[VK_CONTROL] = 0x80;
+    SetKeyboardState(state);
+    MSG key = {List(), WM_KEYDOWN, VK_DOWN, 0};
+    EXPECT_TRUE(TranslateAcceleratorW(Window(), m_window.GetAccelerator(), &key));
+    state[VK_CONTROL] = 0;
+    SetKeyboardState(state);
+    EXPECT_EQ(Keys(), (std::vector<std::wstring>{L"sm102", L"sm101"}));
+    SetWindowTextW(UrlBox(), L"sm104");
+    SetFocus(UrlBox());
+    key = {UrlBox(), WM_KEYDOWN, VK_RETURN, 0};
+    EXPECT_TRUE(TranslateAcceleratorW(Window(), m_window.GetAccelerator(), &key));
+    EXPECT_EQ(Keys(), (std::vector<std::wstring>{L"sm102", L"sm101", L"sm104"}));
 }
 
 TEST_F(DownloadRowCommandsTest, ItemMenuFollowsTheSelection) {
