@@ -1126,6 +1126,30 @@ TEST_F(DownloadRowCommandsTest, CheckBoxesAndColours) {
     draw.nmcd.dwItemSpec = 4;
     SendMessageW(Window(), WM_NOTIFY, IDC_DOWNLOAD_LIST, reinterpret_cast<LPARAM>(&draw));
     EXPECT_EQ(GetWindowLongPtrW(Window(), DWLP_MSGRESULT), CDRF_DODEFAULT);
+
+    // Drawn by the list itself: a pixel of the done row's ID cell has the done colour, a selected
+    // economy row's the economy row's selected colour.
+    ShowInFront();
+    Select({2});
+    const auto pixel = [&](int row) {
+        RECT cell = {};
+        ListView_GetSubItemRect(List(), row, kDownloadColumnId, LVIR_LABEL, &cell);
+        RECT client = {};
+        GetClientRect(List(), &client);
+        HDC screen = GetDC(List());
+        HDC memory = CreateCompatibleDC(screen);
+        HBITMAP bitmap = CreateCompatibleBitmap(screen, client.right, client.bottom);
+        HGDIOBJ old = SelectObject(memory, bitmap);
+        SendMessageW(List(), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory), PRF_CLIENT | PRF_ERASEBKGND);
+        const COLORREF colour = GetPixel(memory, cell.right - 2, (cell.top + cell.bottom) / 2);
+        SelectObject(memory, old);
+        DeleteObject(bitmap);
+        DeleteDC(memory);
+        ReleaseDC(List(), screen);
+        return colour;
+    };
+    EXPECT_EQ(pixel(3), COLORREF(0xEBD9D2));
+    EXPECT_EQ(pixel(2), COLORREF(0x509B50));
 }
 
 TEST_F(DownloadRowCommandsTest, UrlBoxCheckAndPastLogButton) {
@@ -1201,6 +1225,26 @@ TEST_F(DownloadRowCommandsTest, PauseResumeAndCancelOfARunningRow) {
 
 // The questions about a running row are modal: the worker may end while one is open. A Yes given
 // after that must not cancel the finished row nor remove the row that moved into its place.
+TEST_F(DownloadRowCommandsTest, CancellingTwoRunningRowsAsksAboutEachAndAnswersEachAlone) {
+    SetRows({{L"sm101"}, {L"sm102"}});
+    SetDownloadItemStatus(List(), kDownloadStatusVideo, 0);
+    SetDownloadItemStatus(List(), kDownloadStatusVideo, 1);
+    StandInWorker first(0);
+    StandInWorker second(1);
+    Select({0, 1});
+    MessageBoxAnswerer answerer({IDNO, IDYES});
+    Command(IDM_DL_CANCEL);
+    ASSERT_EQ(answerer.Seen().size(), 2u) << "a No to the first still asks about the second";
+    EXPECT_EQ(answerer.Seen()[0].text.rfind(L"動画名：sm101\n", 0), 0u);
+    EXPECT_EQ(answerer.Seen()[1].text.rfind(L"動画名：sm102\n", 0), 0u);
+    EXPECT_EQ(first.Record().state, WorkerThreadRecord::kRunning);
+    EXPECT_FALSE(first.Cancelled());
+    EXPECT_EQ(GetItemStatusOf(GetListItemParam(List(), 0)), kDownloadStatusVideo);
+    EXPECT_EQ(second.Record().state, WorkerThreadRecord::kAbandoned);
+    EXPECT_TRUE(second.Cancelled());
+    EXPECT_EQ(GetItemStatusOf(GetListItemParam(List(), 1)), kDownloadStatusCancelled);
+}
+
 TEST_F(DownloadRowCommandsTest, AnAnswerGivenAfterTheWorkerEndedLeavesTheRowsAsTheyEnded) {
     const auto endWorker = [this](StandInWorker& worker, bool removeRow) {
         RunDownloadRowStep(List(), [&] {
