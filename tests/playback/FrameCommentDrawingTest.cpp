@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -88,6 +89,48 @@ TEST(CommentTextBlendTest, PremultipliedPixelsBlendAtTheirPlaceScaledByAlphaAndC
                     << c.name << " at " << x << "," << y << ": " << int(pixel[0]) << " " << int(pixel[1]) << " "
                     << int(pixel[2]);
             }
+        }
+    }
+}
+
+TEST(CommentTextBlendTest, TheFastBlendGivesThePixelByPixelBlendsBytes) {
+    // Random premultiplied pixels (with blank runs, odd widths and ragged ink rows) over random frames,
+    // at each alpha and at places that clip on every side.
+    uint32_t seed = 12345;
+    const auto next = [&seed] {
+        seed = seed * 1664525u + 1013904223u;
+        return seed >> 8;
+    };
+    for (int round = 0; round < 40; ++round) {
+        const int32_t width = 1 + static_cast<int32_t>(next() % 37);
+        const int32_t height = 1 + static_cast<int32_t>(next() % 9);
+        CommentTextBitmap text = SolidText(width, height, 0);
+        for (uint32_t& pixel : text.pixels) {
+            const uint32_t a = next() % 3 == 0 ? 0 : (next() % 4 == 0 ? 255 : next() % 256);
+            const uint32_t scale = a;
+            pixel = (a << 24) | ((next() % (scale + 1)) << 16) | ((next() % (scale + 1)) << 8) | (next() % (scale + 1));
+        }
+        for (int32_t y = 0; y < height; ++y) {
+            text.first[y] = static_cast<int32_t>(next() % (width + 1));
+            text.last[y] = text.first[y] + static_cast<int32_t>(next() % (width - text.first[y] + 1));
+        }
+        const uint32_t alpha = round % 4 == 0 ? 255 : next() % 256;
+        const int32_t x = static_cast<int32_t>(next() % 60) - 20;
+        const int32_t y = static_cast<int32_t>(next() % 30) - 10;
+        TestFrame fast(41, 23, 32, 0);
+        TestFrame scalar(41, 23, 32, 0);
+        for (int32_t row = 0; row < 23; ++row) {
+            for (int32_t column = 0; column < 41; ++column) {
+                const uint32_t value = next();
+                memcpy(const_cast<BYTE*>(fast.At(column, row)), &value, 4);
+                memcpy(const_cast<BYTE*>(scalar.At(column, row)), &value, 4);
+            }
+        }
+        BlendCommentText(fast.Bits(), text, x, y, alpha);
+        BlendCommentText(scalar.Bits(), text, x, y, alpha, BlendPath::kScalar);
+        ASSERT_TRUE(fast.GuardsIntact()) << round;
+        for (int32_t row = 0; row < 23; ++row) {
+            ASSERT_EQ(memcmp(fast.At(0, row), scalar.At(0, row), 41 * 4), 0) << "round " << round << " row " << row;
         }
     }
 }
