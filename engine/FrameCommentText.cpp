@@ -1,5 +1,7 @@
 #include "engine/FrameCommentText.h"
 
+#include "engine/CommentFonts.h"
+
 #include <windows.h>
 #include <gdiplus.h>
 
@@ -59,40 +61,26 @@ void Dilate(const std::vector<uint8_t>& in, std::vector<uint8_t>& out, std::vect
 
 } // namespace
 
-HFONT CCommentTextRenderer::FontFor(const CommentRecord& record, float& emPixels) {
-    Gdiplus::FontFamily family;
-    WCHAR name[LF_FACESIZE] = {};
-    if (record.font->GetFamily(&family) != Gdiplus::Ok || family.GetFamilyName(name) != Gdiplus::Ok) {
+HFONT CCommentTextRenderer::FontFor(const CommentRecord& record) {
+    // Looked up by the description, never by the font's address: a store loaded again frees its
+    // fonts, and a new one may take an old one's place.
+    std::wstring key;
+    LOGFONTW logFont;
+    if (!DescribeCommentGdiFont(*record.font, logFont, key)) {
         return nullptr;
     }
-    emPixels = record.font->GetSize();
-    if (record.font->GetUnit() == Gdiplus::UnitPoint) {
-        emPixels = emPixels * 96.0f / 72.0f;
+    auto found = m_fonts.find(key);
+    if (found == m_fonts.end()) {
+        if (m_fonts.size() >= kMaxFonts) {
+            m_fonts.clear();
+        }
+        CGdiObject<HFONT> made(CreateFontIndirectW(&logFont));
+        if (!made) {
+            return nullptr;
+        }
+        found = m_fonts.emplace(key, std::move(made)).first;
     }
-    const INT style = record.font->GetStyle();
-    const LONG height = std::max<LONG>(1, static_cast<LONG>(emPixels + 0.5f));
-    const std::wstring key = std::wstring(name) + L"|" + std::to_wstring(height) + L"|" + std::to_wstring(style);
-    const auto found = m_fonts.find(key);
-    if (found != m_fonts.end()) {
-        return found->second.Get();
-    }
-    if (m_fonts.size() >= kMaxFonts) {
-        m_fonts.clear();
-    }
-    LOGFONTW logFont = {};
-    logFont.lfHeight = -height;
-    logFont.lfWeight = (style & Gdiplus::FontStyleBold) ? FW_BOLD : FW_NORMAL;
-    logFont.lfItalic = (style & Gdiplus::FontStyleItalic) ? TRUE : FALSE;
-    logFont.lfUnderline = (style & Gdiplus::FontStyleUnderline) ? TRUE : FALSE;
-    logFont.lfStrikeOut = (style & Gdiplus::FontStyleStrikeout) ? TRUE : FALSE;
-    logFont.lfCharSet = DEFAULT_CHARSET;
-    logFont.lfQuality = ANTIALIASED_QUALITY;
-    wcsncpy(logFont.lfFaceName, name, LF_FACESIZE - 1);
-    CGdiObject<HFONT> font(CreateFontIndirectW(&logFont));
-    if (!font) {
-        return nullptr;
-    }
-    return m_fonts.emplace(key, std::move(font)).first->second.Get();
+    return found->second.Get();
 }
 
 bool CCommentTextRenderer::PrepareScratch(int32_t width, int32_t height) {
@@ -123,8 +111,7 @@ CommentTextBitmap CCommentTextRenderer::Render(const CommentRecord& record) {
         record.width > kMaxSide || record.height > kMaxSide || record.chat.text.size() > static_cast<size_t>(INT_MAX)) {
         return text;
     }
-    float emPixels = 0;
-    const HFONT font = FontFor(record, emPixels);
+    const HFONT font = FontFor(record);
     const int32_t width = record.width + 2 * CommentTextBitmap::kMargin;
     const int32_t height = record.height + 2 * CommentTextBitmap::kMargin;
     if (font == nullptr || !PrepareScratch(width, height)) {
@@ -134,11 +121,9 @@ CommentTextBitmap CCommentTextRenderer::Render(const CommentRecord& record) {
         std::fill_n(ScratchBits() + static_cast<size_t>(y) * ScratchWidth(), width, 0u);
     }
     const HGDIOBJ oldFont = SelectObject(m_scratch.Dc(), font);
-    // GDI+ text (which the layout measured) starts a sixth of the em after its origin.
-    const int x = CommentTextBitmap::kMargin + static_cast<int>(emPixels / 6.0f + 0.5f);
+    // The box the layout placed is the one measured in this font (CommentTextMeasurer).
     const RECT clip = {0, 0, width, height};
-    ExtTextOutW(m_scratch.Dc(), x, CommentTextBitmap::kMargin, ETO_CLIPPED, &clip, record.chat.text.c_str(),
-                static_cast<UINT>(record.chat.text.size()), nullptr);
+    DrawCommentTextAt(m_scratch.Dc(), CommentTextBitmap::kMargin, CommentTextBitmap::kMargin, record.chat.text, clip);
     SelectObject(m_scratch.Dc(), oldFont);
     GdiFlush();
 

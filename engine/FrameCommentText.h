@@ -45,13 +45,14 @@ public:
     CommentTextBitmap Render(const CommentRecord& record);
 
 private:
-    HFONT FontFor(const CommentRecord& record, float& emPixels);
+    // The GDI font of the record's font (DescribeCommentGdiFont), made once.
+    HFONT FontFor(const CommentRecord& record);
     // The scratch grows to hold the largest text so far; it is 32-bit and top-down.
     bool PrepareScratch(int32_t width, int32_t height);
     uint32_t* ScratchBits() const { return reinterpret_cast<uint32_t*>(m_scratch.Bits()); }
     int32_t ScratchWidth() const { return m_scratch.Header().biWidth; }
 
-    // GDI fonts by the GDI+ font's family, pixel size and style.
+    // GDI fonts by their key.
     std::map<std::wstring, CGdiObject<HFONT>> m_fonts;
     CFrameCanvas m_scratch;
     // Coverage of the text and of its outline, per pixel of the scratch.

@@ -1,7 +1,9 @@
 #include "engine/FrameCommentDrawing.h"
 
 #include "engine/CCommentFilter.h"
+#include "engine/CommentFonts.h"
 #include "engine/CommentLayout.h"
+#include "engine/FrameCanvas.h"
 #include "engine/CommentXml.h"
 #include "foundation/AppSettings.h"
 #include "tests/support/TestSupport.h"
@@ -231,6 +233,69 @@ TEST_F(FrameCommentDrawingTest, TextsAppearOutlinedAtTheLayoutsPlacesAndNowhereE
     }
     EXPECT_EQ(drawing.Draw(m_store, m_settings, frame.Bits(), 1500, &away), -1);
     EXPECT_EQ(drawing.Draw(m_store, m_settings, frame.Bits(), 1500, nullptr), -1);
+}
+
+TEST_F(FrameCommentDrawingTest, AMeasuredBoxHoldsEveryPixelOfItsText) {
+    // Drawn with room to spare on every side, a text's ink lies within the box the layout got for it:
+    // measured and drawn by the same GDI font, also for glyphs that reach before their origin or past
+    // their advance, and for texts of several lines.
+    const std::wstring texts[] = {L"コメント", L"jfy", L"W", L"ff", L"/j/", L"一行目\n二行目が長い\nj", L"  空白  "};
+    const wchar_t* const families[] = {L"ＭＳ Ｐゴシック", L"Tahoma", L"Times New Roman"};
+    const CommentFontSizes sizes[] = {CommentFontSizes{}, CommentFontSizes{40, 64, 8}};
+    const AppSettings saved = GetAppSettings();
+    for (const wchar_t* family : families) {
+        for (const CommentFontSizes& size : sizes) {
+            GetAppSettings().CommentFont = family;
+            m_store.SetCommentFontSizes(size);
+            std::vector<ChatData> chats;
+            for (const std::wstring& text : texts) {
+                for (const wchar_t* mail : {L"", L"big", L"small"}) {
+                    chats.push_back(Chat(mail, text));
+                }
+            }
+            Load(chats);
+            CommentControl::Access access(m_store);
+            for (const CommentRecord& record : access.Comments()) {
+                SCOPED_TRACE(testing::Message() << testing::PrintToString(record.chat.text) << " "
+                                                << testing::PrintToString(std::wstring(family)) << " "
+                                                << record.fontSize);
+                LOGFONTW logFont;
+                std::wstring key;
+                ASSERT_TRUE(DescribeCommentGdiFont(*record.font, logFont, key));
+                CGdiObject<HFONT> font(CreateFontIndirectW(&logFont));
+                constexpr int32_t kPad = 40;
+                const int32_t width = record.width + 2 * kPad;
+                const int32_t height = record.height + 2 * kPad;
+                CFrameCanvas canvas;
+                BITMAPINFOHEADER header = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB};
+                ASSERT_TRUE(canvas.Prepare(header));
+                memset(canvas.Bits(), 0, static_cast<size_t>(width) * height * 4);
+                SetBkMode(canvas.Dc(), TRANSPARENT);
+                SetTextColor(canvas.Dc(), RGB(255, 255, 255));
+                const HGDIOBJ old = SelectObject(canvas.Dc(), font.Get());
+                const RECT clip = {0, 0, width, height};
+                DrawCommentTextAt(canvas.Dc(), kPad, kPad, record.chat.text, clip);
+                SelectObject(canvas.Dc(), old);
+                GdiFlush();
+                const auto* pixels = reinterpret_cast<const uint32_t*>(canvas.Bits());
+                int inkInside = 0;
+                int inkOutside = 0;
+                for (int32_t y = 0; y < height; ++y) {
+                    for (int32_t x = 0; x < width; ++x) {
+                        if ((pixels[static_cast<size_t>(y) * width + x] & 0xFFFFFF) == 0) {
+                            continue;
+                        }
+                        const bool inside = x >= kPad && x < kPad + record.width && y >= kPad &&
+                                            y < kPad + record.height;
+                        ++(inside ? inkInside : inkOutside);
+                    }
+                }
+                EXPECT_GT(inkInside, 0);
+                EXPECT_EQ(inkOutside, 0);
+            }
+        }
+    }
+    GetAppSettings() = saved;
 }
 
 TEST_F(FrameCommentDrawingTest, CommentAlphaScalesTheText) {
