@@ -54,6 +54,15 @@ private:
     std::atomic<int>& m_count;
 };
 
+// When a record of the chat shows first (its start), by the same rule Build uses.
+int32_t StartOf(const ChatData& chat, CommentFlags flags) {
+    const int32_t time = ClampTime(static_cast<int64_t>(chat.vpos) * 10);
+    if (flags & comment_flags::kNaka) {
+        return time < kNakaLead ? 0 : time - kNakaLead;
+    }
+    return time;
+}
+
 bool IsOneOf(wchar_t c, std::initializer_list<wchar_t> forms) {
     return std::find(forms.begin(), forms.end(), c) != forms.end();
 }
@@ -131,11 +140,10 @@ struct CommentControl::Builder {
         record.time = time;
         record.flags = flags;
         record.color = ParseCommandColor(chat.mail);
+        record.start = StartOf(chat, flags);
         if (record.flags & kNaka) {
-            record.start = time < kNakaLead ? 0 : time - kNakaLead;
             record.end = time < kNakaLead ? kEarlyNakaEnd : time + kFixedDuration;
         } else {
-            record.start = time;
             record.end = time + kFixedDuration;
         }
         record.duration = record.end - record.start;
@@ -307,13 +315,20 @@ bool CommentControl::LoadCommentFile(const std::wstring& path, int32_t count, in
         }
     }
     builder->MeasurePending();
+    // Records are large: they are built straight into their place in start order (ties in file order),
+    // which a sort of small keys finds first.
+    std::vector<std::pair<int32_t, uint32_t>> order;
+    order.reserve(kept.size());
+    for (size_t i = 0; i < kept.size(); ++i) {
+        order.emplace_back(StartOf(document.chats[kept[i].index], kept[i].flags), static_cast<uint32_t>(i));
+    }
+    std::sort(order.begin(), order.end());
     std::vector<CommentRecord> records;
     records.reserve(kept.size());
-    for (const Kept& chat : kept) {
+    for (const auto& entry : order) {
+        const Kept& chat = kept[entry.second];
         records.push_back(builder->Build(std::move(document.chats[chat.index]), chat.flags, *chat.measured));
     }
-    std::stable_sort(records.begin(), records.end(),
-                     [](const CommentRecord& a, const CommentRecord& b) { return a.start < b.start; });
     {
         CAutoLock lock(m_lock);
         if (m_timeShift != 0) {

@@ -4,6 +4,8 @@
 #include <gdiplus.h>
 
 #include <algorithm>
+#include <climits>
+#include <cwchar>
 
 namespace {
 
@@ -116,18 +118,119 @@ Gdiplus::Font* CommentFontSet::ForFlags(CommentFlags flags) const {
     return m_medium.get();
 }
 
+bool DescribeCommentGdiFont(const Gdiplus::Font& font, LOGFONTW& logFont, std::wstring& key) {
+    Gdiplus::FontFamily family;
+    WCHAR name[LF_FACESIZE] = {};
+    key.clear();
+    logFont = {};
+    if (font.GetFamily(&family) != Gdiplus::Ok || family.GetFamilyName(name) != Gdiplus::Ok) {
+        return false;
+    }
+    float emPixels = font.GetSize();
+    if (font.GetUnit() == Gdiplus::UnitPoint) {
+        emPixels = emPixels * 96.0f / 72.0f;
+    }
+    const INT style = font.GetStyle();
+    const LONG height = std::max<LONG>(1, static_cast<LONG>(emPixels + 0.5f));
+    key = std::wstring(name) + L"|" + std::to_wstring(height) + L"|" + std::to_wstring(style);
+    logFont.lfHeight = -height;
+    logFont.lfWeight = (style & Gdiplus::FontStyleBold) ? FW_BOLD : FW_NORMAL;
+    logFont.lfItalic = (style & Gdiplus::FontStyleItalic) ? TRUE : FALSE;
+    logFont.lfUnderline = (style & Gdiplus::FontStyleUnderline) ? TRUE : FALSE;
+    logFont.lfStrikeOut = (style & Gdiplus::FontStyleStrikeout) ? TRUE : FALSE;
+    logFont.lfCharSet = DEFAULT_CHARSET;
+    logFont.lfQuality = ANTIALIASED_QUALITY;
+    wcsncpy(logFont.lfFaceName, name, LF_FACESIZE - 1);
+    return true;
+}
+
+namespace {
+
+bool HasLineBreak(const std::wstring& text) {
+    return text.find_first_of(L"\r\n") != std::wstring::npos;
+}
+
+constexpr UINT kDrawTextFlags = DT_LEFT | DT_TOP | DT_NOPREFIX;
+
+// The ink of a glyph before its origin (negative A) or after its advance (negative C), and the pixel
+// its smoothed edge may reach beyond its whole-pixel widths.
+int32_t Overhang(HDC dc, wchar_t c, bool before) {
+    ABC abc = {};
+    if (!GetCharABCWidthsW(dc, c, c, &abc)) {
+        return 1;
+    }
+    const int value = before ? abc.abcA : abc.abcC;
+    return (value < 0 ? -value : 0) + 1;
+}
+
+int32_t Overhang(HDC dc, wchar_t c, bool before, CommentOverhangs* overhangs) {
+    if (overhangs == nullptr) {
+        return Overhang(dc, c, before);
+    }
+    const uint32_t key = (static_cast<uint32_t>(c) << 1) | (before ? 1u : 0u);
+    const auto found = overhangs->find(key);
+    if (found != overhangs->end()) {
+        return found->second;
+    }
+    const int32_t value = Overhang(dc, c, before);
+    overhangs->emplace(key, value);
+    return value;
+}
+
+} // namespace
+
+CommentTextExtent MeasureCommentTextExtent(HDC dc, const std::wstring& text, CommentOverhangs* overhangs) {
+    CommentTextExtent extent;
+    if (text.empty() || text.size() > static_cast<size_t>(INT_MAX)) {
+        return extent;
+    }
+    const int length = static_cast<int>(text.size());
+    if (HasLineBreak(text)) {
+        RECT box = {0, 0, 0, 0};
+        DrawTextW(dc, text.c_str(), length, &box, kDrawTextFlags | DT_CALCRECT);
+        extent.width = box.right - box.left;
+        extent.height = box.bottom - box.top;
+    } else {
+        SIZE size = {};
+        if (!GetTextExtentPoint32W(dc, text.c_str(), length, &size)) {
+            return extent;
+        }
+        extent.width = size.cx;
+        extent.height = size.cy;
+    }
+    extent.left = Overhang(dc, text.front(), true, overhangs);
+    extent.width += extent.left + Overhang(dc, text.back(), false, overhangs);
+    return extent;
+}
+
+void DrawCommentTextAt(HDC dc, int32_t x, int32_t y, const std::wstring& text, const RECT& clip) {
+    if (text.empty() || text.size() > static_cast<size_t>(INT_MAX)) {
+        return;
+    }
+    const int length = static_cast<int>(text.size());
+    const int32_t left = Overhang(dc, text.front(), true);
+    if (HasLineBreak(text)) {
+        RECT box = {x + left, y, clip.right, clip.bottom};
+        DrawTextW(dc, text.c_str(), length, &box, kDrawTextFlags);
+    } else {
+        ExtTextOutW(dc, x + left, y, ETO_CLIPPED, &clip, text.c_str(), static_cast<UINT>(length), nullptr);
+    }
+}
+
 CommentTextMeasurer::CommentTextMeasurer(const CommentFontSet& fonts) {
     StartGdiplus();
     m_family = MakeFamily(fonts.Family());
-    m_bitmap = std::make_unique<Gdiplus::Bitmap>(1, 1, PixelFormat32bppARGB);
-    m_bitmap->SetResolution(96.0f, 96.0f);
-    m_graphics = std::make_unique<Gdiplus::Graphics>(m_bitmap.get());
+    m_dc.Reset(CreateCompatibleDC(nullptr));
     m_medium = CloneFont(fonts.ForFlags(comment_flags::kMedium));
     m_big = CloneFont(fonts.ForFlags(comment_flags::kBig));
     m_small = CloneFont(fonts.ForFlags(comment_flags::kSmall));
 }
 
-CommentTextMeasurer::~CommentTextMeasurer() = default;
+CommentTextMeasurer::~CommentTextMeasurer() {
+    if (m_dc && m_selected != nullptr) {
+        SelectObject(m_dc.Get(), GetStockObject(SYSTEM_FONT));
+    }
+}
 
 std::unique_ptr<Gdiplus::Font> CommentTextMeasurer::MakeRegularFont(int32_t points) const {
     return MakeFont(m_family.get(), points, Gdiplus::FontStyleRegular);
@@ -141,13 +244,39 @@ CommentTextSize CommentTextMeasurer::Measure(CommentFlags flags, const std::wstr
 }
 
 CommentTextSize CommentTextMeasurer::Measure(const Gdiplus::Font& font, const std::wstring& text) {
-    Gdiplus::RectF box;
     CommentTextSize size;
-    if (text.size() <= static_cast<size_t>(INT_MAX) &&
-        m_graphics->MeasureString(text.c_str(), static_cast<INT>(text.size()), &font, Gdiplus::PointF(0.0f, 0.0f),
-                                  &box) == Gdiplus::Ok) {
-        size.width = static_cast<int32_t>(box.Width);
-        size.height = static_cast<int32_t>(box.Height) + 4;
+    if (!m_dc) {
+        return size;
     }
+    // A font is looked at once: its GDI font is kept by the font's address (the fonts measured with
+    // live as long as this measurer), and fonts of one key share one GDI font.
+    auto known = m_byFont.find(&font);
+    if (known == m_byFont.end()) {
+        std::wstring key;
+        LOGFONTW logFont;
+        HFONT gdiFont = nullptr;
+        if (DescribeCommentGdiFont(font, logFont, key)) {
+            auto found = m_gdiFonts.find(key);
+            if (found == m_gdiFonts.end()) {
+                CGdiObject<HFONT> made(CreateFontIndirectW(&logFont));
+                if (made) {
+                    found = m_gdiFonts.emplace(key, std::move(made)).first;
+                }
+            }
+            gdiFont = found != m_gdiFonts.end() ? found->second.Get() : nullptr;
+        }
+        known = m_byFont.emplace(&font, gdiFont).first;
+    }
+    if (known->second == nullptr) {
+        return size;
+    }
+    if (m_selected != known->second) {
+        m_selected = known->second;
+        m_selectedOverhangs = &m_overhangs[m_selected];
+        SelectObject(m_dc.Get(), m_selected);
+    }
+    const CommentTextExtent extent = MeasureCommentTextExtent(m_dc.Get(), text, m_selectedOverhangs);
+    size.width = extent.width;
+    size.height = extent.height + 4;
     return size;
 }

@@ -1,6 +1,8 @@
 #pragma once
 // The fonts comments are measured and drawn with: GDI+ for the process, the three shared fonts of
-// one family and size setting, and text measurement.
+// one family and size setting, and text measurement. A record names its GDI+ font; its text is
+// measured and drawn by GDI in the GDI font made from it (DescribeCommentGdiFont), so the box the layout
+// places is exactly the text that is drawn.
 //
 // Sizes are points at 96 DPI; fonts are made in pixels (points × 4 / 3), so a measured text has the
 // same size on any device the frame is drawn on.
@@ -10,15 +12,18 @@
 // CommentTextMeasurer, which holds private copies of the fonts.
 
 #include "engine/CommentRecord.h"
+#include "foundation/Handles.h"
+
+#include <windows.h>
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
+#include <unordered_map>
 
 namespace Gdiplus {
-class Bitmap;
 class FontFamily;
-class Graphics;
 } // namespace Gdiplus
 
 struct CommentFontSizes {
@@ -71,9 +76,28 @@ private:
 };
 
 struct CommentTextSize {
-    int32_t width = 0;  // truncated measured width
-    int32_t height = 0; // truncated measured height + 4
+    int32_t width = 0;  // the drawn text's width (its ink before the origin and after the advance included)
+    int32_t height = 0; // the drawn text's height + 4
 };
+
+// The GDI font of a comment's GDI+ font: its family, its em size in pixels (rounded), its style,
+// antialiased; the key names it, for caches of such fonts. False when GDI+ cannot tell the family.
+bool DescribeCommentGdiFont(const Gdiplus::Font& font, LOGFONTW& logFont, std::wstring& key);
+
+// The text's extent in the DC's font as ExtTextOut (one line) or DrawText (line breaks) draws it:
+// the width of the widest line, the lines' height, and left, how far the first glyph's ink reaches
+// before the origin (draw at x + left to keep it inside the width).
+struct CommentTextExtent {
+    int32_t width = 0;
+    int32_t height = 0;
+    int32_t left = 0;
+};
+// overhangs, when given, keeps the glyphs' overhangs of the DC's font (one cache per font): comment
+// texts begin and end with few distinct characters.
+using CommentOverhangs = std::unordered_map<uint32_t, int32_t>;
+CommentTextExtent MeasureCommentTextExtent(HDC dc, const std::wstring& text, CommentOverhangs* overhangs = nullptr);
+// Draws the text with its box's top left at (x, y) as MeasureCommentTextExtent measured it, clipped.
+void DrawCommentTextAt(HDC dc, int32_t x, int32_t y, const std::wstring& text, const RECT& clip);
 
 class CommentTextMeasurer {
 public:
@@ -91,7 +115,12 @@ public:
 
 private:
     std::unique_ptr<Gdiplus::FontFamily> m_family;
-    std::unique_ptr<Gdiplus::Bitmap> m_bitmap;
-    std::unique_ptr<Gdiplus::Graphics> m_graphics;
     std::unique_ptr<Gdiplus::Font> m_medium, m_big, m_small;
+    // GDI measures in a memory DC of its own, in fonts kept by their key.
+    CMemoryDc m_dc;
+    std::map<std::wstring, CGdiObject<HFONT>> m_gdiFonts;
+    std::map<const Gdiplus::Font*, HFONT> m_byFont;
+    std::map<HFONT, CommentOverhangs> m_overhangs;
+    HFONT m_selected = nullptr;
+    CommentOverhangs* m_selectedOverhangs = nullptr;
 };

@@ -1,11 +1,17 @@
 #include "engine/FrameCommentText.h"
 
+#include "engine/CommentFonts.h"
+
 #include <windows.h>
 #include <gdiplus.h>
 
 #include <algorithm>
 #include <climits>
 #include <cstring>
+
+#if defined(__i386__) || defined(__x86_64__)
+#include <emmintrin.h>
+#endif
 
 namespace {
 
@@ -55,40 +61,26 @@ void Dilate(const std::vector<uint8_t>& in, std::vector<uint8_t>& out, std::vect
 
 } // namespace
 
-HFONT CCommentTextRenderer::FontFor(const CommentRecord& record, float& emPixels) {
-    Gdiplus::FontFamily family;
-    WCHAR name[LF_FACESIZE] = {};
-    if (record.font->GetFamily(&family) != Gdiplus::Ok || family.GetFamilyName(name) != Gdiplus::Ok) {
+HFONT CCommentTextRenderer::FontFor(const CommentRecord& record) {
+    // Looked up by the description, never by the font's address: a store loaded again frees its
+    // fonts, and a new one may take an old one's place.
+    std::wstring key;
+    LOGFONTW logFont;
+    if (!DescribeCommentGdiFont(*record.font, logFont, key)) {
         return nullptr;
     }
-    emPixels = record.font->GetSize();
-    if (record.font->GetUnit() == Gdiplus::UnitPoint) {
-        emPixels = emPixels * 96.0f / 72.0f;
+    auto found = m_fonts.find(key);
+    if (found == m_fonts.end()) {
+        if (m_fonts.size() >= kMaxFonts) {
+            m_fonts.clear();
+        }
+        CGdiObject<HFONT> made(CreateFontIndirectW(&logFont));
+        if (!made) {
+            return nullptr;
+        }
+        found = m_fonts.emplace(key, std::move(made)).first;
     }
-    const INT style = record.font->GetStyle();
-    const LONG height = std::max<LONG>(1, static_cast<LONG>(emPixels + 0.5f));
-    const std::wstring key = std::wstring(name) + L"|" + std::to_wstring(height) + L"|" + std::to_wstring(style);
-    const auto found = m_fonts.find(key);
-    if (found != m_fonts.end()) {
-        return found->second.Get();
-    }
-    if (m_fonts.size() >= kMaxFonts) {
-        m_fonts.clear();
-    }
-    LOGFONTW logFont = {};
-    logFont.lfHeight = -height;
-    logFont.lfWeight = (style & Gdiplus::FontStyleBold) ? FW_BOLD : FW_NORMAL;
-    logFont.lfItalic = (style & Gdiplus::FontStyleItalic) ? TRUE : FALSE;
-    logFont.lfUnderline = (style & Gdiplus::FontStyleUnderline) ? TRUE : FALSE;
-    logFont.lfStrikeOut = (style & Gdiplus::FontStyleStrikeout) ? TRUE : FALSE;
-    logFont.lfCharSet = DEFAULT_CHARSET;
-    logFont.lfQuality = ANTIALIASED_QUALITY;
-    wcsncpy(logFont.lfFaceName, name, LF_FACESIZE - 1);
-    CGdiObject<HFONT> font(CreateFontIndirectW(&logFont));
-    if (!font) {
-        return nullptr;
-    }
-    return m_fonts.emplace(key, std::move(font)).first->second.Get();
+    return found->second.Get();
 }
 
 bool CCommentTextRenderer::PrepareScratch(int32_t width, int32_t height) {
@@ -119,8 +111,7 @@ CommentTextBitmap CCommentTextRenderer::Render(const CommentRecord& record) {
         record.width > kMaxSide || record.height > kMaxSide || record.chat.text.size() > static_cast<size_t>(INT_MAX)) {
         return text;
     }
-    float emPixels = 0;
-    const HFONT font = FontFor(record, emPixels);
+    const HFONT font = FontFor(record);
     const int32_t width = record.width + 2 * CommentTextBitmap::kMargin;
     const int32_t height = record.height + 2 * CommentTextBitmap::kMargin;
     if (font == nullptr || !PrepareScratch(width, height)) {
@@ -130,11 +121,9 @@ CommentTextBitmap CCommentTextRenderer::Render(const CommentRecord& record) {
         std::fill_n(ScratchBits() + static_cast<size_t>(y) * ScratchWidth(), width, 0u);
     }
     const HGDIOBJ oldFont = SelectObject(m_scratch.Dc(), font);
-    // GDI+ text (which the layout measured) starts a sixth of the em after its origin.
-    const int x = CommentTextBitmap::kMargin + static_cast<int>(emPixels / 6.0f + 0.5f);
+    // The box the layout placed is the one measured in this font (CommentTextMeasurer).
     const RECT clip = {0, 0, width, height};
-    ExtTextOutW(m_scratch.Dc(), x, CommentTextBitmap::kMargin, ETO_CLIPPED, &clip, record.chat.text.c_str(),
-                static_cast<UINT>(record.chat.text.size()), nullptr);
+    DrawCommentTextAt(m_scratch.Dc(), CommentTextBitmap::kMargin, CommentTextBitmap::kMargin, record.chat.text, clip);
     SelectObject(m_scratch.Dc(), oldFont);
     GdiFlush();
 
@@ -186,7 +175,117 @@ CommentTextBitmap CCommentTextRenderer::Render(const CommentRecord& record) {
     return text;
 }
 
+namespace {
+
+// One pixel of the bitmap over a frame pixel: out = source × alpha + target × (1 − source alpha).
+inline void BlendPixel(const uint32_t pixel, uint32_t alpha, BYTE* target) {
+    uint32_t a = pixel >> 24;
+    if (a == 0) {
+        return;
+    }
+    uint32_t b = pixel & 0xFF;
+    uint32_t g = (pixel >> 8) & 0xFF;
+    uint32_t r = (pixel >> 16) & 0xFF;
+    if (alpha != 255) {
+        a = Div255(a * alpha);
+        b = Div255(b * alpha);
+        g = Div255(g * alpha);
+        r = Div255(r * alpha);
+    }
+    if (a == 255) {
+        target[0] = static_cast<BYTE>(b);
+        target[1] = static_cast<BYTE>(g);
+        target[2] = static_cast<BYTE>(r);
+        return;
+    }
+    const uint32_t keep = 255 - a;
+    target[0] = static_cast<BYTE>(std::min<uint32_t>(255, b + Div255(target[0] * keep)));
+    target[1] = static_cast<BYTE>(std::min<uint32_t>(255, g + Div255(target[1] * keep)));
+    target[2] = static_cast<BYTE>(std::min<uint32_t>(255, r + Div255(target[2] * keep)));
+}
+
+// A row's pixels [begin, end) one at a time; any frame depth.
+void BlendRowScalar(const uint32_t* source, BYTE* target, int32_t count, int bytes, uint32_t alpha) {
+    for (int32_t i = 0; i < count; ++i, target += bytes) {
+        BlendPixel(source[i], alpha, target);
+    }
+}
+
+#if defined(__i386__) || defined(__x86_64__)
+#define VELA_HAVE_SSE2_BLEND 1
+
+// Div255 of eight 16-bit products at once; the same rounding as the scalar one.
+__attribute__((target("sse2"))) inline __m128i Div255x8(__m128i value) {
+    value = _mm_add_epi16(value, _mm_set1_epi16(128));
+    return _mm_srli_epi16(_mm_add_epi16(value, _mm_srli_epi16(value, 8)), 8);
+}
+
+// Two pixels in 16-bit lanes (b, g, r, a each), blended over two frame pixels in 16-bit lanes.
+template <bool kScaled>
+__attribute__((target("sse2"))) inline __m128i BlendTwo(__m128i source, __m128i target, __m128i alpha) {
+    if (kScaled) {
+        source = Div255x8(_mm_mullo_epi16(source, alpha));
+    }
+    // Each pixel's alpha in its four lanes, then 255 minus it.
+    __m128i keep = _mm_shufflehi_epi16(_mm_shufflelo_epi16(source, _MM_SHUFFLE(3, 3, 3, 3)), _MM_SHUFFLE(3, 3, 3, 3));
+    keep = _mm_sub_epi16(_mm_set1_epi16(255), keep);
+    return _mm_add_epi16(source, Div255x8(_mm_mullo_epi16(target, keep)));
+}
+
+// A row of a 32-bit frame, four pixels at a time; groups without ink are skipped. The fourth byte of
+// each frame pixel is left as it was, as the scalar blend leaves it.
+template <bool kScaled>
+__attribute__((target("sse2"))) void BlendRowSse2(const uint32_t* source, BYTE* target, int32_t count,
+                                                 uint32_t alpha) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i alphas = _mm_set1_epi16(static_cast<short>(alpha));
+    const __m128i colourMask = _mm_set1_epi32(0x00FFFFFF);
+    const __m128i alphaMask = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+    int32_t i = 0;
+    for (; i + 4 <= count; i += 4) {
+        const __m128i pixels = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + i));
+        // Premultiplied: a pixel without alpha is all zero.
+        if (_mm_movemask_epi8(_mm_cmpeq_epi32(pixels, zero)) == 0xFFFF) {
+            continue;
+        }
+        __m128i* place = reinterpret_cast<__m128i*>(target + static_cast<size_t>(i) * 4);
+        const __m128i frame = _mm_loadu_si128(place);
+        __m128i blended;
+        if (!kScaled &&
+            _mm_movemask_epi8(_mm_cmpeq_epi32(_mm_and_si128(pixels, alphaMask), alphaMask)) == 0xFFFF) {
+            // Four opaque pixels replace the frame's.
+            blended = pixels;
+        } else {
+            const __m128i low =
+                BlendTwo<kScaled>(_mm_unpacklo_epi8(pixels, zero), _mm_unpacklo_epi8(frame, zero), alphas);
+            const __m128i high =
+                BlendTwo<kScaled>(_mm_unpackhi_epi8(pixels, zero), _mm_unpackhi_epi8(frame, zero), alphas);
+            // The pack saturates at 255, as the scalar blend's min does.
+            blended = _mm_packus_epi16(low, high);
+        }
+        _mm_storeu_si128(place, _mm_or_si128(_mm_and_si128(blended, colourMask), _mm_andnot_si128(colourMask, frame)));
+    }
+    BlendRowScalar(source + i, target + static_cast<size_t>(i) * 4, count - i, 4, alpha);
+}
+
+bool HasSse2() {
+#if defined(__x86_64__)
+    return true;
+#else
+    static const bool has = __builtin_cpu_supports("sse2");
+    return has;
+#endif
+}
+#endif
+
+} // namespace
+
 void BlendCommentText(const FrameBits& frame, const CommentTextBitmap& text, int32_t x, int32_t y, uint32_t alpha) {
+    BlendCommentText(frame, text, x, y, alpha, BlendPath::kFastest);
+}
+
+void BlendCommentText(const FrameBits& frame, const CommentTextBitmap& text, int32_t x, int32_t y, uint32_t alpha,
+                      BlendPath path) {
     if (text.Empty() || frame.top == nullptr || alpha == 0 || (frame.bitCount != 24 && frame.bitCount != 32)) {
         return;
     }
@@ -198,39 +297,29 @@ void BlendCommentText(const FrameBits& frame, const CommentTextBitmap& text, int
     const int32_t columnMin = std::max(0, -left);
     const int32_t columnMax = std::min(text.width, frame.width - left);
     const int bytes = frame.bitCount / 8;
+#ifdef VELA_HAVE_SSE2_BLEND
+    const bool vector = path == BlendPath::kFastest && bytes == 4 && HasSse2();
+#else
+    const bool vector = false;
+#endif
     for (int32_t row = rowBegin; row < rowEnd; ++row) {
         const int32_t begin = std::max(columnMin, text.first[row]);
         const int32_t end = std::min(columnMax, text.last[row]);
         if (begin >= end) {
             continue;
         }
-        const uint32_t* source = text.pixels.data() + static_cast<size_t>(row) * text.width;
+        const uint32_t* source = text.pixels.data() + static_cast<size_t>(row) * text.width + begin;
         BYTE* target = frame.top + (top + row) * frame.stride + static_cast<ptrdiff_t>(left + begin) * bytes;
-        for (int32_t column = begin; column < end; ++column, target += bytes) {
-            uint32_t pixel = source[column];
-            uint32_t a = pixel >> 24;
-            if (a == 0) {
-                continue;
+#ifdef VELA_HAVE_SSE2_BLEND
+        if (vector) {
+            if (alpha == 255) {
+                BlendRowSse2<false>(source, target, end - begin, alpha);
+            } else {
+                BlendRowSse2<true>(source, target, end - begin, alpha);
             }
-            uint32_t b = pixel & 0xFF;
-            uint32_t g = (pixel >> 8) & 0xFF;
-            uint32_t r = (pixel >> 16) & 0xFF;
-            if (alpha != 255) {
-                a = Div255(a * alpha);
-                b = Div255(b * alpha);
-                g = Div255(g * alpha);
-                r = Div255(r * alpha);
-            }
-            if (a == 255) {
-                target[0] = static_cast<BYTE>(b);
-                target[1] = static_cast<BYTE>(g);
-                target[2] = static_cast<BYTE>(r);
-                continue;
-            }
-            const uint32_t keep = 255 - a;
-            target[0] = static_cast<BYTE>(std::min<uint32_t>(255, b + Div255(target[0] * keep)));
-            target[1] = static_cast<BYTE>(std::min<uint32_t>(255, g + Div255(target[1] * keep)));
-            target[2] = static_cast<BYTE>(std::min<uint32_t>(255, r + Div255(target[2] * keep)));
+            continue;
         }
+#endif
+        BlendRowScalar(source, target, end - begin, bytes, alpha);
     }
 }

@@ -1,7 +1,9 @@
 #include "engine/FrameCommentDrawing.h"
 
 #include "engine/CCommentFilter.h"
+#include "engine/CommentFonts.h"
 #include "engine/CommentLayout.h"
+#include "engine/FrameCanvas.h"
 #include "engine/CommentXml.h"
 #include "foundation/AppSettings.h"
 #include "tests/support/TestSupport.h"
@@ -9,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -88,6 +91,48 @@ TEST(CommentTextBlendTest, PremultipliedPixelsBlendAtTheirPlaceScaledByAlphaAndC
                     << c.name << " at " << x << "," << y << ": " << int(pixel[0]) << " " << int(pixel[1]) << " "
                     << int(pixel[2]);
             }
+        }
+    }
+}
+
+TEST(CommentTextBlendTest, TheFastBlendGivesThePixelByPixelBlendsBytes) {
+    // Random premultiplied pixels (with blank runs, odd widths and ragged ink rows) over random frames,
+    // at each alpha and at places that clip on every side.
+    uint32_t seed = 12345;
+    const auto next = [&seed] {
+        seed = seed * 1664525u + 1013904223u;
+        return seed >> 8;
+    };
+    for (int round = 0; round < 40; ++round) {
+        const int32_t width = 1 + static_cast<int32_t>(next() % 37);
+        const int32_t height = 1 + static_cast<int32_t>(next() % 9);
+        CommentTextBitmap text = SolidText(width, height, 0);
+        for (uint32_t& pixel : text.pixels) {
+            const uint32_t a = next() % 3 == 0 ? 0 : (next() % 4 == 0 ? 255 : next() % 256);
+            const uint32_t scale = a;
+            pixel = (a << 24) | ((next() % (scale + 1)) << 16) | ((next() % (scale + 1)) << 8) | (next() % (scale + 1));
+        }
+        for (int32_t y = 0; y < height; ++y) {
+            text.first[y] = static_cast<int32_t>(next() % (width + 1));
+            text.last[y] = text.first[y] + static_cast<int32_t>(next() % (width - text.first[y] + 1));
+        }
+        const uint32_t alpha = round % 4 == 0 ? 255 : next() % 256;
+        const int32_t x = static_cast<int32_t>(next() % 60) - 20;
+        const int32_t y = static_cast<int32_t>(next() % 30) - 10;
+        TestFrame fast(41, 23, 32, 0);
+        TestFrame scalar(41, 23, 32, 0);
+        for (int32_t row = 0; row < 23; ++row) {
+            for (int32_t column = 0; column < 41; ++column) {
+                const uint32_t value = next();
+                memcpy(const_cast<BYTE*>(fast.At(column, row)), &value, 4);
+                memcpy(const_cast<BYTE*>(scalar.At(column, row)), &value, 4);
+            }
+        }
+        BlendCommentText(fast.Bits(), text, x, y, alpha);
+        BlendCommentText(scalar.Bits(), text, x, y, alpha, BlendPath::kScalar);
+        ASSERT_TRUE(fast.GuardsIntact()) << round;
+        for (int32_t row = 0; row < 23; ++row) {
+            ASSERT_EQ(memcmp(fast.At(0, row), scalar.At(0, row), 41 * 4), 0) << "round " << round << " row " << row;
         }
     }
 }
@@ -188,6 +233,69 @@ TEST_F(FrameCommentDrawingTest, TextsAppearOutlinedAtTheLayoutsPlacesAndNowhereE
     }
     EXPECT_EQ(drawing.Draw(m_store, m_settings, frame.Bits(), 1500, &away), -1);
     EXPECT_EQ(drawing.Draw(m_store, m_settings, frame.Bits(), 1500, nullptr), -1);
+}
+
+TEST_F(FrameCommentDrawingTest, AMeasuredBoxHoldsEveryPixelOfItsText) {
+    // Drawn with room to spare on every side, a text's ink lies within the box the layout got for it:
+    // measured and drawn by the same GDI font, also for glyphs that reach before their origin or past
+    // their advance, and for texts of several lines.
+    const std::wstring texts[] = {L"コメント", L"jfy", L"W", L"ff", L"/j/", L"一行目\n二行目が長い\nj", L"  空白  "};
+    const wchar_t* const families[] = {L"ＭＳ Ｐゴシック", L"Tahoma", L"Times New Roman"};
+    const CommentFontSizes sizes[] = {CommentFontSizes{}, CommentFontSizes{40, 64, 8}};
+    const AppSettings saved = GetAppSettings();
+    for (const wchar_t* family : families) {
+        for (const CommentFontSizes& size : sizes) {
+            GetAppSettings().CommentFont = family;
+            m_store.SetCommentFontSizes(size);
+            std::vector<ChatData> chats;
+            for (const std::wstring& text : texts) {
+                for (const wchar_t* mail : {L"", L"big", L"small"}) {
+                    chats.push_back(Chat(mail, text));
+                }
+            }
+            Load(chats);
+            CommentControl::Access access(m_store);
+            for (const CommentRecord& record : access.Comments()) {
+                SCOPED_TRACE(testing::Message() << testing::PrintToString(record.chat.text) << " "
+                                                << testing::PrintToString(std::wstring(family)) << " "
+                                                << record.fontSize);
+                LOGFONTW logFont;
+                std::wstring key;
+                ASSERT_TRUE(DescribeCommentGdiFont(*record.font, logFont, key));
+                CGdiObject<HFONT> font(CreateFontIndirectW(&logFont));
+                constexpr int32_t kPad = 40;
+                const int32_t width = record.width + 2 * kPad;
+                const int32_t height = record.height + 2 * kPad;
+                CFrameCanvas canvas;
+                BITMAPINFOHEADER header = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB};
+                ASSERT_TRUE(canvas.Prepare(header));
+                memset(canvas.Bits(), 0, static_cast<size_t>(width) * height * 4);
+                SetBkMode(canvas.Dc(), TRANSPARENT);
+                SetTextColor(canvas.Dc(), RGB(255, 255, 255));
+                const HGDIOBJ old = SelectObject(canvas.Dc(), font.Get());
+                const RECT clip = {0, 0, width, height};
+                DrawCommentTextAt(canvas.Dc(), kPad, kPad, record.chat.text, clip);
+                SelectObject(canvas.Dc(), old);
+                GdiFlush();
+                const auto* pixels = reinterpret_cast<const uint32_t*>(canvas.Bits());
+                int inkInside = 0;
+                int inkOutside = 0;
+                for (int32_t y = 0; y < height; ++y) {
+                    for (int32_t x = 0; x < width; ++x) {
+                        if ((pixels[static_cast<size_t>(y) * width + x] & 0xFFFFFF) == 0) {
+                            continue;
+                        }
+                        const bool inside = x >= kPad && x < kPad + record.width && y >= kPad &&
+                                            y < kPad + record.height;
+                        ++(inside ? inkInside : inkOutside);
+                    }
+                }
+                EXPECT_GT(inkInside, 0);
+                EXPECT_EQ(inkOutside, 0);
+            }
+        }
+    }
+    GetAppSettings() = saved;
 }
 
 TEST_F(FrameCommentDrawingTest, CommentAlphaScalesTheText) {
