@@ -177,6 +177,9 @@ protected:
                 return;
             }
             script(Sheet(sheets[0]));
+            if (WaitFor([] { return FindSheets().empty(); }, 5000)) {
+                return;
+            }
             for (HWND sheet : FindSheets()) {
                 ADD_FAILURE() << "the script left a sheet open";
                 Sheet(sheet).Press(PSBTN_CANCEL);
@@ -478,6 +481,76 @@ TEST_F(DownloadSettingsSheetTest, OpenSheetAnswers37900AndASecondRequestBringsIt
     EXPECT_EQ(SendMessageW(download, kMsgDownloadIsSettingsOpen, 0, 0), 0);
     EXPECT_EQ(m_window.GetSettingsSheetWindow(), nullptr);
     EXPECT_TRUE(IsWindowEnabled(download));
+}
+
+// The tools of every tooltip window of this process: the control each covers, with its text.
+struct FoundTool {
+    HWND tip;
+    HWND control;
+    std::wstring text;
+};
+std::vector<FoundTool> FindTools() {
+    std::vector<HWND> tips;
+    EnumWindows(
+        [](HWND window, LPARAM param) -> BOOL {
+            DWORD process = 0;
+            GetWindowThreadProcessId(window, &process);
+            if (process == GetCurrentProcessId() && GetWindowClassName(window) == TOOLTIPS_CLASSW) {
+                reinterpret_cast<std::vector<HWND>*>(param)->push_back(window);
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&tips));
+    std::vector<FoundTool> tools;
+    for (HWND tip : tips) {
+        const int count = static_cast<int>(SendMessageW(tip, TTM_GETTOOLCOUNT, 0, 0));
+        for (int i = 0; i < count; ++i) {
+            wchar_t text[1024] = {};
+            TOOLINFOW info = {};
+            info.cbSize = TTTOOLINFOW_V2_SIZE;
+            info.lpszText = text;
+            if (SendMessageW(tip, TTM_ENUMTOOLSW, i, reinterpret_cast<LPARAM>(&info))) {
+                tools.push_back({tip, info.hwnd, text});
+            }
+        }
+    }
+    return tools;
+}
+
+TEST_F(DownloadSettingsSheetTest, EveryPageHasItsTooltips) {
+    RunSheet([&](const Sheet& sheet) {
+        const size_t counts[] = {7, 9, 4, 1, 4, 2};
+        std::vector<HWND> pages;
+        for (int i = 0; i < 6; ++i) {
+            pages.push_back(sheet.Page(i));
+        }
+        const std::vector<FoundTool> tools = FindTools();
+        for (int i = 0; i < 6; ++i) {
+            size_t onPage = 0;
+            for (const FoundTool& tool : tools) {
+                if (GetParent(tool.control) == pages[i]) {
+                    ++onPage;
+                    EXPECT_EQ(SendMessageW(tool.tip, TTM_GETTIPBKCOLOR, 0, 0), 0xAC7859);
+                    EXPECT_EQ(SendMessageW(tool.tip, TTM_GETTIPTEXTCOLOR, 0, 0), 0xFFFFFF);
+                }
+            }
+            EXPECT_EQ(onPage, counts[i]) << "page " << i;
+        }
+        auto textOf = [&](HWND control) {
+            for (const FoundTool& tool : tools) {
+                if (tool.control == control) {
+                    return tool.text;
+                }
+            }
+            return std::wstring(L"(none)");
+        };
+        EXPECT_EQ(
+            textOf(GetDlgItem(pages[0], IDC_DOWNLOAD_SET_SAVE_THUMBNAIL)),
+            L"動画のサムネイルを保存します\nダウンロードURL指定の後に\" -thumbnail\"として指定することもできます");
+        EXPECT_EQ(textOf(GetDlgItem(pages[5], IDC_DOWNLOAD_ACCOUNT_PASS)), L"パスワード");
+        EXPECT_NE(GetWindowLongPtrW(pages[0], GWL_EXSTYLE) & WS_EX_ACCEPTFILES, 0) << "page 1 takes dropped folders";
+        sheet.Press(PSBTN_CANCEL);
+    });
 }
 
 TEST_F(DownloadSettingsSheetTest, DroppedFolderOrShortcutToOneFillsTheFolderBox) {
