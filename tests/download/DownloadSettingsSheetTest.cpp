@@ -38,20 +38,36 @@ bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs = 10000) {
     return true;
 }
 
+BOOL CALLBACK CollectWindow(HWND window, LPARAM param) {
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (process == GetCurrentProcessId()) {
+        reinterpret_cast<std::vector<HWND>*>(param)->push_back(window);
+    }
+    return TRUE;
+}
+
+// The top-level windows of this process with the class name.
+std::vector<HWND> FindTopLevel(const std::wstring& className) {
+    std::vector<HWND> all;
+    EnumWindows(&CollectWindow, reinterpret_cast<LPARAM>(&all));
+    std::vector<HWND> found;
+    for (HWND window : all) {
+        if (GetWindowClassName(window) == className) {
+            found.push_back(window);
+        }
+    }
+    return found;
+}
+
 // The visible sheets of this process: top-level dialogs captioned "設定".
 std::vector<HWND> FindSheets() {
     std::vector<HWND> sheets;
-    EnumWindows(
-        [](HWND window, LPARAM param) -> BOOL {
-            DWORD process = 0;
-            GetWindowThreadProcessId(window, &process);
-            if (process == GetCurrentProcessId() && IsWindowVisible(window) &&
-                GetWindowClassName(window) == L"#32770" && GetWindowTextString(window) == L"設定") {
-                reinterpret_cast<std::vector<HWND>*>(param)->push_back(window);
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&sheets));
+    for (HWND window : FindTopLevel(L"#32770")) {
+        if (IsWindowVisible(window) && GetWindowTextString(window) == L"設定") {
+            sheets.push_back(window);
+        }
+    }
     return sheets;
 }
 
@@ -490,17 +506,7 @@ struct FoundTool {
     std::wstring text;
 };
 std::vector<FoundTool> FindTools() {
-    std::vector<HWND> tips;
-    EnumWindows(
-        [](HWND window, LPARAM param) -> BOOL {
-            DWORD process = 0;
-            GetWindowThreadProcessId(window, &process);
-            if (process == GetCurrentProcessId() && GetWindowClassName(window) == TOOLTIPS_CLASSW) {
-                reinterpret_cast<std::vector<HWND>*>(param)->push_back(window);
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&tips));
+    const std::vector<HWND> tips = FindTopLevel(TOOLTIPS_CLASSW);
     std::vector<FoundTool> tools;
     for (HWND tip : tips) {
         const int count = static_cast<int>(SendMessageW(tip, TTM_GETTOOLCOUNT, 0, 0));
