@@ -1,6 +1,6 @@
 #include "CWndDownload/CWndDownload.h"
 
-#include "CWndDownload/DownloadAccountSheet.h"
+#include "CWndDownload/DownloadSettingsSheet.h"
 #include "CWndDownload/DownloadClipboard.h"
 #include "CWndDownload/DownloadCommands.h"
 #include "CWndDownload/DownloadListFile.h"
@@ -137,7 +137,7 @@ void CWndDownload::Destroy() {
 }
 
 HWND CWndDownload::GetSettingsSheetWindow() const {
-    return m_accountSheet ? m_accountSheet->GetWindowHandle() : nullptr;
+    return GetDownloadSettingsSheetWindow();
 }
 
 void CWndDownload::LoadSettings() {

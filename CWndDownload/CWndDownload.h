@@ -33,8 +33,6 @@
 #include <string>
 #include <vector>
 
-class CDownloadAccountSheet;
-
 // The dialog extra bytes that the private class reserves, 30 on both targets; the dialog manager keeps
 // its three pointer-sized values (DWLP_MSGRESULT, DWLP_DLGPROC, DWLP_USER) in them.
 static_assert(DLGWINDOWEXTRA == 30, "the private dialog class reserves 30 extra bytes");
@@ -67,7 +65,7 @@ public:
     HWND GetHandle() const { return GetWindowHandle(); }
     HWND GetListView() const { return m_list; }
     HACCEL GetAccelerator() const { return m_accelerator.Get(); }
-    // The account sheet while it is open (for the message loop's IsDialogMessageW), else null.
+    // The settings sheet while it is open, else null.
     HWND GetSettingsSheetWindow() const;
     const std::wstring& GetTitle() const { return m_caption; }
     const std::wstring& GetSettingsPath() const { return m_settingsPath; }
@@ -258,7 +256,6 @@ private:
     CWndListEditLabel m_labelEditor;
     HWND m_labelEdit = nullptr;
     std::unique_ptr<class CToolTip> m_toolTip;
-    std::unique_ptr<CDownloadAccountSheet> m_accountSheet;
 
     UINT_PTR m_autoSaveTimer = 0;
     CWorkerThread m_saveThread;

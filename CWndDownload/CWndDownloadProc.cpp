@@ -4,7 +4,7 @@
 
 #include "CWndDownload/DownloadQueue.h"
 
-#include "CWndDownload/DownloadAccountSheet.h"
+#include "CWndDownload/DownloadSettingsSheet.h"
 #include "CWndDownload/DownloadListRow.h"
 #include "CWndDownload/DownloadResource.h"
 #include "client/ServiceUrls.h"
@@ -347,10 +347,7 @@ void CWndDownload::ShowCommentLogWarning() {
 }
 
 void CWndDownload::ShowDownloadSettings() {
-    if (!m_accountSheet) {
-        m_accountSheet = std::make_unique<CDownloadAccountSheet>();
-    }
-    m_accountSheet->Open(GetHandle());
+    ::ShowDownloadSettings(GetHandle());
 }
 
 void CWndDownload::ScrollToLastRow() {

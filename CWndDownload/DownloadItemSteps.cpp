@@ -1,6 +1,6 @@
 #include "CWndDownload/DownloadItemSteps.h"
 
-#include "CWndDownload/DownloadAccountSheet.h"
+#include "CWndDownload/DownloadSettingsSheet.h"
 #include "CWndDownload/DownloadCallbacks.h"
 #include "CWndDownload/DownloadItemWorker.h"
 #include "CWndDownload/DownloadListRow.h"

@@ -730,33 +730,36 @@ protected:
         FakeService fake;
         EXPECT_TRUE(fake.IsRunning());
         GetAppSettings().ServiceBaseUrl = fake.BaseUrl();
-        MessageBoxAnswerer answerer({IDOK});
+        // The sheet is a top-level dialog as a message box is: the answerer meets it second, fills in the
+        // account while it is open and presses the button.
+        std::atomic<bool> sheetOpen{false};
+        MessageBoxAnswerer answerer({IDOK, button}, [&] {
+            HWND sheet = FindMessageBox(GetCurrentProcessId());
+            if (GetWindowTextString(sheet) != L"設定") {
+                return;
+            }
+            sheetOpen = m_window.IsSettingsSheetOpen();
+            SendMessageW(sheet, PSM_SETCURSEL, 5, 0);
+            HWND page = reinterpret_cast<HWND>(SendMessageW(sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
+            SendDlgItemMessageW(page, IDC_DOWNLOAD_ACCOUNT_MAIL, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(mail.c_str()));
+            SendDlgItemMessageW(page, IDC_DOWNLOAD_ACCOUNT_PASS, WM_SETTEXT, 0,
+                                reinterpret_cast<LPARAM>(password.c_str()));
+        });
         std::wstring data;
         std::atomic<bool> done{false};
         CWorkerThread worker = StartWorker(WorkerOptions{L"test login"}, [&] {
             data = GetFlvDataFromHtml(L"nm10", m_main->Handle(), L"jp");
             done = true;
         });
-        HWND sheet = nullptr;
-        EXPECT_TRUE(PumpMessagesUntil(
-            [&] {
-                sheet = FindProcessWindow(GetCurrentProcessId(), L"CWndDownloadAccount");
-                return sheet != nullptr && IsWindowVisible(sheet);
-            },
-            20000));
-        if (sheet != nullptr) {
-            EXPECT_TRUE(m_window.IsSettingsSheetOpen());
-            SetDlgItemTextW(sheet, IDC_DOWNLOAD_ACCOUNT_MAIL, mail.c_str());
-            SetDlgItemTextW(sheet, IDC_DOWNLOAD_ACCOUNT_PASS, password.c_str());
-            SendMessageW(GetDlgItem(sheet, button), BM_CLICK, 0, 0);
-        }
         EXPECT_TRUE(PumpMessagesUntil([&] { return done.load(); }, 20000));
         worker.Wait(5000);
+        EXPECT_TRUE(sheetOpen.load());
         EXPECT_FALSE(m_window.IsSettingsSheetOpen());
         const auto seen = answerer.Seen();
-        EXPECT_EQ(seen.size(), 1u);
-        for (const auto& box : seen) {
-            EXPECT_EQ(box.text, L"ログイン情報を入力して下さい。");
+        EXPECT_EQ(seen.size(), 2u);
+        if (seen.size() == 2) {
+            EXPECT_EQ(seen[0].text, L"ログイン情報を入力して下さい。");
+            EXPECT_EQ(seen[1].caption, L"設定");
         }
         return data;
     }
