@@ -732,9 +732,14 @@ void CWndDownload::RenameItemFiles(int row, const std::wstring& title) {
         DebugLog() << L"◆項目のダウンロードが完了していません" << EndLine;
         return;
     }
+    // An empty old title names no file (as a mask it would take every file of the folder): the edit is
+    // refused, as a failed rename is.
+    if (oldTitle.empty()) {
+        MessageBeep(0);
+        return;
+    }
     const std::wstring file = FindItemFile(list, row);
-    // An empty old title would take every file of the folder.
-    if (!file.empty() && !oldTitle.empty()) {
+    if (!file.empty()) {
         const std::wstring videoId = GetVideoIdFromFilePath(file);
         const std::wstring folder = GetDirectoryPath(file);
         std::vector<std::wstring> names;
@@ -824,12 +829,23 @@ void CWndDownload::OnItemChanged(const NMLISTVIEW& change) {
         DownloadSkipNextCheckChange() = false;
         return;
     }
-    if ((change.uChanged & LVIF_STATE) == 0 || ((change.uOldState ^ change.uNewState) & LVIS_STATEIMAGEMASK) == 0 ||
-        change.iItem < 0) {
+    if ((change.uChanged & LVIF_STATE) == 0 || ((change.uOldState ^ change.uNewState) & LVIS_STATEIMAGEMASK) == 0) {
         return;
     }
+    // Windows tells a change made to every row at once (LVM_SETITEMSTATE of row -1, as "全て一時停止"
+    // makes) by one notice of row -1; Wine sends one per row.
+    if (change.iItem < 0) {
+        const int count = ListView_GetItemCount(m_list);
+        for (int row = 0; row < count; ++row) {
+            OnCheckChanged(row);
+        }
+        return;
+    }
+    OnCheckChanged(change.iItem);
+}
+
+void CWndDownload::OnCheckChanged(int row) {
     HWND list = m_list;
-    const int row = change.iItem;
     const bool ticked = IsDownloadRowTicked(list, row);
     const LPARAM data = GetListItemParam(list, row);
     const WORD status = GetItemStatusOf(data);

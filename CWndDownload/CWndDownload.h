@@ -159,6 +159,8 @@ private:
     void ListEditLabelNotifyMessageSender(HWND edit);
     void OnEndLabelEdit(const NMLVDISPINFOW& info);
     void OnItemChanged(const NMLISTVIEW& change);
+    // The reaction to a row's check box having changed (queue again, pause, resume).
+    void OnCheckChanged(int row);
     LRESULT OnListCustomDraw(NMLVCUSTOMDRAW& draw);
     void ToggleSelectedChecks();
     void TickAllStartableItems();

@@ -233,6 +233,8 @@ void CWndDownload::OnDestroy() {
     m_created = false;
     m_pending = DownloadPendingAdd{};
     m_rowKeys = CDownloadRowKeys{};
+    // A new menu may get an old one's handle: its items are set from scratch.
+    m_menuStates.clear();
     m_listSizeRecorded = false;
     m_list = m_urlBox = m_frame = m_checkMovie = m_checkComment = m_pastLogButton = nullptr;
     m_checkVideoInfo = m_checkPlayAfter = m_checkAddPlaylist = m_addButton = nullptr;

@@ -912,17 +912,21 @@ TEST_F(DownloadRowCommandsTest, EveryCommandOfTheMenusAndKeys) {
         std::vector<bool> ticked;           // empty: not looked at
         size_t exceptLines;                 // added to the except list
         std::wstring clipboard;             // empty: not looked at
+        std::wstring urlBox;                // empty: not looked at
     };
     const std::wstring watch = GetWatchUrl(GetAppSettings().Country);
     const std::vector<std::wstring> all = {L"sm101", L"sm102", L"sm103"};
     const Case cases[] = {
         {IDM_DL_PAUSE_ALL, {}, all, {false, false, false}, 0, L""},
-        {IDM_DL_START_ALL, {}, all, {true, true, false}, 0, L""},
+        {IDM_DL_START_ALL, {}, all, {true, false, false}, 0, L""}, // not the deleted video's row
         {IDM_DL_TOGGLE_PAUSE, {0, 1}, all, {false, true, false}, 0, L""},
         {IDM_DL_COPY_ID, {0, 1}, all, {}, 0, L"sm101\nsm102"},
-        {IDM_DL_COPY_URL, {1}, all, {}, 0, watch + L"sm102"},
+        {IDM_DL_COPY_URL, {1}, all, {}, 0, GetWatchUrl(L"tw") + L"sm102"},
         {IDM_DL_COPY_URL_KEY, {0}, all, {}, 0, watch + L"sm101"},
         {IDM_DL_COPY_TITLE, {0}, all, {}, 0, L"題名"},
+        {IDM_DL_COPY_FILE_NAME, {0}, all, {}, 0, L"題名(sm101).mp4"},
+        {IDM_DL_COPY_FILE_PATH, {0}, all, {}, 0, PathOf(L"題名(sm101).mp4")},
+        {IDM_DL_REEDIT, {1}, {L"sm101", L"sm103"}, {}, 0, L"", L"sm102 country=tw"},
         {IDM_DL_MOVE_UP, {1}, {L"sm102", L"sm101", L"sm103"}, {}, 0, L""},
         {IDM_DL_MOVE_DOWN, {0}, {L"sm102", L"sm101", L"sm103"}, {}, 0, L""},
         {IDM_DL_REMOVE, {1}, {L"sm101", L"sm103"}, {}, 0, L""},
@@ -933,8 +937,8 @@ TEST_F(DownloadRowCommandsTest, EveryCommandOfTheMenusAndKeys) {
     ShowInFront();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.command);
-        SetRows({{L"sm101", kDownloadStatusWaiting, 0x3, L"題名"},
-                 {L"sm102", kDownloadStatusError, 0x3},
+        SetRows({{L"sm101", kDownloadStatusWaiting, 0x3, L"題名", PathOf(L"題名(sm101).mp4")},
+                 {L"sm102", kDownloadStatusError, 0x3, L"", L"", L"country=tw -deleted"},
                  {L"sm103", kDownloadStatusDone, 0x3 | kDownloadKindCompleted}});
         SetTicked(0, true);
         SetTicked(1, false);
@@ -960,6 +964,9 @@ TEST_F(DownloadRowCommandsTest, EveryCommandOfTheMenusAndKeys) {
             }
             EXPECT_EQ(text, c.clipboard);
         }
+        if (!c.urlBox.empty()) {
+            EXPECT_EQ(GetWindowTextString(UrlBox()), c.urlBox);
+        }
         PumpMessagesUntil([] { return !DownloadOwnClipboardWrite(); });
     }
 
@@ -972,6 +979,24 @@ TEST_F(DownloadRowCommandsTest, EveryCommandOfTheMenusAndKeys) {
     SetKeyboardState(state);
     MSG key = {List(), WM_KEYDOWN, VK_DOWN, 0};
     EXPECT_TRUE(TranslateAcceleratorW(Window(), m_window.GetAccelerator(), &key));
+    state[VK_CONTROL] = 0;
+    SetKeyboardState(state);
+    EXPECT_EQ(Keys(), (std::vector<std::wstring>{L"sm102", L"sm101"}));
+    Select({1});
+    SetFocus(List());
+    state[VK_CONTROL] = 0x80;
+    SetKeyboardState(state);
+    key = {List(), WM_KEYDOWN, VK_UP, 0};
+    EXPECT_TRUE(TranslateAcceleratorW(Window(), m_window.GetAccelerator(), &key));
+    state[VK_CONTROL] = 0;
+    SetKeyboardState(state);
+    EXPECT_EQ(Keys(), (std::vector<std::wstring>{L"sm101", L"sm102"}));
+    Select({0});
+    SetFocus(List());
+    state[VK_CONTROL] = 0x80;
+    SetKeyboardState(state);
+    key = {List(), WM_KEYDOWN, VK_DOWN, 0};
+    TranslateAcceleratorW(Window(), m_window.GetAccelerator(), &key);
     state[VK_CONTROL] = 0;
     SetKeyboardState(state);
     EXPECT_EQ(Keys(), (std::vector<std::wstring>{L"sm102", L"sm101"}));
@@ -1243,6 +1268,52 @@ TEST_F(DownloadRowCommandsTest, CancellingTwoRunningRowsAsksAboutEachAndAnswersE
     EXPECT_EQ(second.Record().state, WorkerThreadRecord::kAbandoned);
     EXPECT_TRUE(second.Cancelled());
     EXPECT_EQ(GetItemStatusOf(GetListItemParam(List(), 1)), kDownloadStatusCancelled);
+}
+
+TEST_F(DownloadRowCommandsTest, OneNoticeForEveryRowAsWindowsSendsItPausesTheRunningRow) {
+    SetRows({{L"sm101"}, {L"sm102"}});
+    SetDownloadItemStatus(List(), kDownloadStatusComments, 1);
+    StandInWorker worker(1);
+    // The rows unticked without notices of their own, then the one notice of row -1 that Windows
+    // sends for LVM_SETITEMSTATE of every row ("全て一時停止").
+    DownloadRowsRewriting() = true;
+    SetTicked(0, false);
+    SetTicked(1, false);
+    DownloadRowsRewriting() = false;
+    NMLISTVIEW change = {};
+    change.hdr = {List(), IDC_DOWNLOAD_LIST, static_cast<UINT>(LVN_ITEMCHANGED)};
+    change.iItem = -1;
+    change.uChanged = LVIF_STATE;
+    change.uNewState = INDEXTOSTATEIMAGEMASK(1);
+    SendMessageW(Window(), WM_NOTIFY, IDC_DOWNLOAD_LIST, reinterpret_cast<LPARAM>(&change));
+    EXPECT_TRUE(worker.Paused());
+    EXPECT_EQ(GetItemStatusOf(GetListItemParam(List(), 1)), kDownloadStatusPaused);
+    EXPECT_EQ(GetItemStatusOf(GetListItemParam(List(), 0)), kDownloadStatusWaiting);
+}
+
+TEST_F(DownloadRowCommandsTest, RelatedFilesAreThoseOfTheRowsOwnVideoId) {
+    WriteBytes(PathOf(L"a(sm12).mp4"), "v");
+    WriteBytes(PathOf(L"sm12.xml"), "c");
+    WriteBytes(PathOf(L"b(sm123).mp4"), "v");
+    SetRows({{L"sm12", kDownloadStatusDone, 0x3}, {L"sm13", kDownloadStatusDone, 0x3}});
+    // A row without a save folder has nothing on disk: it goes, and no folder is searched.
+    SetListItemText(L"", kDownloadColumnSaveFolder, List(), 1);
+    Select({0, 1});
+    MessageBoxAnswerer answerer({IDYES});
+    Command(IDM_DL_REMOVE_WITH_FILES);
+    ASSERT_EQ(answerer.Seen().size(), 1u) << "only the question before the removal";
+    EXPECT_TRUE(Keys().empty());
+    EXPECT_FALSE(FileExists(PathOf(L"a(sm12).mp4")));
+    EXPECT_FALSE(FileExists(PathOf(L"sm12.xml")));
+    EXPECT_TRUE(FileExists(PathOf(L"b(sm123).mp4"))) << "another video's file";
+}
+
+TEST_F(DownloadRowCommandsTest, ATitleEditOfARowWithoutTitleIsRefused) {
+    WriteBytes(PathOf(L"x(sm101).mp4"), "v");
+    SetRows({{L"sm101", kDownloadStatusDone, 0x3, L"", PathOf(L"x(sm101).mp4")}});
+    m_window.RenameItemFiles(0, L"新しい題名");
+    EXPECT_EQ(GetListItemText(List(), 0, kDownloadColumnTitle), L"");
+    EXPECT_TRUE(FileExists(PathOf(L"x(sm101).mp4")));
 }
 
 TEST_F(DownloadRowCommandsTest, AnAnswerGivenAfterTheWorkerEndedLeavesTheRowsAsTheyEnded) {
