@@ -594,17 +594,6 @@ TEST_F(DownloadRowCommandsTest, RowsDraggedWithTheMouse) {
     EXPECT_EQ(GetWindowTextString(UrlBox()), L"sm102 country=jp") << "the deleted mark taken out as a whole argument";
 }
 
-// A shortcut at link that points to target.
-bool MakeShortcut(const std::wstring& link, const std::wstring& target) {
-    Microsoft::WRL::ComPtr<IShellLinkW> shell;
-    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&shell)))) {
-        return false;
-    }
-    Microsoft::WRL::ComPtr<IPersistFile> file;
-    return SUCCEEDED(shell->SetPath(target.c_str())) && SUCCEEDED(shell.As(&file)) &&
-           SUCCEEDED(file->Save(link.c_str(), TRUE));
-}
-
 TEST_F(DownloadRowCommandsTest, DroppedFiles) {
     const std::wstring shortcut = PathOf(L"page.url");
     WriteTextFile(shortcut, L"[InternetShortcut]\nURL=http://www.example.com/mylist/7\n");
@@ -971,40 +960,27 @@ TEST_F(DownloadRowCommandsTest, EveryCommandOfTheMenusAndKeys) {
     }
 
     // The keys reach the same commands through the window's accelerator table.
+    const auto press = [&](HWND focus, UINT key, bool control) {
+        SetFocus(focus);
+        BYTE state[256] = {};
+        state[VK_CONTROL] = control ? 0x80 : 0;
+        SetKeyboardState(state);
+        MSG message = {focus, WM_KEYDOWN, key, 0};
+        const bool translated = TranslateAcceleratorW(Window(), m_window.GetAccelerator(), &message) != 0;
+        state[VK_CONTROL] = 0;
+        SetKeyboardState(state);
+        return translated;
+    };
     SetRows({{L"sm101"}, {L"sm102"}});
     Select({0});
-    SetFocus(List());
-    BYTE state[256] = {};
-    state[VK_CONTROL] = 0x80;
-    SetKeyboardState(state);
-    MSG key = {List(), WM_KEYDOWN, VK_DOWN, 0};
-    EXPECT_TRUE(TranslateAcceleratorW(Window(), m_window.GetAccelerator(), &key));
-    state[VK_CONTROL] = 0;
-    SetKeyboardState(state);
+    EXPECT_TRUE(press(List(), VK_DOWN, true));
     EXPECT_EQ(Keys(), (std::vector<std::wstring>{L"sm102", L"sm101"}));
     Select({1});
-    SetFocus(List());
-    state[VK_CONTROL] = 0x80;
-    SetKeyboardState(state);
-    key = {List(), WM_KEYDOWN, VK_UP, 0};
-    EXPECT_TRUE(TranslateAcceleratorW(Window(), m_window.GetAccelerator(), &key));
-    state[VK_CONTROL] = 0;
-    SetKeyboardState(state);
+    EXPECT_TRUE(press(List(), VK_UP, true));
     EXPECT_EQ(Keys(), (std::vector<std::wstring>{L"sm101", L"sm102"}));
-    Select({0});
-    SetFocus(List());
-    state[VK_CONTROL] = 0x80;
-    SetKeyboardState(state);
-    key = {List(), WM_KEYDOWN, VK_DOWN, 0};
-    TranslateAcceleratorW(Window(), m_window.GetAccelerator(), &key);
-    state[VK_CONTROL] = 0;
-    SetKeyboardState(state);
-    EXPECT_EQ(Keys(), (std::vector<std::wstring>{L"sm102", L"sm101"}));
     SetWindowTextW(UrlBox(), L"sm104");
-    SetFocus(UrlBox());
-    key = {UrlBox(), WM_KEYDOWN, VK_RETURN, 0};
-    EXPECT_TRUE(TranslateAcceleratorW(Window(), m_window.GetAccelerator(), &key));
-    EXPECT_EQ(Keys(), (std::vector<std::wstring>{L"sm102", L"sm101", L"sm104"}));
+    EXPECT_TRUE(press(UrlBox(), VK_RETURN, false));
+    EXPECT_EQ(Keys(), (std::vector<std::wstring>{L"sm101", L"sm102", L"sm104"}));
 }
 
 TEST_F(DownloadRowCommandsTest, ItemMenuFollowsTheSelection) {

@@ -108,17 +108,6 @@ private:
     HWND m_window;
 };
 
-// A shortcut at link that points to target.
-bool MakeShortcut(const std::wstring& link, const std::wstring& target) {
-    Microsoft::WRL::ComPtr<IShellLinkW> shell;
-    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&shell)))) {
-        return false;
-    }
-    Microsoft::WRL::ComPtr<IPersistFile> file;
-    return SUCCEEDED(shell->SetPath(target.c_str())) && SUCCEEDED(shell.As(&file)) &&
-           SUCCEEDED(file->Save(link.c_str(), TRUE));
-}
-
 // An HDROP of one path, as the shell hands it with WM_DROPFILES.
 HDROP MakeDrop(const std::wstring& path) {
     std::wstring list = path;

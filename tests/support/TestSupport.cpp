@@ -3,7 +3,10 @@
 #include "foundation/CBaseDebug.h"
 #include "tests/support/TestWatchdog.h"
 
+#include <objbase.h>
 #include <shellapi.h>
+#include <shlobj.h>
+#include <wrl/client.h>
 
 #include <algorithm>
 #include <fstream>
@@ -294,6 +297,16 @@ std::wstring LogText() {
 
 void ClearLog() {
     SetWindowTextW(DebugLog().GetEditControl(), L"");
+}
+
+bool MakeShortcut(const std::wstring& link, const std::wstring& target) {
+    Microsoft::WRL::ComPtr<IShellLinkW> shell;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&shell)))) {
+        return false;
+    }
+    Microsoft::WRL::ComPtr<IPersistFile> file;
+    return SUCCEEDED(shell->SetPath(target.c_str())) && SUCCEEDED(shell.As(&file)) &&
+           SUCCEEDED(file->Save(link.c_str(), TRUE));
 }
 
 } // namespace testing_support

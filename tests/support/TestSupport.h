@@ -118,4 +118,7 @@ std::wstring WindowText(HWND window);
 std::wstring LogText();
 void ClearLog();
 
+// Writes a shell shortcut at link that points to target; false when the shell refuses.
+bool MakeShortcut(const std::wstring& link, const std::wstring& target);
+
 } // namespace testing_support
