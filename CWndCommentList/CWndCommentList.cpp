@@ -389,8 +389,10 @@ void CWndCommentList::UpdateStatusText() {
     }
     const int count = static_cast<int>(SendMessageW(m_list, LVM_GETITEMCOUNT, 0, 0));
     int last = -1;
-    for (int row = -1; (row = static_cast<int>(SendMessageW(m_list, LVM_GETNEXTITEM, row, LVNI_SELECTED))) != -1;) {
-        last = row;
+    if (SendMessageW(m_list, LVM_GETSELECTEDCOUNT, 0, 0) > 0) {
+        for (last = count - 1; last >= 0 && SendMessageW(m_list, LVM_GETITEMSTATE, last, LVIS_SELECTED) == 0;) {
+            --last;
+        }
     }
     const std::wstring position = last >= 0 ? std::to_wstring(last + 1) : L" - ";
     m_statusBar.SetStatusPartText(0, L" " + position + L" / " + std::to_wstring(count));

@@ -143,7 +143,7 @@ private:
     std::vector<bool> SelectedFlags() const;
     void NumberItemsForSort();
     // Puts the rows in the order of their ranks, under the busy title, with the list disabled.
-    void ApplyRanks(const std::vector<int>& ranks);
+    void ApplyRanks(const std::vector<int>& ranks, const std::function<void()>& afterSort = nullptr);
     void ClearSelection();
     void SelectRow(int row, bool focus);
     int FindMessageBox(const std::wstring& text);
@@ -177,6 +177,8 @@ private:
     CCritSec m_stepLock;
     std::set<const void*> m_pendingSteps;
     bool m_menuRefreshPosted = false;
+    // Set while a load keeps the list from redrawing.
+    bool m_redrawOff = false;
 };
 
 // The process's one comment list window object.

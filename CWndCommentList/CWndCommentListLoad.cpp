@@ -84,6 +84,7 @@ bool CWndCommentList::StartLoad(LoadRequest request) {
 
 void CWndCommentList::BeginLoad() {
     SendMessageW(m_list, WM_SETREDRAW, FALSE, 0);
+    m_redrawOff = true;
     SendMessageW(m_list, LVM_DELETEALLITEMS, 0, 0);
     EnableWindow(m_list, FALSE);
     SetWindowTextW(m_hWnd, kLoadingTitle);
@@ -94,6 +95,7 @@ void CWndCommentList::EndLoad() {
     EnableWindow(m_list, TRUE);
     SetWindowTextW(m_hWnd, m_title.c_str());
     SendMessageW(m_list, WM_SETREDRAW, TRUE, 0);
+    m_redrawOff = false;
     InvalidateRect(m_list, nullptr, TRUE);
     UpdateMenu(nullptr);
 }
@@ -333,5 +335,5 @@ void CWndCommentList::OnCheckStateChanged(int row) {
             SetListItemText(mark, comment_column::kDeleted, m_list, row);
         }
     }
-    UpdateStatusText();
+    // The status text follows with the menu refresh that the notification posts.
 }

@@ -71,14 +71,27 @@ void CWndCommentList::NumberItemsForSort() {
     }
 }
 
-void CWndCommentList::ApplyRanks(const std::vector<int>& ranks) {
+void CWndCommentList::ApplyRanks(const std::vector<int>& ranks, const std::function<void()>& afterSort) {
     const bool enabled = IsWindowEnabled(m_list) != FALSE;
     const std::wstring title = GetWindowTextString(m_hWnd);
+    // Busy first: renumbering raises a change notification for every row, which the gate then drops;
+    // and without redraw a visible list does not repaint for each of them.
+    SetWindowTextW(m_hWnd, kSortingTitle);
+    const bool redraw = !m_redrawOff;
+    if (redraw) {
+        SendMessageW(m_list, WM_SETREDRAW, FALSE, 0);
+    }
     NumberItemsForSort();
     EnableWindow(m_list, FALSE);
-    SetWindowTextW(m_hWnd, kSortingTitle);
     // The ranks were worked out from a snapshot: the comparison reads nothing of the list.
     SendMessageW(m_list, LVM_SORTITEMS, reinterpret_cast<WPARAM>(&ranks), reinterpret_cast<LPARAM>(CompareByRank));
+    if (afterSort) {
+        afterSort();
+    }
+    if (redraw) {
+        SendMessageW(m_list, WM_SETREDRAW, TRUE, 0);
+        InvalidateRect(m_list, nullptr, TRUE);
+    }
     SetWindowTextW(m_hWnd, title.c_str());
     if (enabled) {
         EnableWindow(m_list, TRUE);
@@ -148,16 +161,16 @@ void CWndCommentList::SortByPostCount() {
         ranks[static_cast<size_t>(grouping.order[place])] = static_cast<int>(place);
     }
     // The rows are numbered by their present index before the sort, so the flags still fit them.
-    std::vector<bool> grouped = grouping.grouped;
-    ApplyRanks(ranks);
-    // Rows put into a group are new rows: they lose their selection.
-    LVITEMW clear = {};
-    clear.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-    for (size_t place = 0; place < grouping.order.size(); ++place) {
-        if (grouped[static_cast<size_t>(grouping.order[place])]) {
-            SendMessageW(m_list, LVM_SETITEMSTATE, place, reinterpret_cast<LPARAM>(&clear));
+    ApplyRanks(ranks, [&] {
+        // Rows put into a group are new rows: they lose their selection.
+        LVITEMW clear = {};
+        clear.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+        for (size_t place = 0; place < grouping.order.size(); ++place) {
+            if (grouping.grouped[static_cast<size_t>(grouping.order[place])]) {
+                SendMessageW(m_list, LVM_SETITEMSTATE, place, reinterpret_cast<LPARAM>(&clear));
+            }
         }
-    }
+    });
     SetWindowTextW(m_hWnd, m_title.c_str());
 }
 
