@@ -394,8 +394,8 @@ void CWndCommentList::UpdateStatusText() {
             --last;
         }
     }
-    const std::wstring position = last >= 0 ? std::to_wstring(last + 1) : L" - ";
-    m_statusBar.SetStatusPartText(0, L" " + position + L" / " + std::to_wstring(count));
+    const std::wstring position = last >= 0 ? std::to_wstring(last + 1) + L" / " : L" - / ";
+    m_statusBar.SetStatusPartText(0, L" " + position + std::to_wstring(count));
     m_statusBar.SetStatusPartText(1, m_loadedFiles.empty() ? L"" : L" " + GetFileName(m_loadedFiles.back()));
 }
 

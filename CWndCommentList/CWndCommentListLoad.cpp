@@ -154,9 +154,9 @@ void CWndCommentList::LoadThread(const LoadRequest& request) {
         // The newer load clears the rows and ends the busy state itself.
         return;
     }
-    RunOnWindowThread([this] {
+    RunOnWindowThread([this, complete] {
         EndLoad();
-        if (m_autoViewLastLine) {
+        if (complete && m_autoViewLastLine) {
             ScrollLastRowIntoView();
         }
     });

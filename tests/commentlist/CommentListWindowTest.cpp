@@ -199,7 +199,8 @@ TEST_F(CommentListWindowTest, AFileLoadShowsItsRowsAndFollowsTheSortKey) {
     EXPECT_EQ(Column(5)[1], L"184 red");
     EXPECT_EQ(main.log.front(), L"(WCL)ファイル = " + path);
     EXPECT_EQ(window.GetLoadedFiles(), std::vector<std::wstring>{path});
-    EXPECT_EQ(GetListItemText(window.GetStatusBar() ? window.GetListView() : nullptr, 0, 1), L"alpha");
+    EXPECT_EQ(WindowText(window.GetStatusBar()), L"  - / 5");
+    EXPECT_EQ(LOWORD(SendMessageW(window.GetStatusBar(), SB_GETTEXTLENGTHW, 1, 0)), 8); // " sm9.xml"
 
     // Three clicks on "No.": ascending, descending, then the order stays with no mark.
     const std::vector<std::wstring> ascending = {L"1", L"2", L"3", L"4", L"5"};
