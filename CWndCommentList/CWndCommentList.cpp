@@ -16,13 +16,13 @@ constexpr wchar_t kClassName[] = L"CWndCommentList";
 constexpr wchar_t kSection[] = L"comment_list";
 constexpr int32_t kNotSet = static_cast<int32_t>(0x80000000);
 
-struct ColumnSpec {
+struct ColumnInfo {
     const wchar_t* header;
     const wchar_t* widthKey; // null: the width is not saved
     int width;
 };
 
-const ColumnSpec kColumns[comment_column::kCount] = {
+const ColumnInfo kColumns[comment_column::kCount] = {
     {L"表示", L"ColumnWidthVideoPos", 60},    {L"コメント", L"ColumnWidthComment", 260},
     {L"ID", L"ColumnWidthID", 100},           {L"書き込み時間", L"ColumnWidthPostTime", 90},
     {L"No.", L"ColumnWidthNo", 75},           {L"コマンド", L"ColumnWidthCommand", 75},
