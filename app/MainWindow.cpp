@@ -164,7 +164,11 @@ HWND BlockTarget(UINT message) {
     } else if (message >= kVideoInfoBlock && message < kVideoInfoBlock + kBlockSize) {
         hidden = &GetInfoWindow();
     } else if (message >= kCommentListBlock && message < kCommentListBlock + kBlockSize) {
-        hidden = &GetCommentListWindow();
+        CWndCommentList& commentList = GetCommentListWindow();
+        if (commentList.GetHandle() == nullptr) {
+            commentList.Show(SW_HIDE);
+        }
+        return commentList.GetHandle();
     }
     if (hidden != nullptr && hidden->GetHandle() == nullptr) {
         hidden->Show(SW_HIDE);
@@ -284,6 +288,7 @@ void UpdatePlayPosition(int32_t positionMs) {
         SendMessageW(controls.seekBar, TBM_SETPOS, TRUE,
                      static_cast<LPARAM>(static_cast<int64_t>(positionMs) * 100 / duration));
     }
+    GetCommentListWindow().ScrollToPlayPosition(positionMs);
 }
 
 void RedrawPausedFrame(int32_t positionMs) {

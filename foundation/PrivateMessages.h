@@ -88,6 +88,8 @@ static_assert(kMsgRunScript == kVideoInfoBlock + 3, "0x9BBB is the information w
 
 // The comment list block.
 constexpr UINT kMsgCommentListHandle = 40865;
+constexpr UINT kMsgCommentListListHandle = 40866; // the list view's handle
+constexpr UINT kMsgCommentListSelectId = 40867;   // wParam a user ID text: select that ID's rows
 
 // The comment post block.
 constexpr UINT kMsgCommentPostHandle = 41865;
@@ -105,3 +107,11 @@ constexpr UINT kMsgDownloadRowStep = WM_APP + 0x200;
 // Posted to the download window when rows were added or a download worker ended: the queue looks
 // for the next row to start at once instead of at its next tick.
 constexpr UINT kMsgDownloadQueueStep = WM_APP + 0x201;
+
+// ---- The comment list window ------------------------------------------------------------------------
+
+// Sent to the comment list window by its loading worker: wParam a const std::function<void()>* that
+// the window registered, run on the window's thread. Answers 1 when it ran.
+constexpr UINT kMsgCommentListStep = WM_APP + 0x300;
+// Posted to the comment list window itself: refresh its menu and status once many rows changed.
+constexpr UINT kMsgCommentListRefreshMenu = WM_APP + 0x301;
