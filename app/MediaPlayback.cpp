@@ -122,16 +122,12 @@ void LoadCommentsAndPlay(const CommentLoad& load) {
             // The video's own NG list lies beside its comment file.
             GetCommentFilter().LoadLocalFilter(load.path);
             CommentControl& store = GetCommentControl();
-            const bool loaded = store.LoadCommentFile(load.path, load.readCount, load.readStart);
-            if (!loaded) {
+            if (!store.LoadCommentFile(load.path, load.readCount, load.readStart)) {
                 LogViaMainWindow(L"コメントファイルの読み込みに失敗しました : " + load.path);
             } else if (load.shift != kNotGiven && load.shift != 0 && store.ShiftCommentTimes(load.shift)) {
                 // Applied after the load's own records are in, so that it is not lost to the clear.
                 GetAppSettings().CommentTimeShift = load.shift;
                 LogViaMainWindow(L"コメントの時間軸変更 : " + std::to_wstring(load.shift / 1000));
-            }
-            if (loaded) {
-                GetCommentListWindow().LoadAsync(store);
             }
         }
     }
