@@ -53,18 +53,18 @@ bool FileBytes(const std::wstring& path, std::string& bytes) {
                              read == bytes.size());
 }
 
+int CALLBACK NoteFontFound(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) {
+    *reinterpret_cast<bool*>(found) = true;
+    return 0;
+}
+
 bool FontExists(const wchar_t* face) {
     HDC dc = GetDC(nullptr);
     LOGFONTW font{};
     font.lfCharSet = DEFAULT_CHARSET;
     wcsncpy_s(font.lfFaceName, face, _TRUNCATE);
     bool found = false;
-    EnumFontFamiliesExW(
-        dc, &font, [](const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) -> int {
-            *reinterpret_cast<bool*>(found) = true;
-            return 0;
-        },
-        reinterpret_cast<LPARAM>(&found), 0);
+    EnumFontFamiliesExW(dc, &font, NoteFontFound, reinterpret_cast<LPARAM>(&found), 0);
     ReleaseDC(nullptr, dc);
     return found;
 }

@@ -10,14 +10,17 @@
 // OnDocumentComplete with the same target text. A file target (a path, or a "file:" URL) is read from
 // disk: UTF-16 or UTF-8 with a byte-order mark, else the charset the page declares
 // ("Shift_JIS"/code page 932, "UTF-8", "EUC-JP"...), else UTF-8 when the bytes are valid UTF-8, else
-// the system's ANSI code page. "about:blank", an empty target and targets that cannot be read here
-// (http: pages) show an empty page. A link whose target begins with "javascript:" runs the rest as a
-// script (ExecScript) after the before-navigate decision lets it go on.
+// the system's ANSI code page. "about:blank", an empty target, a file that cannot be read and targets
+// that cannot be fetched here (http: pages) show an empty page and still complete, as a browser's
+// error page would. A clicked link is made absolute against the page (its <base href>, else its own
+// target) before the decision; one whose href begins with "javascript:" runs the rest as a script
+// (ExecScript) without a navigation, and one beginning with "#" does nothing.
 //
 // Scripts: there is no script engine. ExecScript records each text it is asked to run (Scripts), and
 // fails as a page would: when no page is loaded, when the language is not JavaScript/JScript, and
-// when the text does not parse (brackets, braces or string quotes left open) outside a quiet
-// "try{...}catch(e){}" wrapper. One statement takes effect on the page, the one the program sends
+// when the text does not parse (brackets, braces, comments or string quotes left open; a parse error
+// is not caught by a "try{...}catch(e){}" wrapper either). Calls of the page's own functions
+// (vp.onNotify...) do nothing and succeed. One statement takes effect on the page, the one the program sends
 // after a page loads: document.body.insertAdjacentHTML('AfterEnd', '<html text>') (also 'BeforeEnd'),
 // which adds the elements to the page, so that an element like "exchange" exists afterwards.
 //
@@ -50,8 +53,8 @@ public:
     // The child window of class "Internet Explorer_Server".
     virtual HWND GetWindow() const = 0;
 
-    // Shows a file path, a "file:" URL or "about:blank" (empty: "about:blank"). False when the
-    // navigation was cancelled or the file could not be read (the page then stays as it was).
+    // Shows a file path, a "file:" URL or "about:blank" (empty: "about:blank"). False only when the
+    // navigation was cancelled (the page then stays as it was).
     virtual bool Navigate(const std::wstring& target) = 0;
     // Shows the given page text as if it had been loaded from the target (relative links and images
     // are taken from the target's folder). False when the navigation was cancelled.

@@ -143,6 +143,15 @@ private:
     void Element(const HtmlNode& element, TextStyle style, std::wstring href, int ordinal) {
         const std::wstring& tag = element.tag;
         const std::wstring css = element.Attribute(L"style");
+        // Fragments put into deep elements can nest past the parser's limit; the stack sets this one.
+        if (m_depth > 2 * HtmlDocument::kMaxDepth) {
+            return;
+        }
+        struct DepthGuard {
+            int& depth;
+            explicit DepthGuard(int& d) : depth(++d) {}
+            ~DepthGuard() { --depth; }
+        } guard(m_depth);
         if (IsHidden(tag) || StyleProperty(css, L"display") == L"none" ||
             StyleProperty(css, L"visibility") == L"hidden") {
             return;
@@ -448,6 +457,7 @@ private:
     int m_y = 0;
     int m_pendingSpace = 0;
     int m_cellsInRow = 0;
+    int m_depth = 0;
     bool m_pre = false;
     bool m_lastWasSpace = true;
     bool m_hadLine = false;

@@ -150,4 +150,23 @@ TEST(HtmlLayout, PointsFindRunsAndPlacesInTheText) {
     EXPECT_EQ(page.text.substr(12, 6), L"second");
 }
 
+TEST(HtmlLayout, FragmentsNestedIntoTheDeepestElementAgainAndAgainStillLayOut) {
+    HtmlDocument document;
+    document.Parse(L"<p id=\"d0\">top</p>");
+    for (int round = 0; round < 12; ++round) {
+        std::wstring fragment;
+        for (int i = 0; i < HtmlDocument::kMaxDepth; ++i) {
+            fragment += L"<span>";
+        }
+        fragment += L"<b id=\"d" + std::to_wstring(round + 1) + L"\">deep</b>";
+        HtmlNode* deepest = document.FindById(L"d" + std::to_wstring(round));
+        ASSERT_NE(deepest, nullptr);
+        HtmlDocument::SetInnerHtml(*deepest, fragment);
+    }
+    FixedMeasure measure;
+    PageLayout page = LayoutPage(document.Body(), 400, measure);
+    EXPECT_LT(page.text.size(), 4u * 12) << "text nested past the drawing depth is not drawn; nothing crashes";
+    EXPECT_FALSE(HtmlDocument::InnerHtml(document.Root()).empty());
+}
+
 }  // namespace
