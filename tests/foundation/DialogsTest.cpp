@@ -164,7 +164,17 @@ TEST_F(DialogFolderTest, FolderDialogGivesTheChosenFolderOrTrueWithAnEmptyPathWh
         // Wine's folder dialog selects its start folder some time after it shows: OK waits for that.
         std::function<bool(HWND)> ready;
         if (c.button == IDOK) {
-            ready = [&](HWND dialog) { return SelectedTreeText(dialog) == FolderLeaf(); };
+            // Wine's dialog sometimes never gets to the start folder its callback selects (it stops
+            // walking the shell's folders at a drive it cannot read): the folder is selected once
+            // more from here, as a user would pick it, and OK is pressed once it is selected.
+            const std::wstring folder = Folder();
+            ready = [this, folder, asked = false](HWND dialog) mutable {
+                if (!asked) {
+                    asked = true;
+                    SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(folder.c_str()));
+                }
+                return SelectedTreeText(dialog) == FolderLeaf();
+            };
         }
         DialogPresser presser(c.button, ready);
         const bool result = ShowFolderDialog(L"保存先フォルダ", Folder(), nullptr, path, BIF_RETURNONLYFSDIRS);
