@@ -1,6 +1,7 @@
 #include "CWndCommentList/CommentListRows.h"
 
 #include "engine/CommentXml.h"
+#include "engine/XmlValues.h"
 #include "foundation/Exception.h"
 #include "foundation/PathUtil.h"
 #include "foundation/StringUtil.h"
@@ -18,47 +19,9 @@ using Microsoft::WRL::ComPtr;
 
 namespace {
 
-const IID kIidXmlDomElement = {0x2933bf86, 0x7b36, 0x11d2, {0xb2, 0x0e, 0x00, 0xc0, 0x4f, 0x98, 0x3e, 0x60}};
-
-class Bstr {
-public:
-    explicit Bstr(const wchar_t* text) : m_value(SysAllocString(text)) {}
-    Bstr(const wchar_t* text, size_t length)
-        : m_value(length <= UINT_MAX ? SysAllocStringLen(text, static_cast<UINT>(length)) : nullptr) {}
-    Bstr() = default;
-    ~Bstr() { SysFreeString(m_value); }
-    Bstr(const Bstr&) = delete;
-    Bstr& operator=(const Bstr&) = delete;
-    BSTR Get() const { return m_value; }
-    BSTR* Out() {
-        SysFreeString(m_value);
-        m_value = nullptr;
-        return &m_value;
-    }
-    std::wstring Text() const { return m_value ? std::wstring(m_value, SysStringLen(m_value)) : std::wstring(); }
-
-private:
-    BSTR m_value = nullptr;
-};
-
-class Variant {
-public:
-    Variant() { VariantInit(&m_value); }
-    ~Variant() { VariantClear(&m_value); }
-    Variant(const Variant&) = delete;
-    Variant& operator=(const Variant&) = delete;
-    VARIANT* Out() {
-        VariantClear(&m_value);
-        return &m_value;
-    }
-    bool IsText() const { return m_value.vt == VT_BSTR && m_value.bstrVal != nullptr; }
-    std::wstring Text() const {
-        return IsText() ? std::wstring(m_value.bstrVal, SysStringLen(m_value.bstrVal)) : std::wstring();
-    }
-
-private:
-    VARIANT m_value;
-};
+using xml_values::Bstr;
+using xml_values::Variant;
+using xml_values::kIidXmlDomElement;
 
 // The leading decimal number of the text; 0 when there is none or it does not fit.
 int64_t NumberOf(const std::wstring& text) {
@@ -88,8 +51,8 @@ public:
         node->QueryInterface(kIidXmlDomElement, reinterpret_cast<void**>(m_element.GetAddressOf()));
     }
     std::wstring Attribute(const Bstr& name, const wchar_t* defaultValue) {
-        if (m_element && m_element->getAttribute(name.Get(), m_value.Out()) == S_OK && m_value.IsText()) {
-            return m_value.Text();
+        if (m_element && m_element->getAttribute(name.Get(), m_value.Out()) == S_OK && m_value.Text() != nullptr) {
+            return m_value.String();
         }
         return defaultValue;
     }

@@ -1,5 +1,7 @@
 #include "engine/CommentXml.h"
 
+#include "engine/XmlValues.h"
+
 #include "foundation/CBaseDebug.h"
 #include "foundation/Handles.h"
 #include "foundation/StringUtil.h"
@@ -17,48 +19,13 @@ namespace {
 const CLSID kClsidDomDocument60 = {0x88d96a05, 0xf192, 0x11d4, {0xa6, 0x5f, 0x00, 0x40, 0x96, 0x32, 0x51, 0xe5}};
 const CLSID kClsidDomDocument = {0x2933bf90, 0x7b36, 0x11d2, {0xb2, 0x0e, 0x00, 0xc0, 0x4f, 0x98, 0x3e, 0x60}};
 const IID kIidXmlDomDocument2 = {0x2933bf95, 0x7b36, 0x11d2, {0xb2, 0x0e, 0x00, 0xc0, 0x4f, 0x98, 0x3e, 0x60}};
-const IID kIidXmlDomElement = {0x2933bf86, 0x7b36, 0x11d2, {0xb2, 0x0e, 0x00, 0xc0, 0x4f, 0x98, 0x3e, 0x60}};
 
 // Comment documents are two levels deep; the limit only keeps a hostile file off the parser's stack.
 constexpr long kMaxElementDepth = 64;
 
-class Bstr {
-public:
-    explicit Bstr(const wchar_t* text) : m_value(SysAllocString(text)) {}
-    Bstr() = default;
-    ~Bstr() { SysFreeString(m_value); }
-    Bstr(const Bstr&) = delete;
-    Bstr& operator=(const Bstr&) = delete;
-    BSTR Get() const { return m_value; }
-    BSTR* Out() {
-        SysFreeString(m_value);
-        m_value = nullptr;
-        return &m_value;
-    }
-    std::wstring Text() const { return m_value ? std::wstring(m_value, SysStringLen(m_value)) : std::wstring(); }
-    bool Is(const wchar_t* text) const { return m_value != nullptr && wcscmp(m_value, text) == 0; }
-
-private:
-    BSTR m_value = nullptr;
-};
-
-class Variant {
-public:
-    Variant() { VariantInit(&m_value); }
-    ~Variant() { VariantClear(&m_value); }
-    Variant(const Variant&) = delete;
-    Variant& operator=(const Variant&) = delete;
-    VARIANT* Out() {
-        VariantClear(&m_value);
-        return &m_value;
-    }
-    VARIANT& Get() { return m_value; }
-    const wchar_t* Text() const { return m_value.vt == VT_BSTR && m_value.bstrVal ? m_value.bstrVal : nullptr; }
-    UINT Length() const { return m_value.vt == VT_BSTR ? SysStringLen(m_value.bstrVal) : 0; }
-
-private:
-    VARIANT m_value;
-};
+using xml_values::Bstr;
+using xml_values::Variant;
+using xml_values::kIidXmlDomElement;
 
 void LogFailure(const std::wstring& path, const std::wstring& reason) {
     DebugLog() << L"コメントファイルを読み込めません : " << path << L" : " << reason << EndLine;
