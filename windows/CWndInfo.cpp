@@ -1,10 +1,21 @@
 #include "windows/CWndInfo.h"
 
-void CWndInfo::Move(const std::wstring&) {}
+#include "foundation/PathUtil.h"
 
-bool CWndInfo::GetInnerHTML(const std::wstring&, std::wstring& html) {
-    html.clear();
-    return false;
+bool CWndInfo::Move(const std::wstring&) { return false; }
+
+bool CWndInfo::ExecScript(const std::wstring&, const std::wstring&) { return false; }
+
+bool CWndInfo::GetInnerHTML(const std::wstring&, std::wstring&) { return false; }
+
+bool CWndInfo::SetExchangeHTML(const std::wstring&) { return false; }
+
+bool CWndInfo::SaveSettings(const std::wstring&) { return false; }
+
+std::wstring CWndInfo::GetPagePath(PageFile file) const {
+    static const wchar_t* const kNames[] = {L"temp.html",  L"reading.html", L"reading.gif",   L"error.html",
+                                            L"style.css",  L"prototype.js", L"velaplayer.js", L"swfobject.js"};
+    return GetProgramFolder() + L"\\videoinfo\\" + kNames[static_cast<int>(file)];
 }
 
 CWndInfo& GetInfoWindow() {
